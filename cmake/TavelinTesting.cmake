@@ -1,0 +1,28 @@
+# GoogleTest wiring shared by every subsystem.
+#
+# Native builds use Debian's prebuilt libgtest; the cross build compiles
+# GoogleTest from /usr/src/googletest with the cross compiler. Each test
+# program is one ctest entry; cross-built ones run through
+# CMAKE_CROSSCOMPILING_EMULATOR (Wine), which add_test applies by itself.
+if(CMAKE_CROSSCOMPILING)
+  if(NOT TARGET gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  endif()
+  set(TAVELIN_GTEST_LIBS gtest gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(TAVELIN_GTEST_LIBS GTest::gtest GTest::gtest_main)
+endif()
+
+# tavelin_add_gtest(NAME name SOURCES a.cpp ... [LIBS lib ...] [LABELS l ...])
+function(tavelin_add_gtest)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${TAVELIN_GTEST_LIBS})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,1 @@
+#include "foundation/format.h"

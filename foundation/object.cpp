@@ -1,0 +1,1 @@
+#include "foundation/object.h"
