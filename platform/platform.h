@@ -18,7 +18,30 @@ namespace platform {
 // Text, locking and time (used by the foundation library)
 // ---------------------------------------------------------------------------
 
-// (section owned by the foundation)
+// 8-bit to UTF-16 conversion in the manner of MultiByteToWideChar with no
+// flags and a NUL-terminated source: the result counts the terminator. With
+// outUnits 0 nothing is written and the units needed are returned; otherwise
+// the text is converted into out and the units written are returned, or 0
+// when out is too small. A null text gives 0. Byte sequences that are not
+// valid in the code page become U+FFFD instead of failing.
+int32_t acpToUtf16(const char* text, char16_t* out, int32_t outUnits);   // system ANSI code page
+int32_t utf8ToUtf16(const char* text, char16_t* out, int32_t outUnits);  // UTF-8
+
+// An OS mutex. createMutex returns null when none can be had; lockMutex
+// waits without a time-out. Not recursive.
+struct Mutex;
+Mutex* createMutex();
+void lockMutex(Mutex* mutex);
+void unlockMutex(Mutex* mutex);
+void destroyMutex(Mutex* mutex);
+
+// The log's clock: seconds since 1970 times 1000 plus the milliseconds
+// field of the current local time.
+int64_t clockMillis();
+
+// Writes NUL-terminated UTF-16 text to standard output in the console's
+// encoding and flushes it.
+void writeStdout(const char16_t* text);
 
 // ---------------------------------------------------------------------------
 // Processes, files, libraries and the user (used by the launcher)
