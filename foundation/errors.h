@@ -45,6 +45,10 @@ String* errorName(int32_t code);
 String* errorMessage(int32_t code);
 String* emptyString();
 
+// The error tables' release hook: gives up the library's hold on every
+// table entry and on the empty string. Registered first in the hook list.
+void releaseErrorTables();
+
 }  // namespace foundation
 
 namespace foundation {
@@ -63,5 +67,36 @@ void logMessage(int32_t level, const char16_t* tag, const char16_t* format, ...)
 // Records, at level 4, the message text of the throwable's code (the empty
 // text for a code outside 1..10).
 void logErrorCode(const Throwable* error, const char16_t* tag);
+
+// One recorded message. Owns one hold on message; tag is the caller's
+// literal, not copied.
+struct LogEntry {
+    LogEntry(int32_t level, String* message, const char16_t* tag, int64_t timestamp);
+    LogEntry(const LogEntry&) = delete;
+    LogEntry& operator=(const LogEntry&) = delete;
+    ~LogEntry();
+
+    int32_t level;
+    String* message;
+    const char16_t* tag;
+    int64_t timestamp;  // milliseconds, on the log's clock
+};
+
+// The log's clock: milliseconds as platform::clockMillis() gives them.
+using LogClock = int64_t (*)();
+
+// Opens the process-wide log: mutex, entry queue, format buffer, start time
+// (read from clock, or from platform::clockMillis() when clock is null).
+// Returns false, changing nothing, when a log is already open or its
+// resources cannot be had. Open it before other threads log, close it after.
+bool openLog(LogClock clock = nullptr);
+// Closes the log and frees whatever is still queued. Nothing when closed.
+void closeLog();
+bool logIsOpen();
+// Entries queued and not yet taken (0 when no log is open).
+int32_t logEntryCount();
+// Removes the oldest queued entry and hands it to the caller (who deletes
+// it), or null when there is none.
+LogEntry* takeLogEntry();
 
 }  // namespace foundation

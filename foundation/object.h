@@ -33,4 +33,12 @@ void addReleaseHook(ReleaseHook hook);
 // The hook list itself (null until first use), for inspection.
 ArrayList* releaseHookList();
 
+// Builds a description: prefix, the number in decimal, then suffix (may be
+// null). New String, useCount 1. Every toString of the library uses it.
+String* describeWithNumber(const char16_t* prefix, int64_t number, const char16_t* suffix);
+
+// "Object@" and the address as a signed decimal number: the address is read
+// as a signed pointer-sized value, so one with the top bit set is negative.
+String* describeObjectAt(intptr_t address);
+
 }  // namespace foundation

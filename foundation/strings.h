@@ -49,8 +49,16 @@ public:
     StringBuilder& operator=(const StringBuilder&) = delete;
     virtual ~StringBuilder();
 
+    // Installs a larger buffer of grownCapacity(capacity, minimum) units,
+    // keeping what was written.
     void ensureCapacity(int32_t minimum);
-    void append(const char16_t* units, int32_t n);  // null: "null"
+    // The growth rule: 2n + 2 in wrapping 32-bit arithmetic, the minimum
+    // when that is not enough, the largest 32-bit value when it overflows;
+    // OUT_OF_MEMORY when the minimum itself is negative and nothing fits.
+    static int32_t grownCapacity(int32_t capacity, int32_t minimum);
+    // null: "null". OUT_OF_BOUNDS for a negative n, OUT_OF_MEMORY when the
+    // total would not fit in 32 bits.
+    void append(const char16_t* units, int32_t n);
     void append(const char16_t* text);              // null: "null"
     void append(const char* text);                  // null: "null"
     void append(Object* object);                    // null or null toString: "null"
