@@ -1,0 +1,937 @@
+package com.mirl.runbed;
+
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
+import java.io.Closeable;
+import java.io.DataInputStream;
+import java.io.DataOutputStream;
+import java.io.EOFException;
+import java.io.File;
+import java.io.FileInputStream;
+import java.io.FileNotFoundException;
+import java.io.IOException;
+import java.io.InputStream;
+import java.io.PrintWriter;
+import java.io.RandomAccessFile;
+import java.io.StringWriter;
+import java.lang.reflect.Constructor;
+import java.lang.reflect.Method;
+import java.net.URL;
+import java.net.URLDecoder;
+import java.net.URLEncoder;
+import java.net.URLStreamHandler;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.Comparator;
+import java.util.Enumeration;
+import java.util.HashMap;
+import java.util.Iterator;
+import java.util.LinkedHashMap;
+import java.util.Map;
+import java.util.zip.CRC32;
+import java.util.zip.GZIPInputStream;
+import javax.crypto.Cipher;
+import javax.crypto.spec.SecretKeySpec;
+
+/**
+ * The first class that runs inside the virtual machine. The launcher defines it
+ * from bytes it carries and calls {@link #main} with the launch strings; from
+ * there this class finds the client's packages, picks the highest version,
+ * serves the client's classes and resources from the package content and runs
+ * the client's start method, again and again while the client asks for a
+ * restart.
+ *
+ * The launcher defines exactly one class, with no loader of its own, so this
+ * must stay a single class with no nested or anonymous classes and must use
+ * nothing outside the Java 7 runtime library. One shared instance
+ * ({@code bootInstance}) runs the load cycles and is the default status sink;
+ * every package gets an instance of its own as its class loader.
+ */
+@SuppressWarnings({"rawtypes", "unchecked"})
+public class Main extends ClassLoader implements Comparator {
+
+    /** Set by the client (from any thread) to be loaded and started again once its start method returns. */
+    public static volatile boolean restart = true;
+
+    /** When this class was initialised, in milliseconds since 1970. */
+    public static final long time = System.currentTimeMillis();
+
+    private static final Main bootInstance = new Main();
+
+    private static String packageKey = "";
+    private static String packageSuffix = "";
+    private static String packageLocation = "";
+    private static String mainClassName = "";
+    private static String startMethodName = "";
+    private static String stopMethodName = "";
+
+    private static Class appClass = null;
+
+    /** Of bootInstance: the loader of the package currently in use. */
+    private Main packageLoader;
+
+    private static Comparator statusSink;
+
+    /** Of a package loader: entry name to {offset, length} within contentBytes. */
+    private HashMap entryIndex;
+
+    /** Of a package loader: the decompressed content block. */
+    private byte[] contentBytes;
+
+    // Resource URLs. A URL that reads from memory needs a URLStreamHandler and a
+    // URLConnection subclass, and this class can subclass neither. So two tiny
+    // classes are assembled at run time (see handlerClassBytes) and defined by a
+    // loader whose parent is this class's own loader; they only forward to
+    // openEntry. They are not nested classes: nothing of them is in this class file.
+
+    private static final String HANDLER_CLASS = "com/mirl/runbed/MainEntryHandler";
+    private static final String CONNECTION_CLASS = "com/mirl/runbed/MainEntryConnection";
+    private static final String URL_PROTOCOL = "mirl-app";
+    private static final Object handlerLock = new Object();
+    private static Constructor handlerConstructor;
+    private static int handlerSerial;
+
+    /** Of a package loader: the handler of its resource URLs, made on first use. */
+    private URLStreamHandler entryHandler;
+
+    /** Of a package loader: path prefix of its resource URLs, unique per loader. */
+    private String entryUrlPrefix;
+
+    /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
+    private static final long MAX_INFLATE_RATIO = 1032L;
+
+    /** Smallest index record: an empty name (2 bytes) and three int32. */
+    private static final int MIN_INDEX_RECORD = 14;
+
+    private static final int READ_CHUNK = 65536;
+
+    public Main() {
+        super();
+    }
+
+    /** Only for the loader that defines the resource URL classes. */
+    private Main(ClassLoader parent) {
+        super(parent);
+    }
+
+    // ------------------------------------------------------------------ entry points
+
+    /**
+     * Runs load cycles with the launch strings: location, suffix, key, main
+     * class, start method, stop method. Returns when the client has ended
+     * without asking for a restart, or could not be started.
+     */
+    public static void main(String[] args) {
+        if (statusSink == null) {
+            statusSink = bootInstance;
+        }
+        if (args != null && args.length > 5) {
+            packageLocation = args[0];
+            packageSuffix = args[1];
+            packageKey = args[2];
+            mainClassName = args[3];
+            startMethodName = args[4];
+            stopMethodName = args[5];
+        }
+        try {
+            log("Main", "start runServer");
+            restart = true;
+            while (restart) {
+                restart = false;
+                notifyProgress("加载中");
+                if (!bootInstance.startApplication()) {
+                    return;
+                }
+                notifyProgress(restart ? "更新重启中" : "未运行");
+            }
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            try {
+                reportError(e.toString());
+            } catch (Exception sinkFailure) {
+                // A sink that throws must not carry anything out of main.
+                logThrowable("Main", sinkFailure);
+            }
+        }
+    }
+
+    /**
+     * Invokes a public static method without parameters of the current client
+     * class. 0: it ran; 1: no client class yet; 2: the methods could not be
+     * listed; 3: no method of that name could be run.
+     */
+    public static int runMethod(String name) {
+        Class cls = getAppInstance();
+        if (cls == null) {
+            return 1;
+        }
+        try {
+            Method[] methods = cls.getMethods();
+            for (int i = 0; i < methods.length; i++) {
+                if (methods[i].getName().equals(name) && invokeNoArgs(methods[i])) {
+                    return 0;
+                }
+            }
+        } catch (Exception e) {
+            return 2;
+        }
+        return 3;
+    }
+
+    public static int endServer() {
+        return runMethod(stopMethodName);
+    }
+
+    public static Class getAppInstance() {
+        return appClass;
+    }
+
+    public static void setAppInstance(Class cls) {
+        appClass = cls;
+    }
+
+    /**
+     * Lenient integer parse: the longest prefix of decimal digits (a "-" allowed
+     * first); 0 for null, empty text or a prefix that does not parse.
+     */
+    public static int atoi(String text) {
+        if (text == null || text.length() == 0) {
+            return 0;
+        }
+        int end = 0;
+        while (end < text.length()) {
+            char c = text.charAt(end);
+            if ((c >= '0' && c <= '9') || (c == '-' && end == 0)) {
+                end++;
+            } else {
+                break;
+            }
+        }
+        try {
+            return Integer.parseInt(text.substring(0, end));
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return 0;
+        }
+    }
+
+    /** The default status sink: notices are only logged where they arise. */
+    public int compare(Object code, Object text) {
+        return 0;
+    }
+
+    /**
+     * Streams the resource entry a resource URL of a package loader names. The
+     * run-time connection class calls this; it is public because that class
+     * lives in another loader.
+     */
+    public static InputStream openEntry(Object owner, URL url) throws IOException {
+        InputStream in = null;
+        if (owner instanceof Main && url != null) {
+            Main loader = (Main) owner;
+            String prefix = loader.entryUrlPrefix;
+            String path = url.getPath();
+            if (prefix != null && path != null && path.startsWith(prefix)) {
+                try {
+                    in = loader.entryStream(URLDecoder.decode(path.substring(prefix.length()), "UTF-8"));
+                } catch (IllegalArgumentException badEscape) {
+                    in = null;
+                }
+            }
+        }
+        if (in == null) {
+            throw new FileNotFoundException(String.valueOf(url));
+        }
+        return in;
+    }
+
+    // ------------------------------------------------------------------ load cycle
+
+    private static void notifyProgress(String text) {
+        statusSink.compare("1", text);
+    }
+
+    /** Loads the client class and runs its start method; true when the start method ran and returned. */
+    private boolean startApplication() {
+        Class cls = loadApplicationClass();
+        if (cls == null) {
+            reportError("找不到启动类");
+            return false;
+        }
+        setAppInstance(cls);
+        Method[] methods = cls.getMethods();
+        for (int i = 0; i < methods.length; i++) {
+            if (!methods[i].getName().equals(startMethodName)) {
+                continue;
+            }
+            Thread thread = Thread.currentThread();
+            ClassLoader previous = thread.getContextClassLoader();
+            try {
+                // Frameworks look the client's classes up through the context loader.
+                ClassLoader loader = packageLoader != null ? packageLoader : cls.getClassLoader();
+                thread.setContextClassLoader(loader);
+                methods[i].invoke(null, new Object[] {statusSink});
+                return true;
+            } catch (Exception e) {
+                logThrowable("Main", e);
+                reportError(e.toString());
+                return false;
+            } finally {
+                try {
+                    thread.setContextClassLoader(previous);
+                } catch (Exception e) {
+                    logThrowable("Main", e);
+                }
+            }
+        }
+        reportError("找不到启动方法");
+        return false;
+    }
+
+    private Class loadApplicationClass() {
+        File location = new File(packageLocation);
+        try {
+            if (!location.isDirectory() && location.getName().endsWith(".exe")) {
+                return loadFromExecutable(location);
+            }
+            ArrayList candidates = scanPackages(location);
+            if (candidates.isEmpty()) {
+                reportError("找不到程序包");
+                return null;
+            }
+            for (int i = candidates.size() - 1; i >= 0; i--) {
+                Class cls = loadPackageFile((String[]) candidates.get(i));
+                if (cls != null) {
+                    return cls;
+                }
+            }
+            return null;
+        } catch (Exception e) {
+            reportError(e.toString());
+            return null;
+        }
+    }
+
+    /** Reads the package an executable carries, located by the pointer at bytes 80 to 87. */
+    private Class loadFromExecutable(File file) {
+        RandomAccessFile in = null;
+        try {
+            in = new RandomAccessFile(file, "r");
+            int length = (int) in.length();
+            if (length <= 96) {
+                reportError("读取App数据错误！");
+                return null;
+            }
+            in.seek(80);
+            int offset = in.readInt();
+            int size = in.readInt();
+            if (offset < 80 || size < 10 || (long) offset + size > length || offset >= length || size >= length) {
+                return null;
+            }
+            byte[] data = new byte[size];
+            in.seek(offset);
+            in.readFully(data);
+            return loadFromStream(new ByteArrayInputStream(data));
+        } catch (Exception e) {
+            reportError(e.toString());
+            return null;
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    /** Candidates {absolute path, version} of the directory, in ascending version order. */
+    private ArrayList scanPackages(File directory) {
+        ArrayList candidates = new ArrayList(8);
+        File[] files = directory.isDirectory() ? directory.listFiles() : null;
+        if (files == null) {
+            return candidates;
+        }
+        for (int i = 0; i < files.length; i++) {
+            try {
+                if (!files[i].getName().endsWith(packageSuffix)) {
+                    continue;
+                }
+                String version = checkHeader(files[i]);
+                if (version != null) {
+                    insertCandidate(candidates, new String[] {files[i].getAbsolutePath(), version});
+                }
+            } catch (Exception e) {
+                logThrowable("Main", e);
+            }
+        }
+        return candidates;
+    }
+
+    /** Inserts before the first entry whose version is not lower, so equal versions keep listing order when tried from the end. */
+    private static void insertCandidate(ArrayList candidates, String[] candidate) {
+        for (int i = 0; i < candidates.size(); i++) {
+            String[] entry = (String[]) candidates.get(i);
+            if (compareVersions(candidate[1], entry[1]) <= 0) {
+                candidates.add(i, candidate);
+                return;
+            }
+        }
+        candidates.add(candidate);
+    }
+
+    /**
+     * Orders dotted versions component by component; a missing component counts
+     * as 0, so 1.2 and 1.2.0 are equal and 1.2 is below 1.2.1 whichever comes first.
+     */
+    private static int compareVersions(String x, String y) {
+        String[] a = x.split("\\.");
+        String[] b = y.split("\\.");
+        int count = Math.max(a.length, b.length);
+        for (int i = 0; i < count; i++) {
+            int p = i < a.length ? atoi(a[i]) : 0;
+            int q = i < b.length ? atoi(b[i]) : 0;
+            if (p != q) {
+                return p < q ? -1 : 1;
+            }
+        }
+        return 0;
+    }
+
+    private Class loadPackageFile(String[] candidate) {
+        try {
+            Class cls = loadFromStream(new FileInputStream(candidate[0]));
+            if (cls != null) {
+                log("Main", "find app " + candidate[0]);
+            }
+            return cls;
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        }
+    }
+
+    /** Replaces the package loader by a new one reading the stream; the client main class from it, or null. */
+    private Class loadFromStream(InputStream in) {
+        try {
+            Main old = packageLoader;
+            if (old != null) {
+                log("Main", "close classLoader " + old.hashCode());
+                old.contentBytes = null;
+                HashMap index = old.entryIndex;
+                if (index != null) {
+                    index.clear();
+                    old.entryIndex = null;
+                }
+            }
+            packageLoader = new Main();
+            packageLoader.readPackage(new DataInputStream(in));
+            return packageLoader.loadClass(mainClassName);
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    private static boolean invokeNoArgs(Method method) {
+        try {
+            method.invoke(null, new Object[0]);
+            return true;
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return false;
+        }
+    }
+
+    // ------------------------------------------------------------------ package format
+
+    /**
+     * Header check of a package file: the sealed version when the sealed texts
+     * match the clear ones, else null. Reads nothing beyond the sealed header.
+     */
+    private String checkHeader(File file) throws IOException {
+        DataInputStream in = null;
+        try {
+            in = new DataInputStream(new FileInputStream(file));
+            String version = in.readUTF();
+            String check = in.readUTF();
+            byte[] sealed = readBlock(in, in.readInt());
+            byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
+            if (plain == null) {
+                throw new IllegalArgumentException("sealed header of " + file + " does not decrypt");
+            }
+            DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
+            if (header.skipBytes(28) < 28) {
+                return null;
+            }
+            String sealedVersion = header.readUTF();
+            String sealedCheck = header.readUTF();
+            if (sealedVersion.equals(version) && sealedCheck.equals(check)) {
+                return sealedVersion;
+            }
+            return null;
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    /**
+     * Reads a whole package stream into this loader's index and content.
+     * Throws IllegalArgumentException "invalid app" on any failure; always
+     * closes the stream.
+     */
+    private void readPackage(DataInputStream in) {
+        try {
+            String version = in.readUTF();
+            String check = in.readUTF();
+            byte[] sealed = readBlock(in, in.readInt());
+            byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
+            if (plain == null) {
+                throw new IllegalArgumentException("sealed header does not decrypt");
+            }
+            DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
+            int indexRawLength = header.readInt();
+            int indexStoredLength = header.readInt();
+            int indexCrc = header.readInt();
+            int contentRawLength = header.readInt();
+            int contentStoredLength = header.readInt();
+            int contentCrc = header.readInt();
+            int entryCount = header.readInt();
+            String sealedVersion = header.readUTF();
+            String sealedCheck = header.readUTF();
+            if (!sealedVersion.equals(version) || !sealedCheck.equals(check)) {
+                // Not an error: the loader stays empty and the main class is not found in it.
+                return;
+            }
+            // Nothing is allocated from a length before it is known to be possible.
+            checkRawLength("index", indexRawLength, indexStoredLength);
+            checkRawLength("content", contentRawLength, contentStoredLength);
+            if (entryCount < 0 || entryCount > indexRawLength / MIN_INDEX_RECORD) {
+                throw new IllegalArgumentException("entry count " + entryCount + " does not fit an index of "
+                        + indexRawLength + " bytes");
+            }
+            HashMap index = new HashMap(2 * entryCount + 8);
+            entryIndex = index;
+
+            byte[] stored = readBlock(in, indexStoredLength);
+            if (crc32Of(stored) != indexCrc) {
+                throw new IllegalArgumentException();
+            }
+            byte[] raw = gunzipBlock(stored, indexStoredLength, indexRawLength);
+            if (raw == null) {
+                throw new IllegalArgumentException("index block does not decompress");
+            }
+            DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw));
+            for (int i = 0; i < entryCount; i++) {
+                String name = records.readUTF();
+                int offset = records.readInt();
+                int length = records.readInt();
+                records.readInt();
+                if (offset < 0 || length < 0 || (long) offset + length > contentRawLength) {
+                    throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
+                            + " lies outside the content of " + contentRawLength + " bytes");
+                }
+                index.put(name, new int[] {offset, length});
+            }
+
+            stored = readBlock(in, contentStoredLength);
+            if (crc32Of(stored) != contentCrc) {
+                throw new IllegalArgumentException();
+            }
+            contentBytes = gunzipBlock(stored, contentStoredLength, contentRawLength);
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            throw new IllegalArgumentException("invalid app");
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    /** Refuses a raw length that is negative or that no gzip stream of the stored length can produce. */
+    private static void checkRawLength(String block, int rawLength, int storedLength) {
+        if (rawLength < 0 || storedLength < 0 || rawLength > MAX_INFLATE_RATIO * storedLength) {
+            throw new IllegalArgumentException(block + " raw length " + rawLength + " impossible for "
+                    + storedLength + " stored bytes");
+        }
+    }
+
+    /**
+     * Reads exactly length bytes. The buffer grows with the bytes that really
+     * arrive, so a damaged length cannot make it allocate more than the stream holds.
+     */
+    private static byte[] readBlock(InputStream in, int length) throws IOException {
+        if (length < 0) {
+            throw new IllegalArgumentException("negative block length " + length);
+        }
+        int first = Math.min(length, Math.max(READ_CHUNK, in.available()));
+        byte[] buffer = new byte[first];
+        int filled = 0;
+        while (filled < length) {
+            if (filled == buffer.length) {
+                buffer = Arrays.copyOf(buffer, (int) Math.min(length, 2L * buffer.length));
+            }
+            int n = in.read(buffer, filled, buffer.length - filled);
+            if (n < 0) {
+                throw new EOFException("package ends " + (length - filled) + " bytes early");
+            }
+            filled += n;
+        }
+        return buffer;
+    }
+
+    private static byte[] decryptBlock(byte[] key, byte[] data) {
+        try {
+            Cipher cipher = Cipher.getInstance("AES/ECB/PKCS5Padding");
+            cipher.init(Cipher.DECRYPT_MODE, new SecretKeySpec(key, "AES"));
+            return cipher.doFinal(data);
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        }
+    }
+
+    private static int crc32Of(byte[] data) {
+        CRC32 crc = new CRC32();
+        crc.update(data);
+        return (int) crc.getValue();
+    }
+
+    /** Decompresses into exactly rawLength bytes (zero-filled if the stream ends early); null on failure. */
+    private static byte[] gunzipBlock(byte[] data, int storedLength, int rawLength) {
+        GZIPInputStream in = null;
+        try {
+            byte[] out = new byte[rawLength];
+            in = new GZIPInputStream(new ByteArrayInputStream(data, 0, storedLength), READ_CHUNK);
+            fillBuffer(in, out, 0, rawLength);
+            return out;
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    private static boolean fillBuffer(InputStream in, byte[] buffer, int start, int count) {
+        try {
+            while (count > 0) {
+                int n = in.read(buffer, start, count);
+                if (n < 0) {
+                    log("Main", "readFully size=" + count);
+                    return false;
+                }
+                start += n;
+                count -= n;
+            }
+            return true;
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return false;
+        }
+    }
+
+    // ------------------------------------------------------------------ class and resource service
+
+    protected Class findClass(String name) throws ClassNotFoundException {
+        HashMap index = entryIndex;
+        byte[] content = contentBytes;
+        if (index != null && content != null) {
+            int[] range = (int[]) index.get(name.replace('.', '/') + ".class");
+            if (range != null) {
+                return defineClass(name, content, range[0], range[1]);
+            }
+        }
+        return super.findClass(name);
+    }
+
+    /** Package entries first (exact name, no leading "/" removed), then the parent loaders. */
+    public InputStream getResourceAsStream(String name) {
+        try {
+            InputStream in = entryStream(name);
+            if (in != null) {
+                return in;
+            }
+            return super.getResourceAsStream(name);
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        }
+    }
+
+    protected URL findResource(String name) {
+        try {
+            return entryUrl(name);
+        } catch (Exception e) {
+            logThrowable("Main", e);
+            return null;
+        }
+    }
+
+    protected Enumeration findResources(String name) throws IOException {
+        URL url = findResource(name);
+        return Collections.enumeration(url == null ? Collections.emptyList() : Collections.singletonList(url));
+    }
+
+    /** A stream over the entry's slice of the content (no copy), or null. */
+    private InputStream entryStream(String name) {
+        HashMap index = entryIndex;
+        byte[] content = contentBytes;
+        if (index == null || content == null || name == null) {
+            return null;
+        }
+        int[] range = (int[]) index.get(name);
+        return range == null ? null : new ByteArrayInputStream(content, range[0], range[1]);
+    }
+
+    /** URL of a package entry, "mirl-app:/N/name" with the name percent-encoded; null when missing. */
+    private URL entryUrl(String name) throws Exception {
+        HashMap index = entryIndex;
+        if (name == null || index == null || contentBytes == null || !index.containsKey(name)) {
+            return null;
+        }
+        URLStreamHandler handler;
+        String prefix;
+        synchronized (handlerLock) {
+            if (entryHandler == null) {
+                entryHandler = (URLStreamHandler) handlerConstructor().newInstance(new Object[] {this});
+                entryUrlPrefix = "/" + (++handlerSerial) + "/";
+            }
+            handler = entryHandler;
+            prefix = entryUrlPrefix;
+        }
+        String path = prefix + URLEncoder.encode(name, "UTF-8").replace("+", "%20").replace("%2F", "/");
+        return new URL(URL_PROTOCOL, null, -1, path, handler);
+    }
+
+    /** Defines the two resource URL classes once; call with handlerLock held. */
+    private static Constructor handlerConstructor() throws Exception {
+        if (handlerConstructor == null) {
+            Main definer = new Main(Main.class.getClassLoader());
+            byte[] connection = connectionClassBytes();
+            byte[] handler = handlerClassBytes();
+            definer.defineClass(CONNECTION_CLASS.replace('/', '.'), connection, 0, connection.length);
+            Class handlerClass = definer.defineClass(HANDLER_CLASS.replace('/', '.'), handler, 0, handler.length);
+            handlerConstructor = handlerClass.getConstructor(new Class[] {Object.class});
+        }
+        return handlerConstructor;
+    }
+
+    /*
+     * The connection class, in Java terms:
+     *   public final class MainEntryConnection extends URLConnection {
+     *     private final Object owner;
+     *     public MainEntryConnection(URL url, Object owner) { super(url); this.owner = owner; }
+     *     public void connect() { connected = true; }
+     *     public InputStream getInputStream() throws IOException { return Main.openEntry(owner, getURL()); }
+     *   }
+     */
+    private static byte[] connectionClassBytes() throws IOException {
+        LinkedHashMap pool = new LinkedHashMap();
+        ByteArrayOutputStream body = new ByteArrayOutputStream();
+        DataOutputStream out = new DataOutputStream(body);
+        int self = classConstant(pool, CONNECTION_CLASS);
+        int base = classConstant(pool, "java/net/URLConnection");
+        out.writeShort(0x0031); // public final super
+        out.writeShort(self);
+        out.writeShort(base);
+        out.writeShort(0); // interfaces
+        out.writeShort(1); // fields
+        out.writeShort(0x0012); // private final
+        out.writeShort(utf8Constant(pool, "owner"));
+        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
+        out.writeShort(0);
+        int owner = memberConstant(pool, 9, CONNECTION_CLASS, "owner", "Ljava/lang/Object;");
+        out.writeShort(3); // methods
+
+        ByteArrayOutputStream code = new ByteArrayOutputStream();
+        code.write(0x2a); // aload_0
+        code.write(0x2b); // aload_1
+        writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLConnection", "<init>", "(Ljava/net/URL;)V"));
+        code.write(0x2a); // aload_0
+        code.write(0x2c); // aload_2
+        writeOp(code, 0xb5, owner); // putfield owner
+        code.write(0xb1); // return
+        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/net/URL;Ljava/lang/Object;)V", 2, 3, code.toByteArray());
+
+        code.reset();
+        code.write(0x2a); // aload_0
+        code.write(0x04); // iconst_1
+        writeOp(code, 0xb5, memberConstant(pool, 9, "java/net/URLConnection", "connected", "Z"));
+        code.write(0xb1); // return
+        writeMethod(out, pool, 0x0001, "connect", "()V", 2, 1, code.toByteArray());
+
+        code.reset();
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb4, owner); // getfield owner
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
+        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "openEntry",
+                "(Ljava/lang/Object;Ljava/net/URL;)Ljava/io/InputStream;"));
+        code.write(0xb0); // areturn
+        writeMethod(out, pool, 0x0001, "getInputStream", "()Ljava/io/InputStream;", 2, 1, code.toByteArray());
+
+        out.writeShort(0); // class attributes
+        return classFile(pool, body.toByteArray());
+    }
+
+    /*
+     * The handler class, in Java terms:
+     *   public final class MainEntryHandler extends URLStreamHandler {
+     *     private final Object owner;
+     *     public MainEntryHandler(Object owner) { this.owner = owner; }
+     *     protected URLConnection openConnection(URL url) { return new MainEntryConnection(url, owner); }
+     *   }
+     */
+    private static byte[] handlerClassBytes() throws IOException {
+        LinkedHashMap pool = new LinkedHashMap();
+        ByteArrayOutputStream body = new ByteArrayOutputStream();
+        DataOutputStream out = new DataOutputStream(body);
+        int self = classConstant(pool, HANDLER_CLASS);
+        int base = classConstant(pool, "java/net/URLStreamHandler");
+        out.writeShort(0x0031); // public final super
+        out.writeShort(self);
+        out.writeShort(base);
+        out.writeShort(0); // interfaces
+        out.writeShort(1); // fields
+        out.writeShort(0x0012); // private final
+        out.writeShort(utf8Constant(pool, "owner"));
+        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
+        out.writeShort(0);
+        int owner = memberConstant(pool, 9, HANDLER_CLASS, "owner", "Ljava/lang/Object;");
+        out.writeShort(2); // methods
+
+        ByteArrayOutputStream code = new ByteArrayOutputStream();
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLStreamHandler", "<init>", "()V"));
+        code.write(0x2a); // aload_0
+        code.write(0x2b); // aload_1
+        writeOp(code, 0xb5, owner); // putfield owner
+        code.write(0xb1); // return
+        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/lang/Object;)V", 2, 2, code.toByteArray());
+
+        code.reset();
+        writeOp(code, 0xbb, classConstant(pool, CONNECTION_CLASS)); // new
+        code.write(0x59); // dup
+        code.write(0x2b); // aload_1
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb4, owner); // getfield owner
+        writeOp(code, 0xb7, memberConstant(pool, 10, CONNECTION_CLASS, "<init>",
+                "(Ljava/net/URL;Ljava/lang/Object;)V"));
+        code.write(0xb0); // areturn
+        writeMethod(out, pool, 0x0004, "openConnection", "(Ljava/net/URL;)Ljava/net/URLConnection;", 4, 2,
+                code.toByteArray());
+
+        out.writeShort(0); // class attributes
+        return classFile(pool, body.toByteArray());
+    }
+
+    // Constant pool entries are keyed "tag|operands" in insertion order, so equal
+    // constants share one slot and the pool can be written out afterwards.
+
+    private static int constant(LinkedHashMap pool, String key) {
+        Integer slot = (Integer) pool.get(key);
+        if (slot == null) {
+            slot = Integer.valueOf(pool.size() + 1);
+            pool.put(key, slot);
+        }
+        return slot.intValue();
+    }
+
+    private static int utf8Constant(LinkedHashMap pool, String text) {
+        return constant(pool, "1|" + text);
+    }
+
+    private static int classConstant(LinkedHashMap pool, String internalName) {
+        return constant(pool, "7|" + utf8Constant(pool, internalName));
+    }
+
+    private static int memberConstant(LinkedHashMap pool, int tag, String owner, String name, String descriptor) {
+        int cls = classConstant(pool, owner);
+        int nameAndType = constant(pool, "12|" + utf8Constant(pool, name) + "|" + utf8Constant(pool, descriptor));
+        return constant(pool, tag + "|" + cls + "|" + nameAndType);
+    }
+
+    private static void writeOp(ByteArrayOutputStream code, int opcode, int operand) {
+        code.write(opcode);
+        code.write(operand >> 8);
+        code.write(operand);
+    }
+
+    private static void writeMethod(DataOutputStream out, LinkedHashMap pool, int access, String name,
+            String descriptor, int maxStack, int maxLocals, byte[] code) throws IOException {
+        out.writeShort(access);
+        out.writeShort(utf8Constant(pool, name));
+        out.writeShort(utf8Constant(pool, descriptor));
+        out.writeShort(1);
+        out.writeShort(utf8Constant(pool, "Code"));
+        out.writeInt(12 + code.length);
+        out.writeShort(maxStack);
+        out.writeShort(maxLocals);
+        out.writeInt(code.length);
+        out.write(code);
+        out.writeShort(0); // exception table
+        out.writeShort(0); // code attributes
+    }
+
+    private static byte[] classFile(LinkedHashMap pool, byte[] body) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        DataOutputStream out = new DataOutputStream(bytes);
+        out.writeInt(0xCAFEBABE);
+        out.writeShort(0);
+        out.writeShort(51);
+        out.writeShort(pool.size() + 1);
+        for (Iterator it = pool.entrySet().iterator(); it.hasNext();) {
+            String key = (String) ((Map.Entry) it.next()).getKey();
+            int bar = key.indexOf('|');
+            int tag = Integer.parseInt(key.substring(0, bar));
+            String rest = key.substring(bar + 1);
+            out.writeByte(tag);
+            if (tag == 1) {
+                out.writeUTF(rest);
+            } else if (tag == 7) {
+                out.writeShort(Integer.parseInt(rest));
+            } else {
+                int second = rest.indexOf('|');
+                out.writeShort(Integer.parseInt(rest.substring(0, second)));
+                out.writeShort(Integer.parseInt(rest.substring(second + 1)));
+            }
+        }
+        out.write(body);
+        return bytes.toByteArray();
+    }
+
+    // ------------------------------------------------------------------ log
+
+    private static void log(String tag, String text) {
+        System.out.println(System.currentTimeMillis() + " " + tag + " " + text);
+    }
+
+    private static String stackTraceText(Throwable t) {
+        if (t == null) {
+            return "";
+        }
+        StringWriter text = new StringWriter();
+        PrintWriter writer = new PrintWriter(text);
+        t.printStackTrace(writer);
+        writer.flush();
+        return text.toString();
+    }
+
+    private static void logThrowable(String tag, Throwable t) {
+        log(tag, stackTraceText(t));
+    }
+
+    private static void reportError(String text) {
+        log("err", text);
+        statusSink.compare(Integer.valueOf(2), text);
+    }
+
+    private static void closeQuietly(Closeable c) {
+        if (c == null) {
+            return;
+        }
+        try {
+            c.close();
+        } catch (Exception e) {
+            logThrowable("Main", e);
+        }
+    }
+}
