@@ -53,7 +53,10 @@ TEST(FormatWide, ArgumentsAreTakenInOrderWithTheirSizes) {
 TEST(FormatWide, Text) {
     EXPECT_EQ(fmt(u"[%s]", u"wide 中"), u"[wide 中]");
     EXPECT_EQ(fmt(u"[%s]", static_cast<const char16_t*>(nullptr)), u"[null]");
-    EXPECT_EQ(fmt(u"[%S]", "narrow \xE4\xB8\xAD"), u"[narrow 中]");
+    EXPECT_EQ(fmt(u"[%S]", "narrow"), u"[narrow]");
+#ifndef _WIN32
+    EXPECT_EQ(fmt(u"[%S]", "\xE4\xB8\xAD"), u"[中]");  // the ANSI code page is UTF-8 here
+#endif
     EXPECT_EQ(fmt(u"[%S]", static_cast<const char*>(nullptr)), u"[null]");
 }
 

@@ -29,16 +29,6 @@ TEST(Object, AddressWithTheTopBitSetIsNegative) {
     }());
 }
 
-TEST(Object, ReleaseDeletesThroughTheVirtualDestructor) {
-    static int destroyed = 0;
-    struct Probe : Object {
-        ~Probe() override { ++destroyed; }
-    };
-    Object* probe = new Probe;
-    probe->release();
-    EXPECT_EQ(destroyed, 1);
-}
-
 void hookA() {}
 void hookB() {}
 

