@@ -1,0 +1,484 @@
+package com.mirl.apppack;
+
+import java.io.IOException;
+import java.io.PrintStream;
+import java.nio.file.Files;
+import java.nio.file.NoSuchFileException;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+import java.security.GeneralSecurityException;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashMap;
+import java.util.HashSet;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+
+/**
+ * apppack: makes the client's application packages, embeds them in an
+ * executable and tells whether the loader would accept one.
+ */
+public final class AppPack {
+
+    static final int OK = 0;
+    static final int FAILED = 1;
+    static final int USAGE = 2;
+
+    private static final String MAIN_USAGE = String.join("\n",
+            "Usage: apppack COMMAND [OPTIONS] [ARGUMENTS]",
+            "Makes and checks the client's application packages.",
+            "",
+            "Commands:",
+            "  pack     pack class directories and jars into a package",
+            "  embed    append a package to an executable and point to it",
+            "  inspect  describe a package or an executable that carries one",
+            "  verify   check that the loader would accept a package",
+            "",
+            "Run \"apppack COMMAND --help\" for the options of a command.",
+            "Exit status: 0 success, 1 failure or package refused, 2 bad arguments.");
+
+    private static final String PACK_USAGE = String.join("\n",
+            "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY] INPUT...",
+            "Packs the classes and resources of the INPUTs into one package.",
+            "An INPUT is a directory that is a class path root (com/x/A.class holds the",
+            "class com.x.A) or a jar. When a name occurs twice the first INPUT wins.",
+            "",
+            "  -o, --output FILE   package to write; the loader scans for names ending in .app",
+            "  --version VERSION   dotted decimal version such as 1.4.2; the loader starts",
+            "                      the highest version it finds",
+            "  --check TEXT        check text, stored in the clear and sealed (default: empty)",
+            "  --key KEY           package key (default: the launcher's key)",
+            "  -h, --help          show this help");
+
+    private static final String EMBED_USAGE = String.join("\n",
+            "Usage: apppack embed --package FILE --into EXE [-o OUT] [--key KEY]",
+            "Appends the package to the executable and writes the embedded-package pointer",
+            "(offset and size) at bytes 80 to 87. A package embedded earlier at the end of",
+            "the executable is replaced. The package is verified first.",
+            "",
+            "  --package FILE      package to embed",
+            "  --into EXE          executable that is to carry it (changed in place)",
+            "  -o, --output OUT    write the result to OUT instead of changing EXE",
+            "  --key KEY           key to verify the package with (default: the launcher's key)",
+            "  -h, --help          show this help");
+
+    private static final String INSPECT_USAGE = String.join("\n",
+            "Usage: apppack inspect [--key KEY] FILE",
+            "Prints the version, check text, block lengths, CRC status and entries of a",
+            "package, or of the package an executable (a name ending in .exe) carries.",
+            "Exits 1 when the loader would refuse it.",
+            "",
+            "  --key KEY           package key (default: the launcher's key)",
+            "  -h, --help          show this help");
+
+    private static final String VERIFY_USAGE = String.join("\n",
+            "Usage: apppack verify [--key KEY] [--main CLASS] FILE",
+            "Exits 0 when the loader would accept the package (or the package an executable",
+            "carries), else prints the reason and exits 1.",
+            "",
+            "  --key KEY           package key (default: the launcher's key)",
+            "  --main CLASS        also require the class CLASS (dotted name) in the package",
+            "  -h, --help          show this help");
+
+    private final PrintStream out;
+    private final PrintStream err;
+
+    public AppPack(PrintStream out, PrintStream err) {
+        this.out = out;
+        this.err = err;
+    }
+
+    public static void main(String[] args) {
+        System.exit(new AppPack(System.out, System.err).run(args));
+    }
+
+    /** Bad arguments: a one-line message and exit status 2. */
+    private static final class UsageError extends Exception {
+        private static final long serialVersionUID = 1L;
+
+        UsageError(String message) {
+            super(message);
+        }
+    }
+
+    /** A failure with a one-line message and exit status 1. */
+    private static final class Failure extends Exception {
+        private static final long serialVersionUID = 1L;
+
+        Failure(String message) {
+            super(message);
+        }
+    }
+
+    /** Runs one command line; returns the exit status. */
+    public int run(String[] args) {
+        if (args.length == 0) {
+            err.println(MAIN_USAGE);
+            return USAGE;
+        }
+        String command = args[0];
+        String[] rest = Arrays.copyOfRange(args, 1, args.length);
+        try {
+            switch (command) {
+                case "-h":
+                case "--help":
+                case "help":
+                    out.println(MAIN_USAGE);
+                    return OK;
+                case "pack":
+                    return pack(rest);
+                case "embed":
+                    return embed(rest);
+                case "inspect":
+                    return inspect(rest);
+                case "verify":
+                    return verify(rest);
+                default:
+                    throw new UsageError("unknown command \"" + command + "\" (see apppack --help)");
+            }
+        } catch (UsageError e) {
+            err.println("apppack " + command + ": " + e.getMessage());
+            return USAGE;
+        } catch (Failure e) {
+            err.println("apppack " + command + ": error: " + e.getMessage());
+            return FAILED;
+        }
+    }
+
+    /** Parsed options and operands of one command. */
+    private static final class Arguments {
+        final Map<String, String> options = new HashMap<>();
+        final List<String> operands = new ArrayList<>();
+        boolean help;
+
+        String get(String name, String fallback) {
+            String value = options.get(name);
+            return value != null ? value : fallback;
+        }
+
+        String require(String name) throws UsageError {
+            String value = options.get(name);
+            if (value == null) {
+                throw new UsageError("missing " + name + " (see --help)");
+            }
+            return value;
+        }
+    }
+
+    /** Options take one value ("--key K" or "--key=K"); "--" ends the options. */
+    private static Arguments parse(String[] args, String command, String... valued) throws UsageError {
+        Set<String> known = new HashSet<>(Arrays.asList(valued));
+        Arguments parsed = new Arguments();
+        boolean operandsOnly = false;
+        for (int i = 0; i < args.length; i++) {
+            String arg = args[i];
+            if (operandsOnly || !arg.startsWith("-") || arg.equals("-")) {
+                parsed.operands.add(arg);
+                continue;
+            }
+            if (arg.equals("--")) {
+                operandsOnly = true;
+                continue;
+            }
+            if (arg.equals("-h") || arg.equals("--help")) {
+                parsed.help = true;
+                continue;
+            }
+            String name = arg;
+            String value = null;
+            int equals = arg.indexOf('=');
+            if (arg.startsWith("--") && equals > 0) {
+                name = arg.substring(0, equals);
+                value = arg.substring(equals + 1);
+            }
+            if (name.equals("-o")) {
+                name = "--output";
+            }
+            if (!known.contains(name)) {
+                throw new UsageError("unknown option " + name + " (see apppack " + command + " --help)");
+            }
+            if (value == null) {
+                if (i + 1 >= args.length) {
+                    throw new UsageError("option " + arg + " needs a value");
+                }
+                value = args[++i];
+            }
+            if (parsed.options.put(name, value) != null) {
+                throw new UsageError("option " + name + " given twice");
+            }
+        }
+        return parsed;
+    }
+
+    // ------------------------------------------------------------------ pack
+
+    private int pack(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "pack", "--output", "--version", "--check", "--key");
+        if (a.help) {
+            out.println(PACK_USAGE);
+            return OK;
+        }
+        Path output = Paths.get(a.require("--output"));
+        String version = a.require("--version");
+        String check = a.get("--check", "");
+        String key = a.get("--key", PackageFormat.DEFAULT_KEY);
+        if (a.operands.isEmpty()) {
+            throw new UsageError("no INPUT given (see apppack pack --help)");
+        }
+        String problem = PackageFormat.checkVersion(version);
+        if (problem == null) {
+            problem = PackageFormat.checkKey(key);
+        }
+        if (problem == null && PackageFormat.utfLength(check) > 65535) {
+            problem = "the check text is longer than 65535 bytes";
+        }
+        if (problem != null) {
+            throw new UsageError(problem);
+        }
+        InputCollector inputs = new InputCollector(err);
+        for (String operand : a.operands) {
+            try {
+                inputs.add(Paths.get(operand));
+            } catch (IOException e) {
+                throw new Failure(e.getMessage());
+            }
+        }
+        if (inputs.entries().isEmpty()) {
+            throw new Failure("the inputs hold no files; nothing to pack");
+        }
+        try {
+            byte[] stream = PackageWriter.write(inputs.entries(), version, check, key);
+            AtomicFile.write(output, o -> o.write(stream));
+            long content = 0;
+            for (byte[] data : inputs.entries().values()) {
+                content += data.length;
+            }
+            out.println("apppack: wrote " + output + ": version " + version + ", " + inputs.entries().size()
+                    + " entries, " + content + " bytes of content, " + stream.length + " bytes in all");
+            if (!output.getFileName().toString().endsWith(".app")) {
+                err.println("apppack: note: the loader's directory scan only takes files ending in .app");
+            }
+        } catch (IOException | GeneralSecurityException e) {
+            throw new Failure("cannot write " + output + ": " + describe(e));
+        }
+        return OK;
+    }
+
+    // ------------------------------------------------------------------ embed
+
+    private int embed(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "embed", "--package", "--into", "--output", "--key");
+        if (a.help) {
+            out.println(EMBED_USAGE);
+            return OK;
+        }
+        Path packagePath = Paths.get(a.require("--package"));
+        Path exePath = Paths.get(a.require("--into"));
+        Path output = a.options.containsKey("--output") ? Paths.get(a.options.get("--output")) : exePath;
+        String key = a.get("--key", PackageFormat.DEFAULT_KEY);
+        if (!a.operands.isEmpty()) {
+            throw new UsageError("unexpected argument " + a.operands.get(0));
+        }
+        byte[] pkg = readFile(packagePath);
+        PackageReader.Result result = PackageReader.read(pkg, 0, pkg.length, key);
+        if (!result.accepted()) {
+            throw new Failure(packagePath + " is refused by the loader: " + result.problem);
+        }
+        byte[] exe = readFile(exePath);
+        int base = exe.length;
+        String replaced = null;
+        try {
+            ExecutableContainer old = ExecutableContainer.locate(exe);
+            if ((long) old.offset + old.size == exe.length
+                    && PackageReader.read(exe, old.offset, old.size, key).decrypted) {
+                base = old.offset;
+                replaced = "replaced the package of " + old.size + " bytes embedded at offset " + old.offset;
+            }
+        } catch (IllegalArgumentException noPackageYet) {
+            // Nothing embedded yet: append after the last byte.
+        }
+        if (base < PackageFormat.POINTER_OFFSET + 8) {
+            throw new Failure(exePath + " is " + exe.length + " bytes; the pointer at bytes 80 to 87 needs at least 88");
+        }
+        long total = (long) base + pkg.length;
+        String problem = ExecutableContainer.checkPointer(base, pkg.length, total);
+        if (problem != null) {
+            throw new Failure("the loader would refuse the result: " + problem);
+        }
+        byte[] combined = Arrays.copyOf(exe, (int) total);
+        System.arraycopy(pkg, 0, combined, base, pkg.length);
+        ExecutableContainer.writePointer(combined, base, pkg.length);
+        try {
+            AtomicFile.write(output, o -> o.write(combined));
+        } catch (IOException e) {
+            throw new Failure("cannot write " + output + ": " + describe(e));
+        }
+        if (replaced != null) {
+            out.println("apppack: " + replaced);
+        }
+        out.println("apppack: wrote " + output + ": package of " + pkg.length + " bytes (version " + result.version
+                + ") at offset " + base);
+        return OK;
+    }
+
+    // ------------------------------------------------------------------ inspect and verify
+
+    /** A package stream located in a file: the whole file, or the range an executable points to. */
+    private static final class Located {
+        byte[] bytes;
+        int offset;
+        int length;
+        String container;
+        final List<String> notes = new ArrayList<>();
+    }
+
+    private Located locate(Path path) throws Failure {
+        Located located = new Located();
+        located.bytes = readFile(path);
+        String name = path.getFileName() == null ? "" : path.getFileName().toString();
+        if (name.toLowerCase(java.util.Locale.ROOT).endsWith(".exe")) {
+            if (!ExecutableContainer.isExecutableName(name)) {
+                located.notes.add("the loader takes only a location ending exactly in \".exe\" for an executable");
+            }
+            ExecutableContainer pointer;
+            try {
+                pointer = ExecutableContainer.locate(located.bytes);
+            } catch (IllegalArgumentException e) {
+                throw new Failure(path + ": refused: " + e.getMessage());
+            }
+            located.offset = pointer.offset;
+            located.length = pointer.size;
+            located.container = "executable of " + located.bytes.length + " bytes, package at offset "
+                    + pointer.offset + ", size " + pointer.size;
+        } else {
+            located.offset = 0;
+            located.length = located.bytes.length;
+            if (!name.endsWith(".app")) {
+                located.notes.add("the loader's directory scan only takes files ending in .app");
+            }
+        }
+        return located;
+    }
+
+    private int inspect(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "inspect", "--key");
+        if (a.help) {
+            out.println(INSPECT_USAGE);
+            return OK;
+        }
+        Path path = singleFile(a);
+        Located located = locate(path);
+        PackageReader.Result r = PackageReader.read(located.bytes, located.offset, located.length,
+                a.get("--key", PackageFormat.DEFAULT_KEY));
+        out.println("file:           " + path);
+        if (located.container != null) {
+            out.println("container:      " + located.container);
+        }
+        out.println("stream:         " + r.streamLength + " bytes");
+        out.println("version:        " + show(r.version));
+        out.println("check text:     " + show(r.check));
+        out.println("sealed header:  " + (r.sealedLength < 0 ? "-" : r.sealedLength + " bytes")
+                + (r.decrypted ? ", decrypts with the key" : ""));
+        if (r.sealedVersion != null) {
+            out.println("sealed version: " + show(r.sealedVersion) + (r.sealedVersion.equals(r.version)
+                    ? " (matches)" : " (DIFFERS)"));
+        }
+        if (r.sealedCheck != null) {
+            out.println("sealed check:   " + show(r.sealedCheck) + (r.sealedCheck.equals(r.check)
+                    ? " (matches)" : " (DIFFERS)"));
+        }
+        if (r.numbers != null) {
+            int[] n = r.numbers;
+            out.println("index block:    raw " + n[0] + ", stored " + n[1] + ", CRC " + hex(n[2]) + crc(r.indexCrcOk));
+            out.println("content block:  raw " + n[3] + ", stored " + n[4] + ", CRC " + hex(n[5])
+                    + crc(r.contentCrcOk));
+            out.println("entries:        " + n[6]);
+        }
+        if (!r.records.isEmpty()) {
+            out.println(String.format("  %10s %10s  %s", "offset", "length", "name"));
+            for (PackageReader.Entry e : r.records) {
+                out.println(String.format("  %10d %10d  %s", e.offset, e.length, e.name));
+            }
+        }
+        for (String note : located.notes) {
+            out.println("note:           " + note);
+        }
+        for (String warning : r.warnings) {
+            out.println("warning:        " + warning);
+        }
+        out.println("status:         " + (r.accepted() ? "accepted" : "refused: " + r.problem));
+        return r.accepted() ? OK : FAILED;
+    }
+
+    private int verify(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "verify", "--key", "--main");
+        if (a.help) {
+            out.println(VERIFY_USAGE);
+            return OK;
+        }
+        Path path = singleFile(a);
+        Located located = locate(path);
+        PackageReader.Result r = PackageReader.read(located.bytes, located.offset, located.length,
+                a.get("--key", PackageFormat.DEFAULT_KEY));
+        String problem = r.problem;
+        String mainClass = a.options.get("--main");
+        if (problem == null && mainClass != null && !r.entries.containsKey(mainClass.replace('.', '/') + ".class")) {
+            problem = "the package has no class " + mainClass;
+        }
+        if (problem != null) {
+            err.println("apppack verify: " + path + ": refused: " + problem);
+            return FAILED;
+        }
+        for (String note : located.notes) {
+            err.println("apppack verify: note: " + note);
+        }
+        for (String warning : r.warnings) {
+            err.println("apppack verify: warning: " + warning);
+        }
+        out.println(path + ": ok, version " + r.version + ", " + r.entries.size() + " entries");
+        return OK;
+    }
+
+    // ------------------------------------------------------------------ helpers
+
+    private static Path singleFile(Arguments a) throws UsageError {
+        if (a.operands.size() != 1) {
+            throw new UsageError(a.operands.isEmpty() ? "no FILE given (see --help)" : "expected one FILE, got "
+                    + a.operands.size());
+        }
+        return Paths.get(a.operands.get(0));
+    }
+
+    private static byte[] readFile(Path path) throws Failure {
+        try {
+            if (Files.isDirectory(path)) {
+                throw new Failure(path + " is a directory");
+            }
+            if (Files.size(path) > Integer.MAX_VALUE - 8) {
+                throw new Failure(path + " is larger than 2 GB");
+            }
+            return Files.readAllBytes(path);
+        } catch (NoSuchFileException e) {
+            throw new Failure(path + " does not exist");
+        } catch (IOException e) {
+            throw new Failure("cannot read " + path + ": " + describe(e));
+        }
+    }
+
+    private static String describe(Exception e) {
+        return e.getMessage() != null ? e.getMessage() : e.getClass().getSimpleName();
+    }
+
+    private static String show(String text) {
+        return text == null ? "-" : "\"" + text + "\"";
+    }
+
+    private static String hex(int value) {
+        return String.format("%08x", value);
+    }
+
+    private static String crc(Boolean ok) {
+        return ok == null ? "" : ok ? " (ok)" : " (MISMATCH)";
+    }
+}

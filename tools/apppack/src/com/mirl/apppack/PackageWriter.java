@@ -1,0 +1,86 @@
+package com.mirl.apppack;
+
+import java.io.ByteArrayOutputStream;
+import java.io.DataOutputStream;
+import java.io.IOException;
+import java.security.GeneralSecurityException;
+import java.util.Map;
+import java.util.zip.GZIPOutputStream;
+import javax.crypto.Cipher;
+import javax.crypto.spec.SecretKeySpec;
+
+/**
+ * Writes a package stream: clear version and check texts, the AES-sealed
+ * header, then the gzip-compressed index and content blocks.
+ */
+final class PackageWriter {
+
+    private PackageWriter() {
+    }
+
+    /** The package stream of the entries, in the map's order. */
+    static byte[] write(Map<String, byte[]> entries, String version, String check, String key)
+            throws IOException, GeneralSecurityException {
+        long contentLength = 0;
+        for (byte[] data : entries.values()) {
+            contentLength += data.length;
+        }
+        if (contentLength > Integer.MAX_VALUE - 8) {
+            throw new IOException("the content is " + contentLength + " bytes; a package holds at most 2 GB");
+        }
+        ByteArrayOutputStream content = new ByteArrayOutputStream((int) contentLength);
+        ByteArrayOutputStream index = new ByteArrayOutputStream();
+        DataOutputStream records = new DataOutputStream(index);
+        for (Map.Entry<String, byte[]> entry : entries.entrySet()) {
+            if (PackageFormat.utfLength(entry.getKey()) > 65535) {
+                throw new IOException("entry name too long: " + entry.getKey().substring(0, 80) + "...");
+            }
+            records.writeUTF(entry.getKey());
+            records.writeInt(content.size());
+            records.writeInt(entry.getValue().length);
+            records.writeInt(0); // reserved
+            content.write(entry.getValue());
+        }
+        byte[] indexRaw = index.toByteArray();
+        byte[] indexStored = gzip(indexRaw);
+        byte[] contentStored = gzip(content.toByteArray());
+
+        ByteArrayOutputStream headerBytes = new ByteArrayOutputStream();
+        DataOutputStream header = new DataOutputStream(headerBytes);
+        header.writeInt(indexRaw.length);
+        header.writeInt(indexStored.length);
+        header.writeInt(PackageFormat.crc32(indexStored));
+        header.writeInt(content.size());
+        header.writeInt(contentStored.length);
+        header.writeInt(PackageFormat.crc32(contentStored));
+        header.writeInt(entries.size());
+        header.writeUTF(version);
+        header.writeUTF(check);
+        byte[] sealed = seal(headerBytes.toByteArray(), key);
+
+        ByteArrayOutputStream stream = new ByteArrayOutputStream(
+                64 + sealed.length + indexStored.length + contentStored.length);
+        DataOutputStream out = new DataOutputStream(stream);
+        out.writeUTF(version);
+        out.writeUTF(check);
+        out.writeInt(sealed.length);
+        out.write(sealed);
+        out.write(indexStored);
+        out.write(contentStored);
+        return stream.toByteArray();
+    }
+
+    static byte[] seal(byte[] plain, String key) throws GeneralSecurityException {
+        Cipher cipher = Cipher.getInstance(PackageFormat.CIPHER);
+        cipher.init(Cipher.ENCRYPT_MODE, new SecretKeySpec(PackageFormat.keyBytes(key), "AES"));
+        return cipher.doFinal(plain);
+    }
+
+    static byte[] gzip(byte[] data) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream(data.length / 2 + 64);
+        try (GZIPOutputStream out = new GZIPOutputStream(bytes, 65536)) {
+            out.write(data);
+        }
+        return bytes.toByteArray();
+    }
+}
