@@ -156,12 +156,15 @@ TEST(AccessOutFailures, ReadFullyArgumentsAreCheckedLengthFirst) {
 }
 
 TEST(AccessOutFailures, ShortReadFullyCopiesWhatIsThereAndConsumesIt) {
+    LogCapture log;
+    ASSERT_TRUE(log.opened());
     AccessOut s(4);
     append(s, {1, 2, 3});
     DataArray<char> target(8);
     EXPECT_EQ(thrownCode([&] { s.readFully(&target); }), STREAM_EOF);
     EXPECT_EQ(Bytes(target.data, target.data + 4), (Bytes{1, 2, 3, 0}));
     EXPECT_EQ(s.position, s.count);
+    EXPECT_EQ(log.take(), (std::vector<LogCapture::Entry>{{LOG_LEVEL_INFO, u"AccessOut", u"readFully fail len=8 n=3"}}));
 
     DataArray<char> empty(0);
     s.readFully(&empty);  // nothing asked, nothing missing

@@ -114,6 +114,7 @@ TEST(FileTreeReading, TruncatedFieldsFailKeepingWhatWasRead) {
 }
 
 TEST(FileTreeReading, MissingChildCountStillSucceedsWithoutChildren) {
+    LogCapture log;
     Bytes bytes = kEmptyTree;
     bytes.resize(19);  // ends right after dir
     AccessOut in(8);
@@ -121,6 +122,7 @@ TEST(FileTreeReading, MissingChildCountStillSucceedsWithoutChildren) {
     FileTree t;
     EXPECT_TRUE(t.read(&in));
     EXPECT_EQ(t.files, nullptr);
+    EXPECT_EQ(log.take(), (std::vector<LogCapture::Entry>{{LOG_LEVEL_ERROR, u"Saveable", u"\u5DF2\u5230\u6D41\u7ED3\u5C3E"}}));
 }
 
 TEST(FileTreeReading, ChildThatFailsEndsTheListButNotTheParent) {
@@ -134,7 +136,12 @@ TEST(FileTreeReading, ChildThatFailsEndsTheListButNotTheParent) {
     AccessOut in(8);
     append(in, bytes);
     FileTree back;
+    LogCapture log;
     ASSERT_TRUE(back.read(&in));
+    // The broken child is destroyed while it still has its creation count.
+    EXPECT_EQ(log.take(), (std::vector<LogCapture::Entry>{
+                              {LOG_LEVEL_INFO, u"AccessOut", u"readFully fail len=8 n=5"},
+                              {LOG_LEVEL_INFO, u"Saveable", u"free saveable useCount = 1"}}));
     ASSERT_NE(back.files, nullptr);
     ASSERT_EQ(back.files->count, 3);
     EXPECT_NE(back.files->items[0], nullptr);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "foundation/errors.h"
 #include "foundation/streams.h"
 #include "foundation/strings.h"
@@ -52,6 +54,46 @@ inline foundation::String* makeString(const std::u16string& units) {
 
 inline std::u16string units(const foundation::String* s) {
     return std::u16string(s->chars, static_cast<size_t>(s->length));
+}
+
+// Opens the process-wide log for the scope and collects what is recorded
+// (the printed lines are captured and dropped).
+class LogCapture {
+public:
+    struct Entry {
+        int32_t level;
+        std::u16string tag;
+        std::u16string text;
+        bool operator==(const Entry& o) const { return level == o.level && tag == o.tag && text == o.text; }
+    };
+
+    LogCapture() {
+        opened_ = foundation::openLog();
+        ::testing::internal::CaptureStdout();
+    }
+    ~LogCapture() {
+        ::testing::internal::GetCapturedStdout();
+        foundation::closeLog();
+    }
+    bool opened() const { return opened_; }
+    // The entries recorded since the last call.
+    std::vector<Entry> take() {
+        std::vector<Entry> entries;
+        while (foundation::LogEntry* e = foundation::takeLogEntry()) {
+            entries.push_back({e->level, e->tag, units(e->message)});
+            delete e;
+        }
+        return entries;
+    }
+
+private:
+    bool opened_;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const LogCapture::Entry& e) {
+    std::string narrow;
+    for (char16_t c : e.tag + u": " + e.text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return os << e.level << " " << narrow;
 }
 
 }  // namespace streamtest
