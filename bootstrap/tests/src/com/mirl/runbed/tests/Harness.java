@@ -1,0 +1,155 @@
+package com.mirl.runbed.tests;
+
+import com.mirl.runbed.Main;
+import java.io.ByteArrayOutputStream;
+import java.io.PrintStream;
+import java.io.UnsupportedEncodingException;
+import java.lang.reflect.Field;
+import java.lang.reflect.InvocationTargetException;
+import java.lang.reflect.Method;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Comparator;
+import java.util.List;
+
+/** Runs Main.main in this process with a recording status sink and a captured log. */
+final class Harness {
+
+    /** Records every notice; can act when the client reports its first start. */
+    static final class Sink implements Comparator<Object> {
+        final List<Object[]> events = new ArrayList<>();
+        Runnable onFirstStart;
+
+        @Override
+        public int compare(Object code, Object text) {
+            events.add(new Object[] {code, text});
+            if ("client-start".equals(code) && onFirstStart != null) {
+                Runnable action = onFirstStart;
+                onFirstStart = null;
+                action.run();
+            }
+            return 0;
+        }
+
+        /** Texts of the progress notices (code "1") and errors (Integer 2), as "1:text" and "2:text". */
+        List<String> notices() {
+            List<String> list = new ArrayList<>();
+            for (Object[] e : events) {
+                if ("1".equals(e[0]) || Integer.valueOf(2).equals(e[0])) {
+                    list.add(e[0] + ":" + e[1]);
+                }
+            }
+            return list;
+        }
+
+        List<Object> values(String code) {
+            List<Object> list = new ArrayList<>();
+            for (Object[] e : events) {
+                if (code.equals(e[0])) {
+                    list.add(e[1]);
+                }
+            }
+            return list;
+        }
+
+        ClassLoader clientLoader() {
+            List<Object> loaders = values("client-start");
+            return loaders.isEmpty() ? null : (ClassLoader) loaders.get(loaders.size() - 1);
+        }
+    }
+
+    static final class Run {
+        final Sink sink = new Sink();
+        String log;
+    }
+
+    private Harness() {
+    }
+
+    static Run launch(Path location) {
+        return main(location.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+    }
+
+    static Run main(String... args) {
+        return main(new Run(), args);
+    }
+
+    /** Main.main with the run's sink; the log goes to the run, or nowhere when quiet. */
+    static Run main(Run run, String... args) {
+        setStatic("statusSink", run.sink);
+        PrintStream original = System.out;
+        ByteArrayOutputStream log = new ByteArrayOutputStream();
+        try {
+            System.setOut(new PrintStream(log, true, "UTF-8"));
+            Main.main(args);
+        } catch (UnsupportedEncodingException e) {
+            throw new AssertionError(e);
+        } finally {
+            System.setOut(original);
+        }
+        try {
+            run.log = log.toString("UTF-8");
+        } catch (UnsupportedEncodingException e) {
+            throw new AssertionError(e);
+        }
+        return run;
+    }
+
+    static Object getStatic(String name) {
+        return get(null, name);
+    }
+
+    static Object get(Object target, String name) {
+        try {
+            Field f = Main.class.getDeclaredField(name);
+            f.setAccessible(true);
+            return f.get(target);
+        } catch (ReflectiveOperationException e) {
+            throw new AssertionError(e);
+        }
+    }
+
+    static void setStatic(String name, Object value) {
+        try {
+            Field f = Main.class.getDeclaredField(name);
+            f.setAccessible(true);
+            f.set(null, value);
+        } catch (ReflectiveOperationException e) {
+            throw new AssertionError(e);
+        }
+    }
+
+    /** Calls a private method of Main; a throw inside it is rethrown as it is. */
+    static Object call(Object target, String name, Class<?>[] types, Object... args) throws Exception {
+        Method m = Main.class.getDeclaredMethod(name, types);
+        m.setAccessible(true);
+        try {
+            return m.invoke(target, args);
+        } catch (InvocationTargetException e) {
+            if (e.getCause() instanceof Exception) {
+                throw (Exception) e.getCause();
+            }
+            throw e;
+        }
+    }
+
+    static Main bootInstance() {
+        return (Main) getStatic("bootInstance");
+    }
+
+    /** Empties the six launch-string fields, as before the first call of main. */
+    static void resetLaunchStrings() {
+        for (String name : new String[] {"packageLocation", "packageSuffix", "packageKey", "mainClassName",
+                "startMethodName", "stopMethodName"}) {
+            setStatic(name, "");
+        }
+    }
+
+    static int count(String text, String part) {
+        int n = 0;
+        for (int i = text.indexOf(part); i >= 0; i = text.indexOf(part, i + 1)) {
+            n++;
+        }
+        return n;
+    }
+}

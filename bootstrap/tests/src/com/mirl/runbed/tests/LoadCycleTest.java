@@ -1,0 +1,185 @@
+package com.mirl.runbed.tests;
+
+import static org.junit.Assert.assertArrayEquals;
+import static org.junit.Assert.assertEquals;
+import static org.junit.Assert.assertFalse;
+import static org.junit.Assert.assertNotNull;
+import static org.junit.Assert.assertNull;
+import static org.junit.Assert.assertSame;
+import static org.junit.Assert.assertTrue;
+import static org.junit.Assert.fail;
+
+import com.mirl.runbed.Main;
+import java.io.FileNotFoundException;
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.net.URL;
+import java.net.URLClassLoader;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.List;
+import java.util.ServiceLoader;
+import java.util.jar.JarFile;
+import java.util.zip.ZipEntry;
+import org.junit.After;
+import org.junit.Before;
+import org.junit.Rule;
+import org.junit.Test;
+import org.junit.rules.TemporaryFolder;
+
+/** Load cycles, restarts, the client contract, runMethod and class and resource service. */
+public class LoadCycleTest {
+
+    @Rule
+    public TemporaryFolder tmp = new TemporaryFolder();
+
+    private Path cjars;
+
+    @Before
+    public void setUp() throws Exception {
+        for (String p : new String[] {"testclient.mode", "testclient.starts", "testclient.stopped"}) {
+            System.clearProperty(p);
+        }
+        cjars = tmp.newFolder("cjars").toPath();
+        Support.pack(tmp.getRoot().toPath(), cjars.resolve("client.app"), "1.0");
+    }
+
+    @After
+    public void tearDown() {
+        System.clearProperty("testclient.mode");
+    }
+
+    @Test
+    public void aRestartRequestReloadsThePackagesAndStartsTheNewestAgain() throws Exception {
+        System.setProperty("testclient.mode", "restart-once");
+        Path newer = cjars.resolve("newer.app");
+        Harness.Run run = new Harness.Run();
+        run.sink.onFirstStart = () -> {
+            try {
+                Support.pack(tmp.getRoot().toPath(), newer, "1.1");
+            } catch (IOException e) {
+                throw new UncheckedIOException(e);
+            }
+        };
+        Harness.main(run, cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+
+        assertEquals(Arrays.asList("1:加载中", "1:更新重启中", "1:加载中", "1:未运行"), run.sink.notices());
+        List<Object> loaders = run.sink.values("client-start");
+        assertEquals(2, loaders.size());
+        ClassLoader first = (ClassLoader) loaders.get(0);
+        ClassLoader second = (ClassLoader) loaders.get(1);
+        int closed = run.log.indexOf(" Main close classLoader " + first.hashCode() + "\n");
+        int found = run.log.indexOf(" Main find app " + newer.toAbsolutePath() + "\n");
+        assertTrue(run.log, run.log.indexOf("find app " + cjars.resolve("client.app").toAbsolutePath()) < closed);
+        assertTrue(run.log, closed >= 0 && closed < found);
+        assertSame(second, Main.getAppInstance().getClassLoader());
+        assertFalse(Main.restart);
+
+        // The released loader serves nothing more from its package; its classes stay usable.
+        assertNull(first.getResourceAsStream("res/data.txt"));
+        assertNull(first.getResource("res/data.txt"));
+        Class<?> old = first.loadClass(Support.MAIN_CLASS);
+        assertSame(first, old.getClassLoader());
+        old.getMethod("endServer").invoke(null);
+    }
+
+    @Test
+    public void aStartMethodThatThrowsEndsMainWithTheErrorReported() {
+        System.setProperty("testclient.mode", "throw");
+        Harness.Run run = Harness.launch(cjars);
+        List<String> notices = run.sink.notices();
+        assertEquals(run.log, Arrays.asList("1:加载中", "2:java.lang.reflect.InvocationTargetException"), notices);
+        assertTrue(run.log, run.log.contains("Caused by: java.lang.IllegalStateException: client refused to start"));
+        assertTrue(run.log, run.log.contains(" err java.lang.reflect.InvocationTargetException\n"));
+    }
+
+    @Test
+    public void aMissingStartMethodIsReported() {
+        Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "noSuchStart",
+                "endServer");
+        assertEquals(Arrays.asList("1:加载中", "2:找不到启动方法"), run.sink.notices());
+        assertTrue(run.log.startsWith(run.log.substring(0, run.log.indexOf(' ')) + " Main start runServer\n"));
+    }
+
+    @Test
+    public void theStartMethodRunsWithThePackageLoaderAsContextLoader() {
+        ClassLoader before = Thread.currentThread().getContextClassLoader();
+        Harness.Run run = Harness.launch(cjars);
+        ClassLoader loader = run.sink.clientLoader();
+        assertTrue(loader instanceof Main);
+        assertSame(loader, run.sink.values("client-context").get(0));
+        assertSame(before, Thread.currentThread().getContextClassLoader());
+    }
+
+    @Test
+    public void runMethodResults() throws Exception {
+        Main.setAppInstance(null);
+        assertEquals(1, Main.runMethod("endServer"));
+        assertEquals(1, Main.endServer());
+
+        Harness.launch(cjars);
+        assertEquals(0, Main.endServer());
+        assertEquals("yes", System.getProperty("testclient.stopped"));
+        assertEquals(0, Main.runMethod("twoShapes"));
+        assertEquals(3, Main.runMethod("noSuchMethod"));
+        assertEquals(3, Main.runMethod("fails"));
+
+        // A class whose method list cannot be built: its signature names a missing class.
+        Path dir = tmp.newFolder("broken").toPath();
+        try (JarFile jar = new JarFile(Support.clientJar().toFile())) {
+            ZipEntry entry = jar.getEntry("com/qv/java/client/Broken.class");
+            Path file = dir.resolve(entry.getName());
+            Files.createDirectories(file.getParent());
+            Files.copy(jar.getInputStream(entry), file);
+        }
+        try (URLClassLoader loader = new URLClassLoader(new URL[] {dir.toUri().toURL()})) {
+            Main.setAppInstance(loader.loadClass("com.qv.java.client.Broken"));
+            assertEquals(2, Main.runMethod("make"));
+        }
+    }
+
+    @Test
+    public void resourcesComeFromThePackageByExactNameThroughStreamsAndUrls() throws Exception {
+        Harness.Run run = Harness.launch(cjars);
+        ClassLoader loader = run.sink.clientLoader();
+        assertEquals("data of the package", PackageReadingTest.read(loader.getResourceAsStream("res/data.txt")));
+        assertNull("no leading / is removed", loader.getResourceAsStream("/res/data.txt"));
+        assertNull(loader.getResource("/res/data.txt"));
+        assertNull(loader.getResource("res/absent.txt"));
+        assertNotNull("parents still serve", loader.getResourceAsStream("java/lang/Object.class"));
+
+        for (String name : Support.RESOURCES.keySet()) {
+            URL url = loader.getResource(name);
+            assertNotNull(name, url);
+            assertEquals("mirl-app", url.getProtocol());
+            byte[] expected = Support.RESOURCES.get(name).getBytes("UTF-8");
+            assertArrayEquals(name, expected, PackageReadingTest.readBytes(url.openStream()));
+            assertEquals(Collections.singletonList(url), Collections.list(loader.getResources(name)));
+            assertEquals(url.toString(), url.toURI().toString()); // the text is a valid URI
+        }
+        URL data = loader.getResource("res/data.txt");
+        assertEquals("next to data", PackageReadingTest.read(new URL(data, "relative.txt").openStream()));
+        try {
+            new URL(data, "absent.txt").openStream();
+            fail("a missing entry has no stream");
+        } catch (FileNotFoundException expected) {
+            // as for a missing file
+        }
+    }
+
+    @Test
+    public void serviceLoaderFindsProvidersInThePackage() {
+        System.setProperty("testclient.mode", "services");
+        Harness.Run run = Harness.launch(cjars);
+        assertEquals(Collections.singletonList("com.qv.java.client.Greeter"), run.sink.values("client-services"));
+        List<String> names = new ArrayList<>();
+        for (Runnable service : ServiceLoader.load(Runnable.class, run.sink.clientLoader())) {
+            names.add(service.getClass().getName());
+            assertSame(run.sink.clientLoader(), service.getClass().getClassLoader());
+        }
+        assertEquals(Collections.singletonList("com.qv.java.client.Greeter"), names);
+    }
+}

@@ -1,0 +1,246 @@
+package com.mirl.runbed.tests;
+
+import static org.junit.Assert.assertArrayEquals;
+import static org.junit.Assert.assertEquals;
+import static org.junit.Assert.assertFalse;
+import static org.junit.Assert.assertNotNull;
+import static org.junit.Assert.assertNull;
+import static org.junit.Assert.assertTrue;
+
+import java.io.InputStream;
+import java.nio.ByteBuffer;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.Arrays;
+import java.util.List;
+import org.junit.Before;
+import org.junit.Rule;
+import org.junit.Test;
+import org.junit.rules.TemporaryFolder;
+
+/** Which packages the loader accepts, refuses or passes over, and executable containers. */
+public class PackageReadingTest {
+
+    private static final String NO_PACKAGE = "2:找不到程序包";
+    private static final String NO_CLASS = "2:找不到启动类";
+
+    @Rule
+    public TemporaryFolder tmp = new TemporaryFolder();
+
+    private Path cjars;
+    private byte[] valid;
+
+    @Before
+    public void setUp() throws Exception {
+        System.clearProperty("testclient.mode");
+        cjars = tmp.newFolder("cjars").toPath();
+        valid = Support.pack(tmp.getRoot().toPath(), tmp.getRoot().toPath().resolve("valid.app"), "1.0");
+    }
+
+    private Harness.Run launchWith(byte[]... packages) throws Exception {
+        for (int i = 0; i < packages.length; i++) {
+            Files.write(cjars.resolve("p" + i + ".app"), packages[i]);
+        }
+        return Harness.launch(cjars);
+    }
+
+    private static void assertStarted(Harness.Run run) {
+        assertNotNull(run.log, run.sink.clientLoader());
+        assertEquals(Arrays.asList("1:加载中", "1:未运行"), run.sink.notices());
+    }
+
+    private static void assertNotStarted(Harness.Run run, String... notices) {
+        assertNull(run.log, run.sink.clientLoader());
+        List<String> expected = new java.util.ArrayList<>();
+        expected.add("1:加载中");
+        expected.addAll(Arrays.asList(notices));
+        assertEquals(run.log, expected, run.sink.notices());
+    }
+
+    @Test
+    public void aPackageOfAnotherKeyOrWithAChangedClearVersionIsNoCandidate() throws Exception {
+        byte[] otherKey = Support.pack(tmp.getRoot().toPath(), cjars.resolve("other.app"), "1.0", "--key",
+                "0000000000000000");
+        assertNotStarted(Harness.launch(cjars), NO_PACKAGE, NO_CLASS);
+        assertTrue(otherKey.length > 0);
+
+        RawPackage changed = RawPackage.parse(valid, Support.KEY);
+        changed.version = "9.0";
+        Files.delete(cjars.resolve("other.app"));
+        assertNotStarted(launchWith(changed.build(Support.KEY)), NO_PACKAGE, NO_CLASS);
+    }
+
+    @Test
+    public void aSealedHeaderWithoutTextsIsNoCandidateAndTheFailureIsLogged() throws Exception {
+        RawPackage bare = RawPackage.parse(valid, Support.KEY);
+        bare.sealTexts = false;
+        Harness.Run run = launchWith(bare.build(Support.KEY));
+        assertNotStarted(run, NO_PACKAGE, NO_CLASS);
+        assertTrue(run.log, run.log.contains("EOFException"));
+    }
+
+    @Test
+    public void aBadIndexChecksumPassesTheHighestPackageOverForTheNext() throws Exception {
+        byte[] high = Support.pack(tmp.getRoot().toPath(), tmp.getRoot().toPath().resolve("high.app"), "2.0");
+        high[RawPackage.indexBlockOffset(high) + 12] ^= 0x40;
+        Files.write(cjars.resolve("high.app"), high);
+        Files.write(cjars.resolve("low.app"), valid);
+        Harness.Run run = Harness.launch(cjars);
+        assertStarted(run);
+        assertEquals(run.log, 1, Harness.count(run.log, "invalid app"));
+        assertTrue(run.log, run.log.indexOf("IllegalArgumentException\n") < run.log.indexOf("invalid app"));
+        assertTrue(run.log, run.log.contains("find app " + cjars.resolve("low.app").toAbsolutePath()));
+    }
+
+    @Test
+    public void impossibleLengthsAreRefusedBeforeAnythingIsAllocated() throws Exception {
+        // The test JVM runs with a small heap: an attempt to allocate any of these would fail the test.
+        Object[][] cases = {{3, Integer.MAX_VALUE}, {3, -1}, {0, Integer.MAX_VALUE - 8}, {0, -7}, {4, -1},
+            {1, Integer.MAX_VALUE}, {6, Integer.MAX_VALUE / 2}, {6, -3}};
+        for (Object[] c : cases) {
+            RawPackage p = RawPackage.parse(valid, Support.KEY);
+            p.numbers[(Integer) c[0]] = (Integer) c[1];
+            Files.write(cjars.resolve("p0.app"), p.build(Support.KEY));
+            Harness.Run run = Harness.launch(cjars);
+            assertNotStarted(run, NO_CLASS);
+            assertTrue("field " + c[0] + " = " + c[1], run.log.contains("invalid app"));
+        }
+    }
+
+    @Test
+    public void anEntryOutsideTheContentMakesThePackageInvalid() throws Exception {
+        for (int[] range : new int[][] {{-1, 4}, {0, -1}, {Integer.MAX_VALUE, 2}, {10, 1 << 30}}) {
+            RawPackage p = RawPackage.parse(valid, Support.KEY);
+            List<Object[]> records = p.records();
+            records.add(new Object[] {"res/outside.txt", range[0], range[1]});
+            p.setRecords(records);
+            Harness.Run run = launchWith(p.build(Support.KEY));
+            assertNotStarted(run, NO_CLASS);
+            assertTrue(run.log, run.log.contains("lies outside the content"));
+        }
+        RawPackage atEnd = RawPackage.parse(valid, Support.KEY);
+        List<Object[]> records = atEnd.records();
+        records.add(new Object[] {"res/empty-at-end.txt", atEnd.contentRaw.length, 0});
+        atEnd.setRecords(records);
+        Harness.Run run = launchWith(atEnd.build(Support.KEY));
+        assertStarted(run);
+        assertEquals(-1, run.sink.clientLoader().getResourceAsStream("res/empty-at-end.txt").read());
+    }
+
+    @Test
+    public void indexQuirksThatTheLoaderTolerates() throws Exception {
+        // Raw length 10 above what the index inflates to: logged, and the records still parse.
+        RawPackage longer = RawPackage.parse(valid, Support.KEY);
+        longer.numbers[0] = longer.indexRaw.length + 10;
+        Harness.Run run = launchWith(longer.build(Support.KEY));
+        assertStarted(run);
+        assertTrue(run.log, run.log.contains(" Main readFully size=10\n"));
+
+        // A later record of the same name replaces the earlier one.
+        RawPackage twice = RawPackage.parse(valid, Support.KEY);
+        List<Object[]> records = twice.records();
+        Object[] data = null;
+        Object[] relative = null;
+        for (Object[] r : records) {
+            data = r[0].equals("res/data.txt") ? r : data;
+            relative = r[0].equals("res/relative.txt") ? r : relative;
+        }
+        records.add(new Object[] {"res/data.txt", relative[1], relative[2]});
+        twice.setRecords(records);
+        twice.trailer = new byte[] {1, 2, 3, 4, 5}; // bytes after the content change nothing
+        run = launchWith(twice.build(Support.KEY));
+        assertStarted(run);
+        assertEquals("next to data", read(run.sink.clientLoader().getResourceAsStream("res/data.txt")));
+
+        // No entries: the main class is not found.
+        RawPackage empty = RawPackage.parse(valid, Support.KEY);
+        empty.setRecords(new java.util.ArrayList<Object[]>());
+        assertNotStarted(launchWith(empty.build(Support.KEY)), NO_CLASS);
+    }
+
+    @Test
+    public void executableContainerPointerRules() throws Exception {
+        Path exe = tmp.getRoot().toPath().resolve("client.exe");
+        Files.write(exe, new byte[96]);
+        assertNotStarted(Harness.main(exe.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer",
+                "endServer"), "2:读取App数据错误！", NO_CLASS);
+
+        byte[] file = new byte[97];
+        ByteBuffer.wrap(file, 80, 8).putInt(80).putInt(10);
+        Files.write(exe, file);
+        Harness.Run run = launchExe(exe);
+        assertNotStarted(run, NO_CLASS);
+        assertTrue("passes the pointer rules, fails as a package", run.log.contains("invalid app"));
+
+        int length = 200 + valid.length;
+        int[][] refused = {{79, 10}, {200, 9}, {200, length}, {length, 10}, {length - 9, 10},
+            {Integer.MAX_VALUE, Integer.MAX_VALUE}, {-80, 100}};
+        for (int[] pointer : refused) {
+            file = Arrays.copyOf(new byte[200], length);
+            System.arraycopy(valid, 0, file, 200, valid.length);
+            ByteBuffer.wrap(file, 80, 8).putInt(pointer[0]).putInt(pointer[1]);
+            Files.write(exe, file);
+            run = launchExe(exe);
+            assertNotStarted(run, NO_CLASS);
+            assertFalse(Arrays.toString(pointer), run.log.contains("invalid app"));
+        }
+
+        Files.write(exe, new byte[300]);
+        Support.ToolRun embed = Support.apppack("embed", "--package", tmp.getRoot().toPath().resolve("valid.app")
+                .toString(), "--into", exe.toString());
+        assertEquals(embed.err, 0, embed.status);
+        assertStarted(launchExe(exe));
+    }
+
+    @Test
+    public void aLocationOnlyCountsAsExecutableWithTheExactSuffix() throws Exception {
+        Harness.Run run = launchExe(tmp.getRoot().toPath().resolve("absent.exe"));
+        assertNotStarted(run, "2:java.io.FileNotFoundException: " + tmp.getRoot().toPath().resolve("absent.exe")
+                + " (No such file or directory)", NO_CLASS);
+        Path upper = tmp.getRoot().toPath().resolve("client.EXE");
+        Files.write(upper, new byte[300]);
+        assertNotStarted(launchExe(upper), NO_PACKAGE, NO_CLASS);
+    }
+
+    @Test
+    public void mainWithoutSixStringsRunsWithEmptyOnes() {
+        Harness.resetLaunchStrings();
+        assertNotStarted(Harness.main((String[]) null), NO_PACKAGE, NO_CLASS);
+        assertNotStarted(Harness.main("a", "b", "c", "d", "e"), NO_PACKAGE, NO_CLASS);
+        assertEquals("", Harness.getStatic("packageLocation"));
+    }
+
+    @Test
+    public void servedEntriesAreTheBytesThatWerePacked() throws Exception {
+        Harness.Run run = launchWith(valid);
+        assertStarted(run);
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        for (Object[] r : p.records()) {
+            byte[] expected = Arrays.copyOfRange(p.contentRaw, (Integer) r[1], (Integer) r[1] + (Integer) r[2]);
+            assertArrayEquals((String) r[0], expected, readBytes(run.sink.clientLoader()
+                    .getResourceAsStream((String) r[0])));
+        }
+        byte[] jarClass = readBytes(new java.util.jar.JarFile(Support.clientJar().toFile()).getInputStream(
+                new java.util.zip.ZipEntry("com/qv/java/client/QvClientMain.class")));
+        assertArrayEquals(jarClass, readBytes(run.sink.clientLoader().getResourceAsStream(
+                "com/qv/java/client/QvClientMain.class")));
+    }
+
+    private static Harness.Run launchExe(Path exe) {
+        return Harness.main(exe.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+    }
+
+    static byte[] readBytes(InputStream in) throws Exception {
+        java.io.ByteArrayOutputStream out = new java.io.ByteArrayOutputStream();
+        byte[] buffer = new byte[4096];
+        for (int n = in.read(buffer); n >= 0; n = in.read(buffer)) {
+            out.write(buffer, 0, n);
+        }
+        in.close();
+        return out.toByteArray();
+    }
+
+    static String read(InputStream in) throws Exception {
+        return new String(readBytes(in), "UTF-8");
+    }
+}

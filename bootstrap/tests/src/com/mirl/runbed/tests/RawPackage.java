@@ -1,0 +1,152 @@
+package com.mirl.runbed.tests;
+
+import java.io.ByteArrayInputStream;
+import java.io.ByteArrayOutputStream;
+import java.io.DataInputStream;
+import java.io.DataOutputStream;
+import java.io.IOException;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.zip.CRC32;
+import java.util.zip.GZIPInputStream;
+import java.util.zip.GZIPOutputStream;
+import javax.crypto.Cipher;
+import javax.crypto.spec.SecretKeySpec;
+
+/**
+ * A package taken apart into its fields, to be put together again with
+ * chosen damage: header numbers overridden, texts changed, index records
+ * rewritten. Everything not overridden is recomputed, so only the intended
+ * fault is present.
+ */
+final class RawPackage {
+
+    String version;
+    String check;
+    String sealedVersion;
+    String sealedCheck;
+    boolean sealTexts = true;
+    byte[] indexRaw;
+    byte[] contentRaw;
+    /** Header numbers to force (null: computed): index raw, stored, CRC, content raw, stored, CRC, count. */
+    final Integer[] numbers = new Integer[7];
+    int entryCount;
+    byte[] trailer = new byte[0];
+
+    static RawPackage parse(byte[] pkg, String key) throws Exception {
+        DataInputStream in = new DataInputStream(new ByteArrayInputStream(pkg));
+        RawPackage p = new RawPackage();
+        p.version = in.readUTF();
+        p.check = in.readUTF();
+        byte[] sealed = new byte[in.readInt()];
+        in.readFully(sealed);
+        DataInputStream header = new DataInputStream(new ByteArrayInputStream(cipher(Cipher.DECRYPT_MODE, key)
+                .doFinal(sealed)));
+        int[] n = new int[7];
+        for (int i = 0; i < 7; i++) {
+            n[i] = header.readInt();
+        }
+        p.entryCount = n[6];
+        p.sealedVersion = header.readUTF();
+        p.sealedCheck = header.readUTF();
+        byte[] index = new byte[n[1]];
+        in.readFully(index);
+        byte[] content = new byte[n[4]];
+        in.readFully(content);
+        p.indexRaw = gunzip(index);
+        p.contentRaw = gunzip(content);
+        return p;
+    }
+
+    byte[] build(String key) throws Exception {
+        byte[] index = gzip(indexRaw);
+        byte[] content = gzip(contentRaw);
+        int[] n = {indexRaw.length, index.length, crc(index), contentRaw.length, content.length, crc(content),
+            entryCount};
+        ByteArrayOutputStream plain = new ByteArrayOutputStream();
+        DataOutputStream header = new DataOutputStream(plain);
+        for (int i = 0; i < 7; i++) {
+            header.writeInt(numbers[i] != null ? numbers[i] : n[i]);
+        }
+        if (sealTexts) {
+            header.writeUTF(sealedVersion);
+            header.writeUTF(sealedCheck);
+        }
+        byte[] sealed = cipher(Cipher.ENCRYPT_MODE, key).doFinal(plain.toByteArray());
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        DataOutputStream out = new DataOutputStream(bytes);
+        out.writeUTF(version);
+        out.writeUTF(check);
+        out.writeInt(sealed.length);
+        out.write(sealed);
+        out.write(index);
+        out.write(content);
+        out.write(trailer);
+        return bytes.toByteArray();
+    }
+
+    /** Index records as {name, offset, length}. */
+    List<Object[]> records() throws IOException {
+        List<Object[]> list = new ArrayList<>();
+        DataInputStream in = new DataInputStream(new ByteArrayInputStream(indexRaw));
+        for (int i = 0; i < entryCount; i++) {
+            list.add(new Object[] {in.readUTF(), in.readInt(), in.readInt()});
+            in.readInt();
+        }
+        return list;
+    }
+
+    void setRecords(List<Object[]> records) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        DataOutputStream out = new DataOutputStream(bytes);
+        for (Object[] r : records) {
+            out.writeUTF((String) r[0]);
+            out.writeInt((Integer) r[1]);
+            out.writeInt((Integer) r[2]);
+            out.writeInt(0);
+        }
+        indexRaw = bytes.toByteArray();
+        entryCount = records.size();
+    }
+
+    /** Offset of the index block within the built package. */
+    static int indexBlockOffset(byte[] pkg) throws IOException {
+        DataInputStream in = new DataInputStream(new ByteArrayInputStream(pkg));
+        int versionBytes = 2 + in.readUnsignedShort();
+        in.skipBytes(versionBytes - 2);
+        int checkBytes = 2 + in.readUnsignedShort();
+        in.skipBytes(checkBytes - 2);
+        return versionBytes + checkBytes + 4 + in.readInt();
+    }
+
+    private static Cipher cipher(int mode, String key) throws Exception {
+        Cipher c = Cipher.getInstance("AES/ECB/PKCS5Padding");
+        c.init(mode, new SecretKeySpec(key.getBytes(), "AES"));
+        return c;
+    }
+
+    private static int crc(byte[] data) {
+        CRC32 crc = new CRC32();
+        crc.update(data);
+        return (int) crc.getValue();
+    }
+
+    static byte[] gzip(byte[] data) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        try (GZIPOutputStream out = new GZIPOutputStream(bytes)) {
+            out.write(data);
+        }
+        return bytes.toByteArray();
+    }
+
+    static byte[] gunzip(byte[] data) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
+        try (GZIPInputStream in = new GZIPInputStream(new ByteArrayInputStream(data))) {
+            byte[] buffer = new byte[8192];
+            for (int n = in.read(buffer); n >= 0; n = in.read(buffer)) {
+                bytes.write(buffer, 0, n);
+            }
+        }
+        return bytes.toByteArray();
+    }
+}
