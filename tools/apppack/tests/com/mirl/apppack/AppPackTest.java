@@ -1,0 +1,282 @@
+package com.mirl.apppack;
+
+import static org.junit.Assert.assertArrayEquals;
+import static org.junit.Assert.assertEquals;
+import static org.junit.Assert.assertFalse;
+import static org.junit.Assert.assertTrue;
+
+import java.io.ByteArrayOutputStream;
+import java.io.IOException;
+import java.io.OutputStream;
+import java.io.PrintStream;
+import java.nio.ByteBuffer;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.attribute.PosixFilePermissions;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.List;
+import java.util.Map;
+import java.util.jar.JarOutputStream;
+import java.util.zip.ZipEntry;
+import org.junit.Before;
+import org.junit.Rule;
+import org.junit.Test;
+import org.junit.rules.TemporaryFolder;
+
+/** The package tool as users run it: commands, errors, files written or left alone. */
+public class AppPackTest {
+
+    @Rule
+    public TemporaryFolder tmp = new TemporaryFolder();
+
+    private Path classes;
+    private Path jar;
+    private Path app;
+
+    private static final class Run {
+        int status;
+        String out;
+        String err;
+    }
+
+    private static Run apppack(String... args) {
+        ByteArrayOutputStream out = new ByteArrayOutputStream();
+        ByteArrayOutputStream err = new ByteArrayOutputStream();
+        Run run = new Run();
+        run.status = new AppPack(new PrintStream(out, true), new PrintStream(err, true)).run(args);
+        run.out = out.toString();
+        run.err = err.toString();
+        return run;
+    }
+
+    @Before
+    public void setUp() throws Exception {
+        classes = tmp.newFolder("classes").toPath();
+        write(classes.resolve("com/x/App.class"), "class App");
+        write(classes.resolve("com/x/Helper.class"), "class Helper");
+        write(classes.resolve("res/config.txt"), "from the directory");
+        jar = tmp.getRoot().toPath().resolve("lib.jar");
+        try (JarOutputStream out = new JarOutputStream(Files.newOutputStream(jar))) {
+            out.putNextEntry(new ZipEntry("org/lib/Util.class"));
+            out.write("class Util".getBytes(StandardCharsets.UTF_8));
+            out.putNextEntry(new ZipEntry("org/lib/"));
+            out.putNextEntry(new ZipEntry("res/config.txt"));
+            out.write("from the jar".getBytes(StandardCharsets.UTF_8));
+        }
+        app = tmp.getRoot().toPath().resolve("client.app");
+    }
+
+    private static void write(Path file, String text) throws IOException {
+        Files.createDirectories(file.getParent());
+        Files.write(file, text.getBytes(StandardCharsets.UTF_8));
+    }
+
+    private Run pack(String... extra) {
+        List<String> args = new ArrayList<>(Arrays.asList("pack", "-o", app.toString(), "--version", "1.4.2"));
+        args.addAll(Arrays.asList(extra));
+        args.add(classes.toString());
+        args.add(jar.toString());
+        return apppack(args.toArray(new String[0]));
+    }
+
+    @Test
+    public void everyCommandHasHelp() {
+        for (String[] args : new String[][] {{"--help"}, {"help"}, {"pack", "--help"}, {"embed", "-h"},
+                {"inspect", "--help"}, {"verify", "--help"}, {"pack", "-o", "x", "--help"}}) {
+            Run run = apppack(args);
+            assertEquals(Arrays.toString(args), 0, run.status);
+            assertTrue(run.out, run.out.startsWith("Usage: apppack"));
+        }
+        Run bare = apppack();
+        assertEquals(2, bare.status);
+        assertTrue(bare.err.startsWith("Usage: apppack"));
+    }
+
+    @Test
+    public void badArgumentsGiveOneLineAndStatusTwo() {
+        String[][] cases = {{"frobnicate"}, {"pack", "--bogus", "1"}, {"pack", "-o", "x.app", "a"},
+            {"pack", "-o", "x.app", "--version", "1.x", "a"}, {"pack", "-o", "x.app", "--version", "1", "--key",
+                "short", "a"}, {"pack", "-o", "x.app", "--version", "1"}, {"pack", "-o"},
+            {"pack", "--version", "1", "--version", "2"}, {"verify", "a.app", "b.app"}, {"inspect"},
+            {"embed", "--package", "a.app"}, {"pack", "-o", "x.app", "--version", "99999999999", "a"}};
+        for (String[] args : cases) {
+            Run run = apppack(args);
+            assertEquals(Arrays.toString(args), 2, run.status);
+            assertEquals(run.err, 1, run.err.split("\n").length);
+            assertTrue(run.err, run.err.startsWith("apppack "));
+            assertEquals("", run.out);
+        }
+        assertFalse(Files.exists(tmp.getRoot().toPath().resolve("x.app")));
+    }
+
+    @Test
+    public void packTakesDirectoriesAndJarsFirstInputWinning() throws Exception {
+        Run run = pack("--check", "build 7");
+        assertEquals(run.err, 0, run.status);
+        assertTrue(run.err, run.err.contains("warning: res/config.txt from " + jar));
+        byte[] stream = Files.readAllBytes(app);
+        PackageReader.Result r = PackageReader.read(stream, 0, stream.length, PackageFormat.DEFAULT_KEY);
+        assertTrue(r.problem, r.accepted());
+        assertEquals("1.4.2", r.version);
+        assertEquals("build 7", r.check);
+        Map<String, byte[]> e = r.entries;
+        assertEquals(Arrays.asList("com/x/App.class", "com/x/Helper.class", "res/config.txt", "org/lib/Util.class"),
+                new ArrayList<>(e.keySet()));
+        assertArrayEquals("from the directory".getBytes(StandardCharsets.UTF_8), e.get("res/config.txt"));
+        assertArrayEquals("class Util".getBytes(StandardCharsets.UTF_8), e.get("org/lib/Util.class"));
+
+        // Packing is repeatable.
+        assertEquals(0, pack("--check", "build 7").status);
+        assertArrayEquals(stream, Files.readAllBytes(app));
+    }
+
+    @Test
+    public void aFailedPackLeavesNothingHalfWritten() throws Exception {
+        Files.write(app, "previous package".getBytes(StandardCharsets.UTF_8));
+        Run run = apppack("pack", "-o", app.toString(), "--version", "2", classes.toString(),
+                tmp.getRoot().toPath().resolve("absent.jar").toString());
+        assertEquals(1, run.status);
+        assertTrue(run.err, run.err.endsWith("absent.jar does not exist\n"));
+        Path notAJar = tmp.getRoot().toPath().resolve("notes.txt");
+        write(notAJar, "plain text");
+        run = apppack("pack", "-o", app.toString(), "--version", "2", notAJar.toString());
+        assertEquals(1, run.status);
+        assertEquals(run.err, 1, run.err.split("\n").length);
+        assertEquals("previous package", new String(Files.readAllBytes(app), StandardCharsets.UTF_8));
+        assertEquals(Arrays.asList("classes", "client.app", "lib.jar", "notes.txt"), listing(tmp.getRoot().toPath()));
+
+        run = apppack("pack", "-o", tmp.getRoot().toPath().resolve("no/such/dir/x.app").toString(), "--version", "2",
+                classes.toString());
+        assertEquals(1, run.status);
+        assertTrue(run.err, run.err.contains("does not exist"));
+    }
+
+    @Test
+    public void inspectAndVerifyReportWhatTheLoaderWouldDo() throws Exception {
+        assertEquals(0, pack().status);
+        Run inspect = apppack("inspect", app.toString());
+        assertEquals(inspect.out, 0, inspect.status);
+        for (String part : new String[] {"version:        \"1.4.2\"", "sealed version: \"1.4.2\" (matches)",
+                "CRC", "(ok)", "com/x/Helper.class", "entries:        4", "status:         accepted"}) {
+            assertTrue(part + " in\n" + inspect.out, inspect.out.contains(part));
+        }
+        Run verify = apppack("verify", "--main", "com.x.App", app.toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertTrue(verify.out.contains("ok, version 1.4.2, 4 entries"));
+
+        byte[] good = Files.readAllBytes(app);
+        assertRefused(apppack("verify", "--main", "com.x.Absent", app.toString()), "has no class com.x.Absent");
+        assertRefused(apppack("verify", "--key", "0123456789abcdef", app.toString()), "does not decrypt");
+
+        byte[] changed = good.clone();
+        changed[2] = '7'; // the clear version text starts after its two length bytes
+        Files.write(app, changed);
+        assertRefused(apppack("verify", app.toString()), "changed after sealing");
+
+        byte[] damaged = good.clone();
+        damaged[damaged.length - 5] ^= 1;
+        Files.write(app, damaged);
+        assertRefused(apppack("verify", app.toString()), "content block CRC mismatch");
+        Run inspectDamaged = apppack("inspect", app.toString());
+        assertEquals(1, inspectDamaged.status);
+        assertTrue(inspectDamaged.out, inspectDamaged.out.contains("(MISMATCH)"));
+
+        Files.write(app, Arrays.copyOf(good, 40));
+        assertRefused(apppack("verify", app.toString()), "sealed header needs");
+        assertRefused(apppack("verify", tmp.getRoot().toPath().resolve("absent.app").toString()), "does not exist");
+    }
+
+    private static void assertRefused(Run run, String reason) {
+        assertEquals(run.err, 1, run.status);
+        assertEquals(run.err, 1, run.err.split("\n").length);
+        assertTrue(run.err, run.err.contains(reason));
+    }
+
+    @Test
+    public void embedAppendsThePackageAndWritesThePointer() throws Exception {
+        assertEquals(0, pack().status);
+        byte[] pkg = Files.readAllBytes(app);
+        Path exe = tmp.getRoot().toPath().resolve("client.exe");
+        byte[] stub = new byte[200];
+        stub[0] = 'M';
+        stub[1] = 'Z';
+        Files.write(exe, stub);
+        Files.setPosixFilePermissions(exe, PosixFilePermissions.fromString("rwxr-x---"));
+
+        Run run = apppack("embed", "--package", app.toString(), "--into", exe.toString());
+        assertEquals(run.err, 0, run.status);
+        byte[] file = Files.readAllBytes(exe);
+        assertEquals(200 + pkg.length, file.length);
+        ByteBuffer pointer = ByteBuffer.wrap(file, 80, 8);
+        assertEquals(200, pointer.getInt());
+        assertEquals(pkg.length, pointer.getInt());
+        assertArrayEquals(pkg, Arrays.copyOfRange(file, 200, file.length));
+        assertEquals("rwxr-x---", PosixFilePermissions.toString(Files.getPosixFilePermissions(exe)));
+        assertEquals(0, apppack("verify", exe.toString()).status);
+        Run inspect = apppack("inspect", exe.toString());
+        assertTrue(inspect.out, inspect.out.contains("package at offset 200, size " + pkg.length));
+
+        // Embedding again replaces the package instead of stacking a second one.
+        run = apppack("embed", "--package", app.toString(), "--into", exe.toString());
+        assertEquals(run.err, 0, run.status);
+        assertTrue(run.out, run.out.contains("replaced the package"));
+        assertArrayEquals(file, Files.readAllBytes(exe));
+
+        // To another file, leaving the executable as it is.
+        Path copy = tmp.getRoot().toPath().resolve("copy.exe");
+        Files.write(exe, stub);
+        assertEquals(0, apppack("embed", "--package", app.toString(), "--into", exe.toString(), "-o",
+                copy.toString()).status);
+        assertArrayEquals(stub, Files.readAllBytes(exe));
+        assertArrayEquals(file, Files.readAllBytes(copy));
+    }
+
+    @Test
+    public void embedRefusesWhatTheLoaderWouldRefuse() throws Exception {
+        assertEquals(0, pack("--key", "abcdefghijklmnop").status);
+        Path exe = tmp.getRoot().toPath().resolve("client.exe");
+        Files.write(exe, new byte[200]);
+        assertRefused(apppack("embed", "--package", app.toString(), "--into", exe.toString()), "does not decrypt");
+        assertEquals(0, apppack("embed", "--key", "abcdefghijklmnop", "--package", app.toString(), "--into",
+                exe.toString(), "-o", tmp.getRoot().toPath().resolve("other.exe").toString()).status);
+
+        assertEquals(0, pack().status);
+        Files.write(exe, new byte[87]);
+        assertRefused(apppack("embed", "--package", app.toString(), "--into", exe.toString()), "at least 88");
+        assertArrayEquals(new byte[87], Files.readAllBytes(exe));
+
+        Files.write(exe, new byte[96]);
+        assertRefused(apppack("verify", exe.toString()), "longer than 96 bytes");
+        byte[] file = new byte[97];
+        ByteBuffer.wrap(file, 80, 8).putInt(79).putInt(10);
+        Files.write(exe, file);
+        assertRefused(apppack("verify", exe.toString()), "offset is below 80");
+    }
+
+    @Test
+    public void atomicWriteKeepsTheTargetWhenTheWriterFails() throws Exception {
+        Path target = tmp.getRoot().toPath().resolve("target.bin");
+        Files.write(target, new byte[] {1, 2, 3});
+        try {
+            AtomicFile.write(target, (OutputStream out) -> {
+                out.write(new byte[1000]);
+                throw new IOException("disk full");
+            });
+        } catch (IOException expected) {
+            assertEquals("disk full", expected.getMessage());
+        }
+        assertArrayEquals(new byte[] {1, 2, 3}, Files.readAllBytes(target));
+        assertEquals(Arrays.asList("classes", "lib.jar", "target.bin"), listing(tmp.getRoot().toPath()));
+    }
+
+    private static List<String> listing(Path dir) throws IOException {
+        List<String> names = new ArrayList<>();
+        try (java.util.stream.Stream<Path> s = Files.list(dir)) {
+            s.forEach(p -> names.add(p.getFileName().toString()));
+        }
+        names.sort(null);
+        return names;
+    }
+}
