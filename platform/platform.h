@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -47,7 +49,64 @@ void writeStdout(const char16_t* text);
 // Processes, files, libraries and the user (used by the launcher)
 // ---------------------------------------------------------------------------
 
-// (section owned by the launcher)
+// Paths are narrow text in the system ANSI code page. A process handle is
+// an opaque token from openProcess, given back with closeProcess.
+
+// Separator the OS puts between the directories of its own paths.
+#ifdef _WIN32
+constexpr char PATH_SEPARATOR = '\\';
+#else
+constexpr char PATH_SEPARATOR = '/';
+#endif
+// True for every character the OS accepts as a directory separator.
+bool isPathSeparator(char c);
+
+// The Java runtime library, relative to the launcher's directory.
+extern const char RUNTIME_LIBRARY_PATH[];
+
+// The running executable's full path into buffer (NUL-terminated). Returns
+// false, with an empty buffer, when it cannot be read or does not fit.
+bool ownModulePath(char* buffer, size_t size);
+
+void sleepMilliseconds(uint32_t milliseconds);
+
+// Starts a new process of the executable at modulePath with no arguments
+// (its command line is the quoted path alone) and does not wait for it.
+bool startCopyOfSelf(const char* modulePath);
+
+uint32_t currentProcessId();
+
+// Ids of the running processes, appended to ids. False when the process
+// table cannot be read at all.
+bool listProcesses(std::vector<uint32_t>& ids);
+
+using ProcessHandle = void*;
+// A handle with the rights to read the path and terminate, or null when
+// the process cannot be opened so (gone, or access refused).
+ProcessHandle openProcess(uint32_t id);
+// The process's main executable path into buffer (NUL-terminated; empty
+// when it cannot be read). Returns false when it could not be read.
+bool processExecutablePath(ProcessHandle process, char* buffer, size_t size);
+// Starts the forced termination of the process (exit code 0 on Windows,
+// SIGKILL on POSIX); does not wait. True when it was started.
+bool terminateProcess(ProcessHandle process);
+void closeProcess(ProcessHandle process);
+
+// A modal notice to the user with one OK button and no owner window. On
+// POSIX: one line "caption: text" on standard error.
+void messageBox(const char16_t* text, const char16_t* caption);
+
+bool setCurrentDirectory(const char* path);
+
+// Shared library by full path; null on failure.
+void* loadLibrary(const char* path);
+// Exported symbol by name; null when absent.
+void* findSymbol(void* library, const char* name);
+void freeLibrary(void* library);
+
+// Splits a command line into arguments by the OS's own rules
+// (CommandLineToArgvW on Windows; blanks and double quotes on POSIX).
+std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
 
 // ---------------------------------------------------------------------------
 // HID device interfaces (used by the HID listing library)

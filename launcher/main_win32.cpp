@@ -1,0 +1,18 @@
+// Tavelin's entry point: a Unicode GUI program that opens no window.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "launcher/launcher.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
+    std::vector<std::u16string> arguments;
+    // The command line holds the arguments only; an empty one is no
+    // arguments (CommandLineToArgvW would report the program's path).
+    if (commandLine != nullptr && commandLine[0] != L'\0') {
+        arguments = platform::splitCommandLine(reinterpret_cast<const char16_t*>(commandLine));
+    }
+    int code = launcher::launcherMain(launcher::hostSystem(), arguments);
+    // Ends the process at once, whatever Java threads still run.
+    std::exit(code);
+}

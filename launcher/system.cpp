@@ -1,0 +1,73 @@
+#include "launcher/system.h"
+
+#include <cstdio>
+
+namespace launcher {
+
+bool LauncherSystem::ownModulePath(char* buffer, size_t size) {
+    return platform::ownModulePath(buffer, size);
+}
+
+void LauncherSystem::sleepMilliseconds(uint32_t milliseconds) {
+    platform::sleepMilliseconds(milliseconds);
+}
+
+bool LauncherSystem::startCopyOfSelf(const char* modulePath) {
+    return platform::startCopyOfSelf(modulePath);
+}
+
+uint32_t LauncherSystem::currentProcessId() {
+    return platform::currentProcessId();
+}
+
+bool LauncherSystem::listProcesses(std::vector<uint32_t>& ids) {
+    return platform::listProcesses(ids);
+}
+
+platform::ProcessHandle LauncherSystem::openProcess(uint32_t id) {
+    return platform::openProcess(id);
+}
+
+bool LauncherSystem::processExecutablePath(platform::ProcessHandle process, char* buffer, size_t size) {
+    return platform::processExecutablePath(process, buffer, size);
+}
+
+bool LauncherSystem::terminateProcess(platform::ProcessHandle process) {
+    return platform::terminateProcess(process);
+}
+
+void LauncherSystem::closeProcess(platform::ProcessHandle process) {
+    platform::closeProcess(process);
+}
+
+void LauncherSystem::messageBox(const char16_t* text, const char16_t* caption) {
+    platform::messageBox(text, caption);
+}
+
+bool LauncherSystem::setCurrentDirectory(const char* path) {
+    return platform::setCurrentDirectory(path);
+}
+
+void* LauncherSystem::loadLibrary(const char* path) {
+    return platform::loadLibrary(path);
+}
+
+void* LauncherSystem::findSymbol(void* library, const char* name) {
+    return platform::findSymbol(library, name);
+}
+
+void LauncherSystem::freeLibrary(void* library) {
+    platform::freeLibrary(library);
+}
+
+void LauncherSystem::writeOutput(const char* text) {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+LauncherSystem& hostSystem() {
+    static LauncherSystem system;
+    return system;
+}
+
+}  // namespace launcher

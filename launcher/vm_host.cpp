@@ -1,0 +1,176 @@
+// Creating the Java VM from the runtime installed beside the launcher, with
+// the heap sized by jvm.set, and handing over to the bootstrap class.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "launcher/launcher.h"
+
+namespace launcher {
+namespace {
+
+using CreateJavaVm = jint(JNICALL*)(JavaVM** vm, void** env, void* arguments);
+
+// Reads up to count bytes; returns how many were read.
+int32_t readUpTo(FILE* file, unsigned char* bytes, int32_t count) {
+    int32_t done = 0;
+    while (done < count) {
+        size_t n = std::fread(bytes + done, 1, static_cast<size_t>(count - done), file);
+        if (n == 0) break;
+        done += static_cast<int32_t>(n);
+    }
+    return done;
+}
+
+// Reads the first count bytes of the file at path; -1 when it cannot be
+// opened, else how many were read.
+int32_t readFileStart(const char* path, unsigned char* bytes, int32_t count) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return -1;
+    int32_t n = readUpTo(file, bytes, count);
+    std::fclose(file);
+    return n;
+}
+
+void formatPath(char (&out)[FORMATTED_PATH_SIZE], const char* directory, const char* relative) {
+    std::snprintf(out, sizeof out, "%s%c%s", directory, platform::PATH_SEPARATOR, relative);
+}
+
+// "jre7/bin" and "jre7/bin/jvm.set" with the OS's separator.
+const char* runtimeBinDirectory() {
+    static const std::string path = std::string("jre7") + platform::PATH_SEPARATOR + "bin";
+    return path.c_str();
+}
+
+const char* heapSettingFile() {
+    static const std::string path = std::string(runtimeBinDirectory()) + platform::PATH_SEPARATOR + "jvm.set";
+    return path.c_str();
+}
+
+void notice(LauncherSystem& system, const char16_t* text) {
+    system.messageBox(text, NOTICE_CAPTION);
+}
+
+}  // namespace
+
+int32_t readHeapSetting(const char* path) {
+    unsigned char bytes[2] = {0, 0};
+    if (readFileStart(path, bytes, 2) < 2) return DEFAULT_HEAP_MB;
+    int32_t megabytes = bytes[0] * 256 + bytes[1];
+    if (megabytes < MIN_HEAP_MB) megabytes = MIN_HEAP_MB;
+    if (megabytes > MAX_HEAP_MB) megabytes = MAX_HEAP_MB;
+    return megabytes;
+}
+
+int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
+    char directory[MODULE_PATH_SIZE];
+    launcherDirectory(system, directory);
+    char settingPath[FORMATTED_PATH_SIZE] = {0};
+    char libraryPath[FORMATTED_PATH_SIZE] = {0};
+    char runtimeDirectory[FORMATTED_PATH_SIZE] = {0};
+    formatPath(settingPath, directory, heapSettingFile());
+    formatPath(libraryPath, directory, platform::RUNTIME_LIBRARY_PATH);
+    formatPath(runtimeDirectory, directory, runtimeBinDirectory());
+
+    // The runtime library must be there, and be more than a stub.
+    unsigned char probe[2] = {0, 0};
+    if (readFileStart(libraryPath, probe, 2) < 2) {
+        notice(system, u"加载虚拟机失败,jvm.dll丢失");
+        return RUN_RUNTIME_FAILED;
+    }
+
+    int32_t heap = readHeapSetting(settingPath);
+
+    // The runtime finds its own libraries relative to the current directory
+    // while it loads; after that the launcher's directory is the working
+    // directory for good (the Java side resolves "./cjars" against it).
+    system.setCurrentDirectory(runtimeDirectory);
+    void* library = system.loadLibrary(libraryPath);
+    system.setCurrentDirectory(directory);
+    if (library == nullptr) {
+        notice(system, u"加载虚拟机失败");
+        return RUN_RUNTIME_FAILED;
+    }
+    host->library = library;
+    auto create = reinterpret_cast<CreateJavaVm>(system.findSymbol(library, "JNI_CreateJavaVM"));
+    if (create == nullptr) {
+        notice(system, u"查找虚拟机入口失败");
+        closeVm(system, host);
+        return RUN_RUNTIME_FAILED;
+    }
+
+    char maxHeap[32] = {0};
+    std::snprintf(maxHeap, sizeof maxHeap, "-Xmx%dm", static_cast<int>(heap));
+    char minHeap[] = "-Xms32m";
+    char minidump[] = "-XX:+CreateMinidumpOnCrash";
+    char heapDump[] = "-XX:+HeapDumpOnOutOfMemoryError";
+    char protocols[] = "-Dhttps.protocols=TLSv1";
+    JavaVMOption options[5];
+    std::memset(options, 0, sizeof options);
+    options[0].optionString = maxHeap;
+    options[1].optionString = minHeap;
+    options[2].optionString = minidump;
+    options[3].optionString = heapDump;
+    options[4].optionString = protocols;
+    JavaVMInitArgs arguments;
+    std::memset(&arguments, 0, sizeof arguments);
+    arguments.version = JNI_VERSION_1_6;
+    arguments.nOptions = 5;
+    arguments.options = options;
+    arguments.ignoreUnrecognized = JNI_TRUE;
+
+    jint created = create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
+    if (created < 0) {
+        heap /= 2;
+        if (FILE* file = std::fopen(settingPath, "wb")) {
+            const char bytes[2] = {static_cast<char>((heap >> 8) & 0xFF), static_cast<char>(heap & 0xFF)};
+            writeAll(2, bytes, file);
+        }
+        closeVm(system, host);
+        if (heap < MIN_HEAP_MB) {
+            // Wide, like every other notice, so it reads on any system.
+            std::u16string text = u"启动虚拟机失败";
+            for (char c : std::to_string(static_cast<long long>(created))) text += static_cast<char16_t>(c);
+            notice(system, text.c_str());
+            return RUN_RUNTIME_FAILED;
+        }
+        return RESTART_REQUESTED;
+    }
+
+    jclass mainClass = defineBootstrapClass(host->env);
+    if (mainClass == nullptr) {
+        notice(system, u"加载主类失败");
+        closeVm(system, host);
+        return RUN_NO_BOOTSTRAP_CLASS;
+    }
+    host->mainClass = mainClass;
+    return callMain(system, host, count, strings);
+}
+
+void closeVm(LauncherSystem& system, VmHost* host) {
+    if (host->vm != nullptr) {
+        JavaVM* vm = host->vm;
+        host->vm = nullptr;
+        vm->DestroyJavaVM();
+    }
+    if (host->library != nullptr) {
+        void* library = host->library;
+        host->library = nullptr;
+        system.freeLibrary(library);
+    }
+}
+
+int32_t writeAll(int32_t count, const char* bytes, FILE* file) {
+    if (file == nullptr) return 1;
+    int32_t done = 0;
+    while (done < count) {
+        size_t n = std::fwrite(bytes + done, 1, static_cast<size_t>(count - done), file);
+        if (n == 0) break;
+        done += static_cast<int32_t>(n);
+    }
+    // A write error can surface only when the buffered bytes go out.
+    bool closed = std::fclose(file) == 0;
+    return done == count && closed ? 0 : 1;
+}
+
+}  // namespace launcher

@@ -1,0 +1,14 @@
+#include <cerrno>
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+void sleepMilliseconds(uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace platform
