@@ -1,0 +1,114 @@
+// A LauncherSystem that records what the launcher asks of the OS and
+// answers from a table the test sets up. Whatever a test does not set up
+// goes to the real machine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "launcher/launcher.h"
+
+namespace launcher_test {
+
+class FakeSystem : public launcher::LauncherSystem {
+public:
+    std::string modulePath = "/opt/shop/Tavelin";
+    bool moduleReadable = true;
+    std::vector<uint32_t> sleeps;
+    std::vector<std::string> copiesStarted;
+
+    // The process table: id -> executable path ("" = unreadable).
+    bool tableReadable = true;
+    uint32_t selfId = 1;
+    std::map<uint32_t, std::string> processes;
+    std::set<uint32_t> refused;
+    std::set<uint32_t> unkillable;
+    std::vector<uint32_t> opened;
+    std::vector<uint32_t> terminated;
+    int openHandles = 0;
+    int listCalls = 0;
+
+    std::vector<std::u16string> notices;
+    std::vector<std::string> directories;
+    std::vector<std::string> librariesLoaded;
+    std::string output;
+
+    // The runtime library: what loadLibrary and findSymbol hand back.
+    bool libraryLoads = true;
+    void* entryPoint = nullptr;
+    int librariesFreed = 0;
+
+    bool ownModulePath(char* buffer, size_t size) override {
+        if (!moduleReadable || modulePath.size() >= size) {
+            buffer[0] = '\0';
+            return false;
+        }
+        std::memcpy(buffer, modulePath.c_str(), modulePath.size() + 1);
+        return true;
+    }
+    void sleepMilliseconds(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    bool startCopyOfSelf(const char* path) override {
+        copiesStarted.emplace_back(path);
+        return true;
+    }
+
+    uint32_t currentProcessId() override { return selfId; }
+    bool listProcesses(std::vector<uint32_t>& ids) override {
+        ++listCalls;
+        if (!tableReadable) return false;
+        for (const auto& entry : processes) ids.push_back(entry.first);
+        return true;
+    }
+    platform::ProcessHandle openProcess(uint32_t id) override {
+        opened.push_back(id);
+        if (refused.count(id) != 0 || processes.count(id) == 0) return nullptr;
+        ++openHandles;
+        return reinterpret_cast<platform::ProcessHandle>(static_cast<uintptr_t>(id));
+    }
+    bool processExecutablePath(platform::ProcessHandle process, char* buffer, size_t size) override {
+        const std::string& path = processes[idOf(process)];
+        if (path.empty() || path.size() >= size) return false;
+        std::memcpy(buffer, path.c_str(), path.size() + 1);
+        return true;
+    }
+    bool terminateProcess(platform::ProcessHandle process) override {
+        if (unkillable.count(idOf(process)) != 0) return false;
+        terminated.push_back(idOf(process));
+        return true;
+    }
+    void closeProcess(platform::ProcessHandle) override { --openHandles; }
+
+    void messageBox(const char16_t* text, const char16_t* caption) override {
+        EXPECT_EQ(std::u16string(caption), u"提示");
+        notices.emplace_back(text);
+    }
+    bool setCurrentDirectory(const char* path) override {
+        directories.emplace_back(path);
+        return true;
+    }
+    void* loadLibrary(const char* path) override {
+        librariesLoaded.emplace_back(path);
+        return libraryLoads ? this : nullptr;
+    }
+    void* findSymbol(void* library, const char* name) override {
+        EXPECT_EQ(library, this);
+        return std::strcmp(name, "JNI_CreateJavaVM") == 0 ? entryPoint : nullptr;
+    }
+    void freeLibrary(void* library) override {
+        EXPECT_EQ(library, this);
+        ++librariesFreed;
+    }
+    void writeOutput(const char* text) override { output += text; }
+
+private:
+    static uint32_t idOf(platform::ProcessHandle process) {
+        return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(process));
+    }
+};
+
+}  // namespace launcher_test

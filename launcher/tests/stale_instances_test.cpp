@@ -1,0 +1,95 @@
+// Which processes the launcher ends before it starts the VM.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "launcher/tests/fake_system.h"
+
+namespace {
+
+using launcher_test::FakeSystem;
+
+bool contains(const std::vector<uint32_t>& ids, uint32_t id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+TEST(StaleInstances, EndsTheLauncherTreeAndTheSiblingsOnly) {
+    FakeSystem system;  // launcher at /opt/shop/Tavelin, own id 1
+    system.processes = {
+        {1, "/opt/shop/Tavelin"},          // the launcher itself
+        {2, "/opt/shop/Tavelin"},          // an older instance
+        {3, "/opt/shop/jre7/bin/java"},    // below the launcher's directory
+        {4, "/opt/shop2/x.exe"},           // sibling directory, same prefix
+        {5, "/opt/shopx"},                 // same prefix, no separator
+        {6, "/srv/Orvanta.exe"},           // sibling program anywhere
+        {7, "/srv/OrvantaServer.exe"},     // the other sibling program
+        {8, "/srv/XOrvanta.exe"},          // a name that merely ends like it
+        {9, "/srv/orvanta.exe"},           // other letter case
+        {10, "Orvanta.exe"},               // the bare name, no directory
+        {11, ""},                          // path unreadable
+        {12, "/opt/shop/locked"},          // cannot be opened
+        {13, "/opt/shop"},                 // the directory text itself
+    };
+    system.refused = {12};
+    EXPECT_EQ(launcher::killStaleInstances(system), 4);
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{2, 3, 6, 7}));
+    EXPECT_FALSE(contains(system.opened, 1)) << "the own process is never examined";
+    EXPECT_EQ(system.openHandles, 0) << "every opened process is closed again";
+    EXPECT_EQ(system.output, "");
+}
+
+TEST(StaleInstances, FailedTerminationCountsAndIsReported) {
+    FakeSystem system;
+    system.processes = {{1, "/opt/shop/Tavelin"}, {2, "/opt/shop/stuck"}, {3, "/opt/shop/gone"}};
+    system.unkillable = {2};
+    EXPECT_EQ(launcher::killStaleInstances(system), 2);
+    EXPECT_EQ(system.output, "kill fail process=/opt/shop/stuck\n");
+    EXPECT_EQ(system.terminated, (std::vector<uint32_t>{3}));
+}
+
+TEST(StaleInstances, CountingWithoutTerminating) {
+    FakeSystem system;
+    system.processes = {{2, "/opt/shop/a"}, {3, "/elsewhere/b"}};
+    EXPECT_EQ(launcher::findProcesses(system, "/opt/shop", "Orvanta.exe", "OrvantaServer.exe", false), 1);
+    EXPECT_TRUE(system.terminated.empty());
+}
+
+TEST(StaleInstances, NoProcessTableOrNoOwnPath) {
+    FakeSystem system;
+    system.processes = {{2, "/opt/shop/a"}};
+    system.tableReadable = false;
+    EXPECT_EQ(launcher::killStaleInstances(system), 0);
+
+    // Without its own path the launcher knows no directory tree, and must
+    // not take the empty text for one that holds everything.
+    FakeSystem lost;
+    lost.moduleReadable = false;
+    lost.processes = {{2, "/opt/shop/a"}, {3, "/srv/Orvanta.exe"}};
+    EXPECT_EQ(launcher::killStaleInstances(lost), 1);
+    EXPECT_EQ(lost.terminated, (std::vector<uint32_t>{3}));
+
+    FakeSystem atRoot;
+    atRoot.modulePath = std::string(1, platform::PATH_SEPARATOR) + "Tavelin";
+    atRoot.processes = {{2, "/opt/shop/a"}};
+    EXPECT_EQ(launcher::killStaleInstances(atRoot), 0);
+}
+
+TEST(StaleInstances, LauncherDirectoryDropsTheFileName) {
+    FakeSystem system;
+    char directory[launcher::MODULE_PATH_SIZE];
+    ASSERT_TRUE(launcher::launcherDirectory(system, directory));
+    EXPECT_STREQ(directory, "/opt/shop");
+    system.modulePath = "Tavelin";
+    EXPECT_FALSE(launcher::launcherDirectory(system, directory));
+    EXPECT_STREQ(directory, "");
+}
+
+TEST(StaleInstances, EndsWithNeedsAStrictlyLongerText) {
+    EXPECT_TRUE(launcher::endsWith("a/Orvanta.exe", "Orvanta.exe"));
+    EXPECT_FALSE(launcher::endsWith("Orvanta.exe", "Orvanta.exe"));
+    EXPECT_FALSE(launcher::endsWith("a/orvanta.exe", "Orvanta.exe"));
+    EXPECT_FALSE(launcher::endsWith(nullptr, "x"));
+    EXPECT_FALSE(launcher::endsWith("x", nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// The start-up sequence: the delay argument and the restart decision.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "launcher/tests/fake_system.h"
+#include "launcher/tests/temp_dir.h"
+
+namespace {
+
+using launcher_test::FakeSystem;
+
+TEST(Startup, DelayIsReadLikeWtol) {
+    EXPECT_EQ(launcher::parseDelay(u"2500"), 2500);
+    EXPECT_EQ(launcher::parseDelay(u" \t+2500abc"), 2500);
+    EXPECT_EQ(launcher::parseDelay(u"-200"), -200);
+    EXPECT_EQ(launcher::parseDelay(u"letters"), 0);
+    EXPECT_EQ(launcher::parseDelay(u""), 0);
+    EXPECT_EQ(launcher::parseDelay(u"-"), 0);
+    EXPECT_EQ(launcher::parseDelay(u"99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(launcher::parseDelay(u"-99999999999999999999"), INT32_MIN);
+    EXPECT_EQ(launcher::parseDelay(u"2147483647"), INT32_MAX);
+    EXPECT_EQ(launcher::parseDelay(u"-2147483648"), INT32_MIN);
+}
+
+TEST(Startup, OnlyAPositiveFirstArgumentWaitsAndEndsStaleProcesses) {
+    using Args = std::vector<std::u16string>;
+    for (const Args& arguments : {Args{}, Args{u"0"}, Args{u"-200"}, Args{u"abc"}, Args{u"0", u"5000"}}) {
+        FakeSystem system;
+        EXPECT_EQ(launcher::startupDelay(system, arguments), 0);
+        EXPECT_TRUE(system.sleeps.empty());
+        EXPECT_EQ(system.listCalls, 0) << "no stale-instance termination without a delay";
+    }
+    struct Case {
+        std::u16string argument;
+        uint32_t wait;
+    };
+    for (const Case& c : {Case{u"2500", 2500}, Case{u"15000", 10000}, Case{u"2500abc", 2500}}) {
+        FakeSystem system;
+        system.processes = {{2, "/opt/shop/old"}};
+        launcher::startupDelay(system, {c.argument, u"ignored"});
+        EXPECT_EQ(system.sleeps, std::vector<uint32_t>{c.wait});
+        EXPECT_EQ(system.terminated, std::vector<uint32_t>{2});
+    }
+}
+
+jint JNICALL failingCreate(JavaVM**, void**, void*) {
+    return -1;
+}
+
+TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    system.modulePath = dir / "Tavelin";
+    system.entryPoint = reinterpret_cast<void*>(&failingCreate);
+    launcher_test::writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {1, 2, 3});
+
+    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
+
+    // Below the floor: a notice, no restart.
+    launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x40});
+    system.copiesStarted.clear();
+    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    EXPECT_TRUE(system.copiesStarted.empty());
+    EXPECT_EQ(system.notices.size(), 1u);
+
+    // No runtime at all: a notice, no restart.
+    std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
+    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    EXPECT_TRUE(system.copiesStarted.empty());
+}
+
+}  // namespace

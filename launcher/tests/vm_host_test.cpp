@@ -1,0 +1,157 @@
+// The VM host against a runtime whose JNI_CreateJavaVM is a function of the
+// test: heap setting, option list, the failure and restart path, and the
+// runtime-library checks. The real VM is in the end-to-end tests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher/tests/fake_system.h"
+#include "launcher/tests/temp_dir.h"
+
+namespace {
+
+using launcher_test::FakeSystem;
+using launcher_test::readBytes;
+using launcher_test::TempDir;
+using launcher_test::writeBytes;
+
+// What the stand-in runtime was asked, and what it answers.
+std::vector<std::vector<std::string>> creations;
+jint creationResult = -1;
+
+jint JNICALL fakeCreate(JavaVM** vm, void** env, void* arguments) {
+    auto* init = static_cast<JavaVMInitArgs*>(arguments);
+    EXPECT_EQ(init->version, JNI_VERSION_1_6);
+    EXPECT_EQ(init->ignoreUnrecognized, JNI_TRUE);
+    std::vector<std::string> options;
+    for (jint i = 0; i < init->nOptions; ++i) options.emplace_back(init->options[i].optionString);
+    creations.push_back(options);
+    *vm = nullptr;
+    *env = nullptr;
+    return creationResult;
+}
+
+class VmHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        creations.clear();
+        creationResult = -1;
+        system.modulePath = dir / "Tavelin";
+        system.entryPoint = reinterpret_cast<void*>(&fakeCreate);
+        writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {0x7F, 'E', 'L', 'F'});
+        std::filesystem::create_directories(dir / "jre7/bin");
+    }
+
+    std::string settingFile() const { return dir / "jre7/bin/jvm.set"; }
+
+    int32_t run() { return launcher::runJava(system, &host, 6, launcher::LAUNCH_STRINGS); }
+
+    // The -Xmx option of the only creation, after a run with setting bytes.
+    std::string maxHeapFor(const std::vector<unsigned char>* setting) {
+        if (setting != nullptr) writeBytes(settingFile(), *setting);
+        creations.clear();
+        host = launcher::VmHost{};
+        run();
+        return creations.size() == 1 ? creations[0][0] : "no creation";
+    }
+
+    TempDir dir;
+    FakeSystem system;
+    launcher::VmHost host{};
+};
+
+TEST_F(VmHostTest, HeapSettingAndOptionList) {
+    EXPECT_EQ(maxHeapFor(nullptr), "-Xmx900m");
+    ASSERT_EQ(creations.size(), 1u);
+    EXPECT_EQ(creations[0], (std::vector<std::string>{"-Xmx900m", "-Xms32m", "-XX:+CreateMinidumpOnCrash",
+                                                      "-XX:+HeapDumpOnOutOfMemoryError", "-Dhttps.protocols=TLSv1"}));
+    const std::vector<unsigned char> s900{0x03, 0x84}, s16{0x00, 0x10}, s4096{0x10, 0x00}, s1{0x05},
+        s3{0x01, 0x00, 0x7F};
+    EXPECT_EQ(maxHeapFor(&s900), "-Xmx900m");
+    EXPECT_EQ(maxHeapFor(&s16), "-Xmx64m");
+    EXPECT_EQ(maxHeapFor(&s4096), "-Xmx2048m");
+    EXPECT_EQ(maxHeapFor(&s1), "-Xmx900m");
+    EXPECT_EQ(maxHeapFor(&s3), "-Xmx256m");
+}
+
+TEST_F(VmHostTest, FailedCreationHalvesTheSettingAndAsksForARestart) {
+    EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x01, 0xC2}));  // 450
+    EXPECT_TRUE(system.notices.empty());
+    EXPECT_EQ(system.librariesFreed, 1);
+    EXPECT_EQ(host.library, nullptr);
+    EXPECT_EQ(system.directories, (std::vector<std::string>{dir / "jre7/bin", dir.path()}));
+}
+
+TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
+    writeBytes(settingFile(), {0x00, 0x70});  // 112
+    creationResult = -4;
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x38}));  // 56
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-4"}));
+
+    // A stored 56 reads as 64 and fails down to 32.
+    system.notices.clear();
+    host = launcher::VmHost{};
+    creationResult = -1;
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(creations.back()[0], "-Xmx64m");
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x20}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
+}
+
+TEST_F(VmHostTest, MissingOrStubRuntimeLibrary) {
+    writeBytes(settingFile(), {0x00, 0x70});
+    for (const std::vector<unsigned char>& content : {std::vector<unsigned char>{}, std::vector<unsigned char>{0x7F}}) {
+        writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, content);
+        system.notices.clear();
+        EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+        EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
+    }
+    std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
+    system.notices.clear();
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
+    EXPECT_TRUE(system.librariesLoaded.empty());
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x70}));
+}
+
+TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
+    system.libraryLoads = false;
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败"}));
+    EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / platform::RUNTIME_LIBRARY_PATH}));
+    EXPECT_EQ(system.directories.back(), dir.path()) << "the launcher's directory is current on every path";
+
+    system.libraryLoads = true;
+    system.entryPoint = nullptr;
+    system.notices.clear();
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"查找虚拟机入口失败"}));
+    EXPECT_EQ(system.librariesFreed, 1);
+    EXPECT_FALSE(std::filesystem::exists(settingFile()));
+    EXPECT_TRUE(creations.empty());
+}
+
+TEST_F(VmHostTest, AnUnwritableSettingFileIsNotReported) {
+    std::filesystem::remove_all(dir / "jre7/bin");
+    EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
+    EXPECT_TRUE(system.notices.empty());
+}
+
+TEST(WriteAll, WritesEverythingAndClosesTheFile) {
+    TempDir dir;
+    FILE* file = std::fopen((dir / "out").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(launcher::writeAll(3, "abc", file), 0);
+    EXPECT_EQ(launcher_test::readText(dir / "out"), "abc");
+
+    // A stream opened for reading takes no bytes: reported, still closed.
+    FILE* readOnly = std::fopen((dir / "out").c_str(), "rb");
+    ASSERT_NE(readOnly, nullptr);
+    EXPECT_EQ(launcher::writeAll(3, "xyz", readOnly), 1);
+    EXPECT_EQ(launcher_test::readText(dir / "out"), "abc");
+}
+
+}  // namespace
