@@ -1,0 +1,157 @@
+// The built Tavelin as a process, without a working VM: the restart chain
+// of a runtime that cannot create its VM, the runtime-library checks, and
+// the stale-instance termination among real processes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "launcher/launcher.h"
+#include "launcher/tests/install_layout.h"
+#include "launcher/tests/process_runner.h"
+
+namespace {
+
+using launcher_test::InstallLayout;
+using launcher_test::readBytes;
+using launcher_test::runProgram;
+using launcher_test::startProgram;
+using launcher_test::writeBytes;
+using Bytes = std::vector<unsigned char>;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
+    InstallLayout install;
+    install.copyRuntime(FAILING_RUNTIME_PATH);
+    std::string log = install.temp() / "creations.log";
+    std::string err = install.temp() / "chain.err";
+    setenv("TAVELIN_STUB_LOG", log.c_str(), 1);
+    // Every restarted copy is orphaned when its parent ends; as subreaper
+    // this test adopts them and sees each one's exit.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    pid_t first = startProgram(install.launcher(), {}, "/dev/null", err);
+    ASSERT_GT(first, 0);
+    std::vector<int> statuses;
+    for (;;) {
+        int status = 0;
+        pid_t pid = waitpid(-1, &status, 0);
+        if (pid < 0) {
+            if (errno == EINTR) continue;
+            break;  // no children left
+        }
+        statuses.push_back(status);
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    unsetenv("TAVELIN_STUB_LOG");
+
+    const std::string rest = " -Xms32m -XX:+CreateMinidumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1";
+    // One process per attempt, each started with no arguments.
+    EXPECT_EQ(lines(launcher_test::readText(log)),
+              (std::vector<std::string>{"1 -Xmx900m" + rest, "1 -Xmx450m" + rest, "1 -Xmx225m" + rest,
+                                        "1 -Xmx112m" + rest}));
+    ASSERT_EQ(statuses.size(), 4u);
+    for (int status : statuses) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x00, 0x38}));
+    EXPECT_EQ(launcher_test::readText(err), "提示: 启动虚拟机失败-1\n");
+}
+
+TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
+    struct Case {
+        const char* what;
+        void (*prepare)(InstallLayout&);
+        const char* notice;
+    };
+    const Case cases[] = {
+        {"missing", [](InstallLayout&) {}, "提示: 加载虚拟机失败,jvm.dll丢失\n"},
+        {"one byte", [](InstallLayout& i) { writeBytes(i.runtimeLibrary(), {0x7F}); }, "提示: 加载虚拟机失败,jvm.dll丢失\n"},
+        {"not a library", [](InstallLayout& i) { writeBytes(i.runtimeLibrary(), Bytes(100, 'x')); },
+         "提示: 加载虚拟机失败\n"},
+        {"no entry point", [](InstallLayout& i) { i.copyRuntime(NO_ENTRY_RUNTIME_PATH); }, "提示: 查找虚拟机入口失败\n"},
+    };
+    for (const Case& c : cases) {
+        InstallLayout install;
+        writeBytes(install.settingFile(), {0x01, 0xC2});
+        c.prepare(install);
+        auto result = runProgram(install.launcher(), {}, install.temp().path());
+        EXPECT_TRUE(result.exitedWith(0)) << c.what;
+        EXPECT_EQ(result.err, c.notice) << c.what;
+        EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x01, 0xC2})) << c.what;
+    }
+}
+
+// Run by the copy of this test program that the next test places inside
+// the launcher's directory tree: it ends the stale instances around it.
+TEST(LauncherProcess, StaleInstanceProbe) {
+    if (std::getenv("TAVELIN_STALE_PROBE") == nullptr) GTEST_SKIP() << "runs only as the copied test runner";
+    std::printf("matched %d\n", static_cast<int>(launcher::killStaleInstances(launcher::hostSystem())));
+}
+
+bool stillRunning(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+bool killedBySignal(pid_t pid) {
+    int status = launcher_test::waitFor(pid);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
+    InstallLayout install("shop");
+    const std::string root = install.temp().path();
+    auto place = [&](const std::string& relative) {
+        std::string path = root + "/" + relative;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::copy_file(SLEEPER_PATH, path);
+        return path;
+    };
+    pid_t inside = startProgram(place("shop/sleeper"), {});
+    pid_t below = startProgram(place("shop/jre7/bin/sleeper"), {});
+    pid_t sibling = startProgram(place("shop2/sleeper"), {});
+    pid_t orvanta = startProgram(place("elsewhere/Orvanta.exe"), {});
+    pid_t lookalike = startProgram(place("elsewhere/XOrvanta.exe"), {});
+    ASSERT_TRUE(inside > 0 && below > 0 && sibling > 0 && orvanta > 0 && lookalike > 0);
+
+    // The test runner itself, run from inside the launcher's tree, ends the
+    // others and lives on.
+    std::string runner = root + "/shop/runner";
+    std::filesystem::copy_file("/proc/self/exe", runner);
+    setenv("TAVELIN_STALE_PROBE", "1", 1);
+    auto probe = runProgram(runner, {"--gtest_filter=LauncherProcess.StaleInstanceProbe"}, root);
+    unsetenv("TAVELIN_STALE_PROBE");
+    EXPECT_TRUE(probe.exitedWith(0)) << probe.out;
+    EXPECT_NE(probe.out.find("matched 3\n"), std::string::npos) << probe.out;
+    EXPECT_TRUE(killedBySignal(inside));
+    EXPECT_TRUE(killedBySignal(below));
+    EXPECT_TRUE(killedBySignal(orvanta));
+    EXPECT_TRUE(stillRunning(sibling));
+    EXPECT_TRUE(stillRunning(lookalike));
+
+    // Tavelin with a delay does the same before it looks for its runtime.
+    pid_t again = startProgram(root + "/shop/jre7/bin/sleeper", {});
+    auto launched = runProgram(install.launcher(), {"1"}, root);
+    EXPECT_TRUE(launched.exitedWith(0));
+    EXPECT_EQ(launched.err, "提示: 加载虚拟机失败,jvm.dll丢失\n");
+    EXPECT_TRUE(killedBySignal(again));
+    // Without a delay nothing is ended.
+    pid_t spared = startProgram(root + "/shop/jre7/bin/sleeper", {});
+    EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(0));
+    EXPECT_TRUE(stillRunning(spared));
+
+    EXPECT_TRUE(stillRunning(sibling));
+    EXPECT_TRUE(stillRunning(lookalike));
+    for (pid_t pid : {sibling, lookalike, spared}) {
+        kill(pid, SIGKILL);
+        launcher_test::waitFor(pid);
+    }
+}
+
+}  // namespace

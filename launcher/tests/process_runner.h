@@ -1,0 +1,67 @@
+// Running programs of the tests as child processes, with their standard
+// output and error captured in files.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "launcher/tests/temp_dir.h"
+
+extern char** environ;
+
+namespace launcher_test {
+
+// Starts path with the arguments (the program name is added); the child's
+// standard output and error go to the two files. Returns the pid, or -1.
+inline pid_t startProgram(const std::string& path, const std::vector<std::string>& arguments,
+                          const std::string& outFile = "/dev/null", const std::string& errFile = "/dev/null") {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path.c_str()));
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Raw wait status of a child, or -1.
+inline int waitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return status;
+}
+
+struct RunResult {
+    int status = -1;  // raw wait status
+    std::string out;
+    std::string err;
+    bool exitedWith(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+};
+
+// Runs the program to its end; files for the captured streams go to dir.
+inline RunResult runProgram(const std::string& path, const std::vector<std::string>& arguments,
+                            const std::string& dir) {
+    RunResult result;
+    std::string out = dir + "/run.out";
+    std::string err = dir + "/run.err";
+    pid_t pid = startProgram(path, arguments, out, err);
+    if (pid < 0) return result;
+    result.status = waitFor(pid);
+    result.out = readText(out);
+    result.err = readText(err);
+    return result;
+}
+
+}  // namespace launcher_test
