@@ -89,6 +89,10 @@ final class InputCollector {
                     + first);
             return;
         }
+        String mismatch = ClassNames.checkEntry(name, data);
+        if (mismatch != null) {
+            progress.println("apppack: warning: " + mismatch);
+        }
         entries.put(name, data);
         origins.put(name, origin);
     }

@@ -133,6 +133,32 @@ public class AppPackTest {
     }
 
     @Test
+    public void packWarnsAboutClassesStoredUnderAnotherName() throws Exception {
+        byte[] longClass = jdkClass(Long.class);
+        assertEquals("java/lang/Long", ClassNames.declaredName(longClass)); // has two-slot constants
+        assertEquals(null, ClassNames.declaredName("class App".getBytes(StandardCharsets.UTF_8)));
+        Files.write(classes.resolve("com/x/App.class"), jdkClass(Object.class));
+        Files.createDirectories(classes.resolve("java/lang"));
+        Files.write(classes.resolve("java/lang/Long.class"), longClass);
+        Run run = pack();
+        assertEquals(run.err, 0, run.status);
+        assertTrue(run.err, run.err.contains("warning: com/x/App.class holds the class java.lang.Object"));
+        assertTrue(run.err, run.err.contains("warning: com/x/Helper.class is not a class file"));
+        assertFalse(run.err, run.err.contains("java/lang/Long.class"));
+    }
+
+    private static byte[] jdkClass(Class<?> c) throws IOException {
+        try (java.io.InputStream in = c.getResourceAsStream(c.getSimpleName() + ".class")) {
+            ByteArrayOutputStream out = new ByteArrayOutputStream();
+            byte[] buffer = new byte[8192];
+            for (int n = in.read(buffer); n >= 0; n = in.read(buffer)) {
+                out.write(buffer, 0, n);
+            }
+            return out.toByteArray();
+        }
+    }
+
+    @Test
     public void aFailedPackLeavesNothingHalfWritten() throws Exception {
         Files.write(app, "previous package".getBytes(StandardCharsets.UTF_8));
         Run run = apppack("pack", "-o", app.toString(), "--version", "2", classes.toString(),
