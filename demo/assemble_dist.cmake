@@ -1,0 +1,30 @@
+# Lays out a runnable launcher in DIST:
+#   Tavelin                      the launcher built for this machine
+#   jre7/lib/server/libjvm.so    a link to JDK_HOME's VM library
+#   jre7/bin/jvm.set             the heap setting, 900 MB when new (kept when present)
+#   cjars/client.app             the demo client's package
+# The JDK is only linked to: nothing is ever written below JDK_HOME.
+foreach(var LAUNCHER PACKAGE JDK_HOME DIST)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "assemble_dist.cmake needs -D${var}=...")
+  endif()
+endforeach()
+set(vm_library ${JDK_HOME}/lib/server/libjvm.so)
+if(NOT EXISTS ${vm_library})
+  message(FATAL_ERROR "no Java VM library at ${vm_library}; install openjdk-17-jdk-headless or set TAVELIN_JDK_HOME")
+endif()
+
+file(MAKE_DIRECTORY ${DIST}/jre7/lib/server ${DIST}/jre7/bin ${DIST}/cjars)
+file(COPY_FILE ${LAUNCHER} ${DIST}/Tavelin ONLY_IF_DIFFERENT)
+file(REMOVE ${DIST}/jre7/lib/server/libjvm.so)
+file(CREATE_LINK ${vm_library} ${DIST}/jre7/lib/server/libjvm.so SYMBOLIC)
+if(NOT EXISTS ${DIST}/jre7/bin/jvm.set)
+  # 900 MB, most significant byte first.
+  execute_process(COMMAND printf "\\003\\204" OUTPUT_FILE ${DIST}/jre7/bin/jvm.set)
+endif()
+file(GLOB old_packages ${DIST}/cjars/*.app)
+if(old_packages)
+  file(REMOVE ${old_packages})
+endif()
+file(COPY_FILE ${PACKAGE} ${DIST}/cjars/client.app)
+message(STATUS "dist ready: ${DIST}/Tavelin")
