@@ -96,7 +96,7 @@ public class Main extends ClassLoader implements Comparator {
     private URLStreamHandler entryHandler;
 
     /** Of a package loader: path prefix of its resource URLs, unique per loader. */
-    private String entryUrlPrefix;
+    private volatile String entryUrlPrefix;
 
     /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
     private static final long MAX_INFLATE_RATIO = 1032L;
