@@ -241,25 +241,18 @@ TEST(FileTreeText, DescriptionsOfNewAndFilledRecords) {
               u"files=ObjArray[4]}");
 }
 
-TEST(SaveableBase, CountingReleaseAndDefaultOperations) {
+TEST(SaveableBase, CountingReleaseAndBaseDescription) {
+    LogCapture log;
     auto* t = new FileTree();
-    EXPECT_EQ(t->useCount, 1);
     t->useCount += 1;
     t->release();
     EXPECT_EQ(t->useCount, 1);
-    EXPECT_FALSE(t->write(static_cast<DataArray<char>*>(nullptr)));
-    EXPECT_FALSE(t->read(static_cast<DataArray<char>*>(nullptr)));
-    const std::u16string text = describe(static_cast<Object*>(t));
-    EXPECT_EQ(text.rfind(u"FileTree{", 0), 0u);
     String* base = t->Saveable::toString();
     EXPECT_EQ(units(base).rfind(u"Saveable@", 0), 0u);
     EXPECT_GT(base->length, 9);
     releaseString(base);
-    Saveable* made = t->newInstance();
-    EXPECT_NE(dynamic_cast<FileTree*>(made), nullptr);
-    EXPECT_EQ(made->useCount, 1);
-    made->release();
-    t->release();  // deleted at 0; the sanitizer build checks nothing leaks
+    t->release();  // deleted at 0, silently
+    EXPECT_TRUE(log.take().empty());
 }
 
 TEST(SaveableArrays, NullOrEmptyArraysWriteZero) {
