@@ -1,11 +1,23 @@
 // Tavelin's entry point on POSIX systems.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "launcher/launcher.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf(
+            "Usage: Tavelin [DELAY_MS]\n"
+            "Hosts the Java client: creates the Java VM from jre7/ beside this program (heap size in\n"
+            "megabytes from jre7/bin/jvm.set, two bytes, default 900), defines the bootstrap class and\n"
+            "runs the client package found in cjars/. With a positive DELAY_MS (at most 10000) it first\n"
+            "waits that long and ends the other processes running from its directory tree and the\n"
+            "programs Orvanta.exe and OrvantaServer.exe. The exit status is always 0.\n");
+        return 0;
+    }
     std::vector<std::u16string> arguments;
     for (int i = 1; i < argc; ++i) {
         // Only a leading number is ever read from the arguments, so widening

@@ -64,7 +64,12 @@ int32_t readHeapSetting(const char* path) {
 
 int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
     char directory[MODULE_PATH_SIZE];
-    launcherDirectory(system, directory);
+    // Without its own location the launcher cannot find the runtime beside
+    // it (an empty directory would send it to the root instead).
+    if (!launcherDirectory(system, directory)) {
+        notice(system, u"加载虚拟机失败,jvm.dll丢失");
+        return RUN_RUNTIME_FAILED;
+    }
     char settingPath[FORMATTED_PATH_SIZE] = {0};
     char libraryPath[FORMATTED_PATH_SIZE] = {0};
     char runtimeDirectory[FORMATTED_PATH_SIZE] = {0};

@@ -1,6 +1,7 @@
 // The VM host against a runtime whose JNI_CreateJavaVM is a function of the
-// test: heap setting, option list, the failure and restart path, and the
-// runtime-library checks. The real VM is in the end-to-end tests.
+// test: the failure and restart arithmetic, what is released, and the
+// working directory on every path. The heap setting as the real VM gets it,
+// and the runtime-library checks, are in the process and end-to-end tests.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,33 +48,10 @@ protected:
 
     int32_t run() { return launcher::runJava(system, &host, 6, launcher::LAUNCH_STRINGS); }
 
-    // The -Xmx option of the only creation, after a run with setting bytes.
-    std::string maxHeapFor(const std::vector<unsigned char>* setting) {
-        if (setting != nullptr) writeBytes(settingFile(), *setting);
-        creations.clear();
-        host = launcher::VmHost{};
-        run();
-        return creations.size() == 1 ? creations[0][0] : "no creation";
-    }
-
     TempDir dir;
     FakeSystem system;
     launcher::VmHost host{};
 };
-
-TEST_F(VmHostTest, HeapSettingAndOptionList) {
-    EXPECT_EQ(maxHeapFor(nullptr), "-Xmx900m");
-    ASSERT_EQ(creations.size(), 1u);
-    EXPECT_EQ(creations[0], (std::vector<std::string>{"-Xmx900m", "-Xms32m", "-XX:+CreateMinidumpOnCrash",
-                                                      "-XX:+HeapDumpOnOutOfMemoryError", "-Dhttps.protocols=TLSv1"}));
-    const std::vector<unsigned char> s900{0x03, 0x84}, s16{0x00, 0x10}, s4096{0x10, 0x00}, s1{0x05},
-        s3{0x01, 0x00, 0x7F};
-    EXPECT_EQ(maxHeapFor(&s900), "-Xmx900m");
-    EXPECT_EQ(maxHeapFor(&s16), "-Xmx64m");
-    EXPECT_EQ(maxHeapFor(&s4096), "-Xmx2048m");
-    EXPECT_EQ(maxHeapFor(&s1), "-Xmx900m");
-    EXPECT_EQ(maxHeapFor(&s3), "-Xmx256m");
-}
 
 TEST_F(VmHostTest, FailedCreationHalvesTheSettingAndAsksForARestart) {
     EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
@@ -101,22 +79,6 @@ TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
 }
 
-TEST_F(VmHostTest, MissingOrStubRuntimeLibrary) {
-    writeBytes(settingFile(), {0x00, 0x70});
-    for (const std::vector<unsigned char>& content : {std::vector<unsigned char>{}, std::vector<unsigned char>{0x7F}}) {
-        writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, content);
-        system.notices.clear();
-        EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-        EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
-    }
-    std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
-    system.notices.clear();
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
-    EXPECT_TRUE(system.librariesLoaded.empty());
-    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x70}));
-}
-
 TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.libraryLoads = false;
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
@@ -138,6 +100,13 @@ TEST_F(VmHostTest, AnUnwritableSettingFileIsNotReported) {
     std::filesystem::remove_all(dir / "jre7/bin");
     EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
     EXPECT_TRUE(system.notices.empty());
+}
+
+TEST_F(VmHostTest, WithoutItsOwnPathTheLauncherLooksNowhereElse) {
+    system.moduleReadable = false;
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
+    EXPECT_TRUE(system.librariesLoaded.empty());
 }
 
 TEST(WriteAll, WritesEverythingAndClosesTheFile) {
