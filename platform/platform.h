@@ -112,6 +112,30 @@ std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
 // HID device interfaces (used by the HID listing library)
 // ---------------------------------------------------------------------------
 
-// (section owned by the HID listing)
+// An open set of the HID device interfaces present on the machine, holding
+// the interface selected last. Windows: a device-information set of the
+// present interfaces of the HID interface class. POSIX: the device nodes of
+// the hidraw class as sysfs lists them (sysfs root "/sys", or the directory
+// named by the environment variable QUENVIL_SYSFS_ROOT), in natural name
+// order (hidraw2 before hidraw10).
+struct HidDeviceSet;
+
+// Opens the set; null when it cannot be opened. A machine without the
+// device class at all yields an empty set, not a failure.
+HidDeviceSet* hidOpenDeviceSet();
+// Selects the interface at index. False at the end of the list, on any
+// other failure, and for a null set.
+bool hidSelectInterface(HidDeviceSet* set, uint32_t index);
+// Bytes a detail record of the selected interface needs; 0 when the query
+// fails.
+uint32_t hidDetailSize(HidDeviceSet* set);
+// Reads the detail of the selected interface into record, which has size
+// bytes. On success *path points into record at the device path (system
+// ANSI code page, NUL-terminated) and *length is its byte count. False when
+// the detail cannot be read or does not fit.
+bool hidReadDetail(HidDeviceSet* set, void* record, uint32_t size, const char** path,
+                   size_t* length);
+// Closes the set; null is ignored.
+void hidDestroyDeviceSet(HidDeviceSet* set);
 
 }  // namespace platform

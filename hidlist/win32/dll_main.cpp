@@ -1,0 +1,8 @@
+// Loading the library runs only the static initialisers; the library has no
+// use for thread attach and detach notifications.
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
