@@ -13,7 +13,10 @@ namespace {
 class OpenSet {
 public:
     explicit OpenSet(HidDeviceSource& source) : source_(source) {
-        if (!source_.open()) std::printf("SetupDiGetClassDevs fail\n");
+        if (!source_.open()) {
+            std::printf("SetupDiGetClassDevs fail\n");
+            std::fflush(stdout);
+        }
     }
     OpenSet(const OpenSet&) = delete;
     OpenSet& operator=(const OpenSet&) = delete;
@@ -66,6 +69,8 @@ void listHidDevicePaths(foundation::AccessOut& out, HidDeviceSource& source,
         if (!listSelectedInterface(out, source, allocate)) {
             std::printf("SetupDiGetDeviceInterfaceDetail fail\n");
             std::printf("getDetasil %d fail\n", static_cast<int>(index));
+            // The VM writes its own output past this buffer: keep the order.
+            std::fflush(stdout);
         }
     }
 }

@@ -8,6 +8,7 @@ bool writeDevicePathRecord(foundation::AccessOut& out, const char* path, size_t 
     if (length > MAX_DEVICE_PATH_BYTES) {
         std::printf("device path of %lu bytes too long, skipped\n",
                     static_cast<unsigned long>(length));
+        std::fflush(stdout);
         return false;
     }
     static_cast<foundation::DataOutput&>(out).writeShort(static_cast<int32_t>(length));
