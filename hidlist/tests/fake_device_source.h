@@ -24,7 +24,6 @@ public:
         : interfaces(std::move(interfaces)) {}
 
     bool open() override {
-        ++opens;
         return !openFails;
     }
     bool selectInterface(uint32_t index) override {
@@ -52,7 +51,6 @@ public:
     std::vector<FakeInterface> interfaces;
     uint32_t selected = 0;
     bool openFails = false;
-    int opens = 0;
     int closes = 0;
 };
 

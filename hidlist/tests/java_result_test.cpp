@@ -58,13 +58,6 @@ protected:
     std::string printed;
 };
 
-TEST_F(JavaResult, RecordsAreCopiedIntoOneArrayOfExactlyTheirLength) {
-    FakeDeviceSource source({{"/dev/hidraw0"}, {"/dev/hidraw1"}});
-    EXPECT_NE(list(source), nullptr);
-    EXPECT_EQ(FakeVm::lastLength, 28);
-    EXPECT_EQ(FakeVm::copied, recordsOf({"/dev/hidraw0", "/dev/hidraw1"}));
-}
-
 TEST_F(JavaResult, NothingListedIsNullNeverAnEmptyArray) {
     FakeDeviceSource none({});
     EXPECT_EQ(list(none), nullptr);
