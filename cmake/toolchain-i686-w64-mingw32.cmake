@@ -19,3 +19,6 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Tests run under Wine with a prefix inside the build tree.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+
+# FindZLIB would take libz.dll.a, the import library of zlib1.dll.
+set(ZLIB_USE_STATIC_LIBS ON)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,21 @@ namespace launcher_test {
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        // No mkdtemp: a random name, taken only when the directory is new.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            std::filesystem::path candidate =
+                std::filesystem::temp_directory_path() / ("tavelin-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+        }
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "tavelin-test-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
         if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+#endif
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -26,7 +38,17 @@ public:
     }
 
     const std::string& path() const { return path_; }
+#ifdef _WIN32
+    // In the launcher's own spelling, so paths compare equal to its own.
+    std::string operator/(std::string relative) const {
+        for (char& c : relative) {
+            if (c == '/') c = '\\';
+        }
+        return path_ + "\\" + relative;
+    }
+#else
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+#endif
 
 private:
     std::string path_;

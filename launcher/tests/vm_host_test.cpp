@@ -97,7 +97,9 @@ TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
 }
 
 TEST_F(VmHostTest, AnUnwritableSettingFileIsNotReported) {
-    std::filesystem::remove_all(dir / "jre7/bin");
+    // A directory in its place: it cannot be opened for writing (nor read
+    // as a setting), and the runtime beside it stays where it is.
+    std::filesystem::create_directories(settingFile());
     EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
     EXPECT_TRUE(system.notices.empty());
 }
