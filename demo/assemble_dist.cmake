@@ -3,6 +3,7 @@
 #   jre7/lib/server/libjvm.so    a link to JDK_HOME's VM library
 #   jre7/bin/jvm.set             the heap setting, 900 MB when new (kept when present)
 #   cjars/client.app             the demo client's package
+#   libQuenvil.so                the HID library, when HID_LIBRARY is given
 # The JDK is only linked to: nothing is ever written below JDK_HOME.
 foreach(var LAUNCHER PACKAGE JDK_HOME DIST)
   if(NOT DEFINED ${var})
@@ -27,4 +28,9 @@ if(old_packages)
   file(REMOVE ${old_packages})
 endif()
 file(COPY_FILE ${PACKAGE} ${DIST}/cjars/client.app)
+if(DEFINED HID_LIBRARY)
+  # Beside Tavelin, which makes its own directory the working directory.
+  get_filename_component(hid_library_name ${HID_LIBRARY} NAME)
+  file(COPY_FILE ${HID_LIBRARY} ${DIST}/${hid_library_name} ONLY_IF_DIFFERENT)
+endif()
 message(STATUS "dist ready: ${DIST}/Tavelin")

@@ -1,8 +1,12 @@
 package com.qv.java.client;
 
+import com.vostrel.erp.hid.device.helper.HIDListHelper;
+
+import java.io.IOException;
 import java.lang.reflect.Field;
 import java.lang.reflect.Method;
 import java.util.Comparator;
+import java.util.List;
 import java.util.concurrent.CountDownLatch;
 
 /**
@@ -39,6 +43,7 @@ public final class QvClientMain {
         report(sink, "客户端运行中");
         say("run " + run + ": working (Java " + System.getProperty("java.version") + ", max heap "
                 + Runtime.getRuntime().maxMemory() / (1024 * 1024) + " MB)");
+        listHidDevices(run);
 
         // Stop the way a host does: through the sink's static endServer,
         // from another thread, while this thread waits in startServer.
@@ -82,6 +87,33 @@ public final class QvClientMain {
         while (StandaloneSink.restart) {
             StandaloneSink.restart = false;
             startServer(sink);
+        }
+    }
+
+    /**
+     * Lists the HID devices through Quenvil. Each run sees this client's
+     * classes anew, HIDListHelper included, so a restarted client has to
+     * load the library again (see HIDListHelper).
+     */
+    private static void listHidDevices(int run) {
+        String prefix = "run " + run + ": ";
+        try {
+            if (!HIDListHelper.isAvailable()) {
+                say(prefix + "HID listing unavailable: " + HIDListHelper.binding());
+                return;
+            }
+            say(prefix + "HID library " + HIDListHelper.binding());
+            List<String> paths = HIDListHelper.listDevicePaths();
+            if (paths.isEmpty()) {
+                say(prefix + "no HID devices found");
+                return;
+            }
+            say(prefix + paths.size() + " HID device(s):");
+            for (String path : paths) {
+                say(prefix + "  " + path);
+            }
+        } catch (IOException | LinkageError e) {
+            say(prefix + "HID listing failed: " + e);
         }
     }
 
