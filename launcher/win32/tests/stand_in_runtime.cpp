@@ -1,0 +1,197 @@
+// A stand-in for the Java runtime's jvm.dll, placed at jre7\bin\client\ by
+// the Windows process tests. It exports JNI_CreateJavaVM under its plain
+// name with the real entry's stdcall convention and writes what the
+// launcher does to runtime.log beside itself, one line per event.
+//
+// Built twice:
+//   STAND_IN_CREATES=0  creation fails (-4) and leaves the VM null, as a
+//                       runtime does that cannot reserve the heap;
+//   STAND_IN_CREATES=1  creation succeeds and hands back a JNIEnv that
+//                       records the bootstrap hand-off (the class bytes go
+//                       to defined.class) and plays a VM that runs main.
+#include <windows.h>
+// windows.h first: shellapi.h needs its types.
+#include <shellapi.h>
+
+#include <jni.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "platform/win32/jni/jni_stand_in.h"
+
+#ifndef STAND_IN_CREATES
+#error "define STAND_IN_CREATES as 0 or 1"
+#endif
+
+namespace {
+
+HMODULE thisModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&thisModule), &module);
+    return module;
+}
+
+// A file beside this DLL.
+std::string besideMe(const char* name) {
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(thisModule(), path, MAX_PATH);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1) + name;
+}
+
+// Appended and closed at once: the launcher may end its process any time.
+void record(const std::string& line) {
+    if (FILE* log = std::fopen(besideMe("runtime.log").c_str(), "ab")) {
+        std::fputs((line + "\n").c_str(), log);
+        std::fclose(log);
+    }
+}
+
+void recordTrap(size_t slot) {
+    record("unexpected call to slot " + std::to_string(slot));
+}
+
+// The process that created the VM: how it was started and where it stood.
+void recordProcess(const JavaVMInitArgs* arguments) {
+    int count = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) LocalFree(argv);
+    char directory[MAX_PATH] = {0};
+    GetCurrentDirectoryA(MAX_PATH, directory);
+    record("create version=" + std::to_string(arguments->version) +
+           " options=" + std::to_string(arguments->nOptions) +
+           " ignoreUnrecognized=" + std::to_string(arguments->ignoreUnrecognized) +
+           " arguments=" + std::to_string(count - 1));
+    record(std::string("directory ") + directory);
+    for (jint i = 0; i < arguments->nOptions; ++i) {
+        record(std::string("option ") + arguments->options[i].optionString);
+    }
+}
+
+#if STAND_IN_CREATES
+
+// Objects of the pretend VM are addresses of these tokens.
+char mainClassToken;
+char stringClassToken;
+char argumentArrayToken;
+char mainMethodToken;
+std::set<const std::string*> strings;
+
+const char* describe(const void* object) {
+    if (object == nullptr) return "null";
+    if (object == &mainClassToken) return "Main";
+    if (object == &stringClassToken) return "String";
+    if (object == &argumentArrayToken) return "String[]";
+    if (object == &mainMethodToken) return "main";
+    if (strings.count(static_cast<const std::string*>(object)) != 0) {
+        return static_cast<const std::string*>(object)->c_str();
+    }
+    return "unknown";
+}
+
+jclass JNICALL defineClass(JNIEnv*, const char* name, jobject loader, const jbyte* bytes, jsize length) {
+    char head[16] = {0};
+    if (length >= 4) {
+        std::snprintf(head, sizeof head, "%02x%02x%02x%02x", bytes[0] & 0xFF, bytes[1] & 0xFF, bytes[2] & 0xFF,
+                      bytes[3] & 0xFF);
+    }
+    record(std::string("DefineClass ") + name + " loader=" + describe(loader) + " length=" +
+           std::to_string(length) + " head=" + head);
+    if (FILE* out = std::fopen(besideMe("defined.class").c_str(), "wb")) {
+        std::fwrite(bytes, 1, static_cast<size_t>(length), out);
+        std::fclose(out);
+    }
+    return reinterpret_cast<jclass>(&mainClassToken);
+}
+
+jclass JNICALL findClass(JNIEnv*, const char* name) {
+    record(std::string("FindClass ") + name);
+    return std::string(name) == "java/lang/String" ? reinterpret_cast<jclass>(&stringClassToken) : nullptr;
+}
+
+jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass elementClass, jobject initial) {
+    record("NewObjectArray " + std::to_string(length) + " of " + describe(elementClass) + " initial=" +
+           describe(initial));
+    return reinterpret_cast<jobjectArray>(&argumentArrayToken);
+}
+
+jstring JNICALL newStringUtf(JNIEnv*, const char* text) {
+    record(std::string("NewStringUTF ") + text);
+    const std::string* made = new std::string(text);
+    strings.insert(made);
+    return reinterpret_cast<jstring>(const_cast<std::string*>(made));
+}
+
+void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+    record(std::string("SetObjectArrayElement ") + describe(array) + "[" + std::to_string(index) +
+           "] = " + describe(value));
+}
+
+void JNICALL deleteLocalRef(JNIEnv*, jobject object) {
+    record(std::string("DeleteLocalRef ") + describe(object));
+}
+
+jmethodID JNICALL getStaticMethodId(JNIEnv*, jclass owner, const char* name, const char* signature) {
+    record(std::string("GetStaticMethodID ") + describe(owner) + " " + name + " " + signature);
+    return reinterpret_cast<jmethodID>(&mainMethodToken);
+}
+
+// The C++ JNIEnv wrapper reaches the variadic call through its va_list form.
+void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_list arguments) {
+    jobject argument = va_arg(arguments, jobject);
+    record(std::string("CallStaticVoidMethod ") + describe(owner) + " " + describe(method) + " " +
+           describe(argument));
+}
+
+void JNICALL callStaticVoidMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
+    va_list arguments;
+    va_start(arguments, method);
+    callStaticVoidMethodV(env, owner, method, arguments);
+    va_end(arguments);
+}
+
+jint JNICALL destroyJavaVm(JavaVM*) {
+    record("DestroyJavaVM");
+    return JNI_OK;
+}
+
+JNINativeInterface_ nativeInterface;
+JNIInvokeInterface_ invokeInterface;
+JNIEnv_ environment;
+JavaVM_ virtualMachine;
+
+#endif  // STAND_IN_CREATES
+
+}  // namespace
+
+// Exported as "JNI_CreateJavaVM" by stand_in_runtime.def, like the real one.
+extern "C" jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
+    jni_stand_in::trapReporter() = &recordTrap;
+    recordProcess(static_cast<const JavaVMInitArgs*>(arguments));
+#if STAND_IN_CREATES
+    jni_stand_in::fillWithTraps(nativeInterface);
+    nativeInterface.DefineClass = &defineClass;
+    nativeInterface.FindClass = &findClass;
+    nativeInterface.NewObjectArray = &newObjectArray;
+    nativeInterface.NewStringUTF = &newStringUtf;
+    nativeInterface.SetObjectArrayElement = &setObjectArrayElement;
+    nativeInterface.DeleteLocalRef = &deleteLocalRef;
+    nativeInterface.GetStaticMethodID = &getStaticMethodId;
+    nativeInterface.CallStaticVoidMethod = &callStaticVoidMethod;
+    nativeInterface.CallStaticVoidMethodV = &callStaticVoidMethodV;
+    environment.functions = &nativeInterface;
+    jni_stand_in::fillWithTraps(invokeInterface);
+    invokeInterface.DestroyJavaVM = &destroyJavaVm;
+    virtualMachine.functions = &invokeInterface;
+    *vm = &virtualMachine;
+    *env = &environment;
+    return JNI_OK;
+#else
+    *vm = nullptr;
+    *env = nullptr;
+    return JNI_ENOMEM;
+#endif
+}
