@@ -1,0 +1,118 @@
+package com.mirl.bench;
+
+import java.io.File;
+import java.lang.reflect.Field;
+import java.lang.reflect.Method;
+import java.net.URL;
+import java.net.URLClassLoader;
+import java.util.ArrayList;
+import java.util.Comparator;
+
+/**
+ * One measurement in a fresh VM; the last line of output is "RESULT
+ * nanoseconds". The bootstrap class com.mirl.runbed.Main must be on the
+ * class path; the classes under test must not be.
+ *
+ * <pre>
+ *   load-package DIR COUNT KEY   Main.main over DIR (one package holding LoadAll and COUNT classes)
+ *   load-jar JAR COUNT           a URLClassLoader over JAR runs the same LoadAll
+ *   scan DIR WARM_DIR KEY        the bootstrap's directory scan of DIR, after one scan of WARM_DIR
+ * </pre>
+ */
+public final class BenchRun {
+
+    private static final String BOOTSTRAP = "com.mirl.runbed.Main";
+    private static final String LOAD_CLIENT = "com.mirl.bench.load.LoadAll";
+
+    private BenchRun() {
+    }
+
+    public static void main(String[] args) throws Exception {
+        if (args.length == 0 || args[0].equals("--help") || args[0].equals("-h")) {
+            System.out.println("usage: BenchRun load-package DIR COUNT KEY | load-jar JAR COUNT | scan DIR WARM_DIR KEY");
+            System.exit(args.length == 0 ? 2 : 0);
+        }
+        long elapsed;
+        switch (args[0]) {
+            case "load-package":
+                elapsed = loadPackage(args[1], Integer.parseInt(args[2]), args[3]);
+                break;
+            case "load-jar":
+                elapsed = loadJar(args[1], Integer.parseInt(args[2]));
+                break;
+            case "scan":
+                elapsed = scan(args[1], args[2], args[3]);
+                break;
+            default:
+                System.err.println("BenchRun: unknown command " + args[0]);
+                System.exit(2);
+                return;
+        }
+        System.out.println("RESULT " + elapsed);
+    }
+
+    private static void expectLoaded(int count) {
+        String loaded = System.getProperty("bench.loaded");
+        if (loaded == null || Integer.parseInt(loaded) != count) {
+            throw new IllegalStateException("the client loaded " + loaded + " of " + count
+                    + " classes through its own loader");
+        }
+    }
+
+    /** The whole load cycle of the bootstrap class: scan, package read, every class through the package loader. */
+    static long loadPackage(String dir, int count, String key) throws Exception {
+        System.setProperty("bench.count", Integer.toString(count));
+        Method main = Class.forName(BOOTSTRAP).getMethod("main", String[].class);
+        String[] launch = {dir, ".app", key, LOAD_CLIENT, "startServer", "endServer"};
+        long start = System.nanoTime();
+        main.invoke(null, (Object) launch);
+        long elapsed = System.nanoTime() - start;
+        expectLoaded(count);
+        return elapsed;
+    }
+
+    /** The same client and classes from a jar through a URLClassLoader. */
+    static long loadJar(String jar, int count) throws Exception {
+        System.setProperty("bench.count", Integer.toString(count));
+        long start = System.nanoTime();
+        URLClassLoader loader = new URLClassLoader(new URL[] {new File(jar).toURI().toURL()},
+                ClassLoader.getSystemClassLoader());
+        Class<?> client = loader.loadClass(LOAD_CLIENT);
+        client.getMethod("startServer", Comparator.class).invoke(null, (Object) null);
+        long elapsed = System.nanoTime() - start;
+        expectLoaded(count);
+        loader.close();
+        return elapsed;
+    }
+
+    /** The bootstrap's own scan (header checks only), timed on its second use in this VM. */
+    static long scan(String dir, String warmDir, String key) throws Exception {
+        Class<?> main = Class.forName(BOOTSTRAP);
+        set(main, "packageKey", key);
+        set(main, "packageSuffix", ".app");
+        Field boot = main.getDeclaredField("bootInstance");
+        boot.setAccessible(true);
+        Object instance = boot.get(null);
+        Method scan = main.getDeclaredMethod("scanPackages", File.class);
+        scan.setAccessible(true);
+        int warm = ((ArrayList<?>) scan.invoke(instance, new File(warmDir))).size();
+        if (warm == 0) {
+            throw new IllegalStateException("no candidate in " + warmDir);
+        }
+        File target = new File(dir);
+        int expected = target.list((d, name) -> name.endsWith(".app")).length;
+        long start = System.nanoTime();
+        ArrayList<?> candidates = (ArrayList<?>) scan.invoke(instance, target);
+        long elapsed = System.nanoTime() - start;
+        if (candidates.size() != expected) {
+            throw new IllegalStateException("scan accepted " + candidates.size() + " of " + expected + " packages");
+        }
+        return elapsed;
+    }
+
+    private static void set(Class<?> cls, String name, Object value) throws Exception {
+        Field field = cls.getDeclaredField(name);
+        field.setAccessible(true);
+        field.set(null, value);
+    }
+}
