@@ -87,7 +87,14 @@ public final class BenchInputs {
         return text.toString();
     }
 
-    /** Version-51 classes with fields, string constants and straight-line methods (no stack maps needed). */
+    /**
+     * Version-51 classes shaped like compiled application code: member names
+     * from a shared vocabulary (so most symbols repeat across classes, as
+     * method and field names do in real code), a unique string constant in
+     * every fourth method, straight-line code (no stack maps needed) with a
+     * line number table. About 4 KB and 5 to 6 new symbols per KB, close to
+     * what javac makes of ordinary library code.
+     */
     static void writeClasses(Path dir, int count) throws IOException {
         Path out = dir.resolve("bench/gen");
         Files.createDirectories(out);
@@ -98,6 +105,14 @@ public final class BenchInputs {
             total += bytes.length;
         }
         System.out.println("classes: " + count + " files, " + total + " bytes");
+    }
+
+    private static String uniqueName(Random random, java.util.Set<String> taken) {
+        String name = words(random, 2, "", true);
+        for (int k = 2; !taken.add(name); k++) {
+            name = words(random, 2, "", true) + k;
+        }
+        return name;
     }
 
     static byte[] generatedClass(int number, int count) throws IOException {
@@ -112,11 +127,12 @@ public final class BenchInputs {
         body.writeShort(pool.classRef("java/lang/Object"));
         body.writeShort(0);
 
-        int fieldCount = 8 + random.nextInt(8);
+        int fieldCount = 6 + random.nextInt(8);
         body.writeShort(fieldCount);
         List<String> fields = new ArrayList<>();
+        java.util.Set<String> fieldNames = new java.util.HashSet<>();
         for (int f = 0; f < fieldCount; f++) {
-            String name = words(random, 2, "", true) + f;
+            String name = uniqueName(random, fieldNames);
             fields.add(name);
             body.writeShort(0x000A); // private static
             body.writeShort(pool.utf8(name));
@@ -124,41 +140,48 @@ public final class BenchInputs {
             body.writeShort(0);
         }
 
-        int methodCount = 14 + random.nextInt(8);
+        int methodCount = 18 + random.nextInt(12);
         body.writeShort(1 + methodCount);
+        java.util.Set<String> methodNames = new java.util.HashSet<>();
         ByteArrayOutputStream code = new ByteArrayOutputStream();
+        ByteArrayOutputStream lines = new ByteArrayOutputStream();
+        int line = 10;
         code.write(0x2a); // aload_0
         op(code, 0xb7, pool.member(10, "java/lang/Object", "<init>", "()V"));
         code.write(0xb1); // return
-        method(body, pool, 0x0001, "<init>", "()V", 1, 1, code.toByteArray());
+        lineEntry(lines, 0, line++);
+        method(body, pool, 0x0001, "<init>", "()V", 1, 1, code.toByteArray(), lines.toByteArray());
         for (int m = 0; m < methodCount; m++) {
             code.reset();
-            String name = words(random, 3, "", true) + m;
-            if (m % 3 == 0) {
+            lines.reset();
+            line += 3;
+            String name = uniqueName(random, methodNames);
+            if (m % 4 == 0) {
                 // static String name() { return "<text>"; }
-                op(code, 0x13, pool.string(words(random, 6 + random.nextInt(8), " ", false)));
+                lineEntry(lines, 0, line++);
+                op(code, 0x13, pool.string(words(random, 4 + random.nextInt(8), " ", false)));
                 code.write(0xb0); // areturn
-                method(body, pool, 0x0009, name, "()Ljava/lang/String;", 1, 0, code.toByteArray());
-            } else if (m % 3 == 1) {
-                // static int name(int a) { return a * k1 + field - next.other(a); }
-                code.write(0x1a); // iload_0
-                op(code, 0x11, random.nextInt(30000)); // sipush
-                code.write(0x68); // imul
-                op(code, 0xb2, pool.member(9, self, fields.get(random.nextInt(fields.size())), "I"));
-                code.write(0x60); // iadd
+                method(body, pool, 0x0009, name, "()Ljava/lang/String;", 1, 0, code.toByteArray(),
+                        lines.toByteArray());
+            } else {
+                // static int name(int a) { a = a * k + field; ... return a - next.bridgeN(a); }
+                int steps = 3 + random.nextInt(10);
+                for (int k = 0; k < steps; k++) {
+                    lineEntry(lines, code.size(), line++);
+                    code.write(0x1a); // iload_0
+                    op(code, 0x11, random.nextInt(30000)); // sipush
+                    code.write(0x68); // imul
+                    op(code, 0xb2, pool.member(9, self, fields.get(random.nextInt(fields.size())), "I"));
+                    code.write(0x60); // iadd
+                    code.write(0x3b); // istore_0
+                }
+                lineEntry(lines, code.size(), line++);
+                code.write(0x1a);
                 code.write(0x1a);
                 op(code, 0xb8, pool.member(10, next, "bridge" + (m % 5), "(I)I"));
                 code.write(0x64); // isub
                 code.write(0xac); // ireturn
-                method(body, pool, 0x0009, name, "(I)I", 3, 1, code.toByteArray());
-            } else {
-                // static void name(int a) { field = a + k; }
-                code.write(0x1a);
-                op(code, 0x11, random.nextInt(30000));
-                code.write(0x60);
-                op(code, 0xb3, pool.member(9, self, fields.get(random.nextInt(fields.size())), "I"));
-                code.write(0xb1);
-                method(body, pool, 0x0009, name, "(I)V", 2, 1, code.toByteArray());
+                method(body, pool, 0x0009, name, "(I)I", 3, 1, code.toByteArray(), lines.toByteArray());
             }
         }
         body.writeShort(1); // class attributes: SourceFile
@@ -176,6 +199,13 @@ public final class BenchInputs {
         return classBytes.toByteArray();
     }
 
+    private static void lineEntry(ByteArrayOutputStream lines, int pc, int line) {
+        lines.write(pc >> 8);
+        lines.write(pc);
+        lines.write(line >> 8);
+        lines.write(line);
+    }
+
     private static void op(ByteArrayOutputStream code, int opcode, int operand) {
         code.write(opcode);
         code.write(operand >> 8);
@@ -183,19 +213,23 @@ public final class BenchInputs {
     }
 
     private static void method(DataOutputStream out, ConstantPool pool, int access, String name, String descriptor,
-            int maxStack, int maxLocals, byte[] code) throws IOException {
+            int maxStack, int maxLocals, byte[] code, byte[] lines) throws IOException {
         out.writeShort(access);
         out.writeShort(pool.utf8(name));
         out.writeShort(pool.utf8(descriptor));
         out.writeShort(1);
         out.writeShort(pool.utf8("Code"));
-        out.writeInt(12 + code.length);
+        out.writeInt(12 + code.length + 8 + lines.length);
         out.writeShort(maxStack);
         out.writeShort(maxLocals);
         out.writeInt(code.length);
         out.write(code);
-        out.writeShort(0);
-        out.writeShort(0);
+        out.writeShort(0); // exception table
+        out.writeShort(1); // LineNumberTable
+        out.writeShort(pool.utf8("LineNumberTable"));
+        out.writeInt(2 + lines.length);
+        out.writeShort(lines.length / 4);
+        out.write(lines);
     }
 
     /** Constant pool with shared slots for equal constants. */
