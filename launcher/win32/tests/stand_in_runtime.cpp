@@ -167,6 +167,17 @@ JavaVM_ virtualMachine;
 
 }  // namespace
 
+// Where the launcher stood when it loaded the runtime: the real jvm.dll
+// finds the libraries beside it through the current directory.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char directory[MAX_PATH] = {0};
+        GetCurrentDirectoryA(MAX_PATH, directory);
+        record(std::string("loaded in ") + directory);
+    }
+    return TRUE;
+}
+
 // Exported as "JNI_CreateJavaVM" by stand_in_runtime.def, like the real one.
 extern "C" jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
     jni_stand_in::trapReporter() = &recordTrap;

@@ -54,6 +54,8 @@ TEST(TavelinProcess, FailedCreationRestartsWithHalfTheHeapDownToTheFloor) {
               std::vector<std::string>(4, "create version=65542 options=5 ignoreUnrecognized=1 arguments=0"));
     EXPECT_EQ(linesStartingWith(log, "directory "),
               std::vector<std::string>(4, "directory " + windows_test::narrow(dir.path())));
+    EXPECT_EQ(linesStartingWith(log, "loaded in "),
+              std::vector<std::string>(4, "loaded in " + windows_test::narrow(dir / L"jre7\\bin")));
     EXPECT_TRUE(linesStartingWith(log, "unexpected").empty());
     EXPECT_EQ(readBytes(dir / HEAP_SETTING), (std::vector<unsigned char>{0x00, 0x38}));  // 56: the chain stopped
 }
@@ -69,6 +71,7 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
     windows_test::waitForProcessesIn(dir.path());
 
     std::vector<std::string> expected = {
+        "loaded in " + windows_test::narrow(dir / L"jre7\\bin"),
         "create version=65542 options=5 ignoreUnrecognized=1 arguments=0",
         "directory " + windows_test::narrow(dir.path()),
         "option -Xmx900m",
