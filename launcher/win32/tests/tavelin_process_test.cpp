@@ -42,7 +42,7 @@ TEST(TavelinProcess, FailedCreationRestartsWithHalfTheHeapDownToTheFloor) {
     EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
     // The first process ends after starting the next; the last one ends
     // after its notice, which a headless Wine dismisses at once.
-    windows_test::waitForProcessesIn(dir.path());
+    windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
 
     const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
     EXPECT_EQ(linesStartingWith(log, "option -Xmx"),
@@ -68,7 +68,7 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
     ASSERT_GT(bootstrapClass.size(), 4u);
 
     EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
-    windows_test::waitForProcessesIn(dir.path());
+    windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
 
     std::vector<std::string> expected = {
         "loaded in " + windows_test::narrow(dir / L"jre7\\bin"),
@@ -114,7 +114,7 @@ TEST(TavelinProcess, WithoutARuntimeItShowsItsNoticeAndEnds) {
     // A one-byte jvm.dll counts as missing: nothing is loaded or written.
     std::ofstream(dir / RUNTIME, std::ios::binary) << 'M';
     EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
-    windows_test::waitForProcessesIn(dir.path());
+    windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
     EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
 }
 
@@ -126,10 +126,10 @@ TEST(TavelinProcess, AfterADelayItEndsItsTreeAndTheSiblingPrograms) {
     ASSERT_TRUE(other.add(SLEEPER_PATH, L"Orvanta.exe"));
     ASSERT_TRUE(other.add(SLEEPER_PATH, L"OrvantaServer.exe"));
     ASSERT_TRUE(other.add(SLEEPER_PATH, L"Bystander.exe"));
-    HANDLE inTree = windows_test::start(dir / L"jre7\\bin\\javaw.exe", L"", other.path());
-    HANDLE sibling = windows_test::start(other / L"Orvanta.exe", L"", other.path());
-    HANDLE siblingServer = windows_test::start(other / L"OrvantaServer.exe", L"", other.path());
-    HANDLE bystander = windows_test::start(other / L"Bystander.exe", L"", other.path());
+    HANDLE inTree = windows_test::startSleeper(dir / L"jre7\\bin\\javaw.exe", other.path());
+    HANDLE sibling = windows_test::startSleeper(other / L"Orvanta.exe", other.path());
+    HANDLE siblingServer = windows_test::startSleeper(other / L"OrvantaServer.exe", other.path());
+    HANDLE bystander = windows_test::startSleeper(other / L"Bystander.exe", other.path());
     ASSERT_NE(inTree, nullptr);
     ASSERT_NE(sibling, nullptr);
     ASSERT_NE(siblingServer, nullptr);

@@ -102,10 +102,28 @@ inline bool startsWithIgnoringCase(const std::wstring& text, const std::wstring&
     return text.size() >= prefix.size() && _wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
 
-// Waits until no process runs from inside directory. A launcher starts its
-// restarted copy before it ends, so a walk that finds none comes after the
-// whole chain.
-inline void waitForProcessesIn(const fs::path& directory) {
+// Starts a sleeper and returns once it runs (its path can then be read by
+// others); null when it could not be started.
+inline HANDLE startSleeper(const fs::path& program, const fs::path& directory) {
+    static int serial = 0;
+    const std::wstring name =
+        L"tavelin-sleeper-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+    if (ready == nullptr) return nullptr;
+    HANDLE process = start(program, name, directory);
+    if (process != nullptr) {
+        HANDLE events[2] = {ready, process};
+        WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    }
+    CloseHandle(ready);
+    return process;
+}
+
+// Waits until no process of the given file name runs from inside
+// directory. A launcher starts its restarted copy before it ends, so a walk
+// that finds none comes after the whole chain. A process of that name
+// whose path cannot be read yet counts as running.
+inline void waitForProcessesIn(const fs::path& directory, const wchar_t* fileName) {
     const std::wstring prefix = directory.wstring() + L"\\";
     for (;;) {
         std::vector<HANDLE> running;
@@ -115,11 +133,12 @@ inline void waitForProcessesIn(const fs::path& directory) {
         ZeroMemory(&entry, sizeof entry);
         entry.dwSize = sizeof entry;
         for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (_wcsicmp(entry.szExeFile, fileName) != 0) continue;
             HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
             if (process == nullptr) continue;
             wchar_t image[MAX_PATH * 2] = {0};
             DWORD size = MAX_PATH * 2;
-            if (QueryFullProcessImageNameW(process, 0, image, &size) && startsWithIgnoringCase(image, prefix)) {
+            if (!QueryFullProcessImageNameW(process, 0, image, &size) || startsWithIgnoringCase(image, prefix)) {
                 running.push_back(process);
             } else {
                 CloseHandle(process);
