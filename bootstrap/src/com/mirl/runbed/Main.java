@@ -539,7 +539,9 @@ public class Main extends ClassLoader implements Comparator {
                 throw new IllegalArgumentException();
             }
             contentBytes = gunzipBlock(stored, contentStoredLength, contentRawLength);
-        } catch (Exception e) {
+        } catch (Throwable e) {
+            // Errors too: a raw length that is possible but beyond the heap
+            // fails this package, and the next candidate gets its turn.
             logThrowable("Main", e);
             throw new IllegalArgumentException("invalid app");
         } finally {

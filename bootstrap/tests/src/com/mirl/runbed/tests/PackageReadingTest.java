@@ -108,6 +108,27 @@ public class PackageReadingTest {
     }
 
     @Test
+    public void aContentTooLargeForTheHeapFailsOnlyThatPackage() throws Exception {
+        // Incompressible content claimed to inflate a thousandfold: possible for
+        // deflate, but far beyond the test JVM's heap. The next package loads.
+        RawPackage huge = RawPackage.parse(valid, Support.KEY);
+        byte[] noise = new byte[256 * 1024];
+        new java.util.Random(7).nextBytes(noise);
+        int used = huge.contentRaw.length;
+        huge.contentRaw = Arrays.copyOf(huge.contentRaw, used + noise.length);
+        System.arraycopy(noise, 0, huge.contentRaw, used, noise.length);
+        huge.numbers[3] = huge.contentRaw.length * 1000;
+        huge.version = "2.0";
+        huge.sealedVersion = "2.0";
+        Files.write(cjars.resolve("high.app"), huge.build(Support.KEY));
+        Files.write(cjars.resolve("low.app"), valid);
+        Harness.Run run = Harness.launch(cjars);
+        assertStarted(run);
+        assertTrue(run.log, run.log.contains("OutOfMemoryError"));
+        assertTrue(run.log, run.log.contains("find app " + cjars.resolve("low.app").toAbsolutePath()));
+    }
+
+    @Test
     public void anEntryOutsideTheContentMakesThePackageInvalid() throws Exception {
         for (int[] range : new int[][] {{-1, 4}, {0, -1}, {Integer.MAX_VALUE, 2}, {10, 1 << 30}}) {
             RawPackage p = RawPackage.parse(valid, Support.KEY);
