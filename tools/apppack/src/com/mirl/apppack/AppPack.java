@@ -143,6 +143,11 @@ public final class AppPack {
         } catch (Failure e) {
             err.println("apppack " + command + ": error: " + e.getMessage());
             return FAILED;
+        } catch (OutOfMemoryError e) {
+            // Large inputs, or a package whose header claims a large raw length.
+            err.println("apppack " + command + ": error: out of memory (" + e.getMessage()
+                    + "); give Java a larger heap, e.g. JAVA_TOOL_OPTIONS=-Xmx2g");
+            return FAILED;
         }
     }
 
