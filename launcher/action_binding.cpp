@@ -1,6 +1,7 @@
 // The native method a host class may declare as
 //   native void onAction(int action, String text)
 // and bind with RegisterNatives. The launcher itself binds it nowhere.
+#include "foundation/errors.h"
 #include "launcher/launcher.h"
 
 namespace launcher {
@@ -14,8 +15,16 @@ void JNICALL onAction(JNIEnv* env, jobject, jint action, jstring text) {
     }
     const char* chars = env->GetStringUTFChars(text, nullptr);
     if (chars == nullptr) return;  // out of memory, exception pending
-    foundation::String* local = foundation::stringFromUtf8(chars);
-    handleAction(action, local);
+    // This runs as a Java native method: no C++ exception may unwind
+    // through the VM's frames. Text that cannot be had is no action.
+    foundation::String* local = nullptr;
+    try {
+        local = foundation::stringFromUtf8(chars);
+        handleAction(action, local);
+    } catch (foundation::Throwable* error) {
+        delete error;
+    } catch (...) {
+    }
     env->ReleaseStringUTFChars(text, chars);
     foundation::releaseString(local);
 }
