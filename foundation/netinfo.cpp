@@ -1,7 +1,5 @@
 #include "foundation/netinfo.h"
 
-#include <cstdio>
-
 #include "foundation/errors.h"
 
 namespace foundation {
@@ -10,20 +8,6 @@ namespace {
 
 // The fewest bytes one text takes on the wire: its two length bytes.
 constexpr int32_t TEXT_MIN_BYTES = 2;
-
-void appendText(StringBuilder& builder, const String* text) {
-    if (text == nullptr) {
-        builder.append(static_cast<const char16_t*>(nullptr));
-    } else {
-        builder.append(text->chars, text->length);
-    }
-}
-
-void appendInt(StringBuilder& builder, int32_t value) {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%d", value);
-    builder.append(digits);
-}
 
 void releaseField(String*& field) {
     if (field == nullptr) return;
@@ -68,21 +52,21 @@ Saveable* NetInfo::newInstance() {
 String* NetInfo::toString() {
     StringBuilder builder;
     builder.append(u"NetInfo{name=");
-    appendText(builder, name);
+    appendTextOrNull(builder, name);
     builder.append(u", displayName=");
-    appendText(builder, displayName);
+    appendTextOrNull(builder, displayName);
     builder.append(u", mtu=");
-    appendInt(builder, mtu);
+    appendDecimal(builder, mtu);
     builder.append(u", index=");
-    appendInt(builder, index);
+    appendDecimal(builder, index);
     builder.append(u", parent=");
-    appendText(builder, parent);
+    appendTextOrNull(builder, parent);
     builder.append(u", hardwareAddress=");
-    appendInt(builder, hardwareAddress);
+    appendDecimal(builder, hardwareAddress);
     builder.append(u", addresses=");
     builder.append(static_cast<Object*>(addresses));
     builder.append(u", state=");
-    appendInt(builder, state);
+    appendDecimal(builder, state);
     builder.append(u'}');
     return builder.toStringBuilderString();
 }

@@ -21,20 +21,6 @@ struct NestingGuard {
 
 ArrayList* registry = nullptr;
 
-void appendNumber(StringBuilder& builder, const char* format, long long value) {
-    char digits[32];
-    std::snprintf(digits, sizeof digits, format, value);
-    builder.append(digits);
-}
-
-void appendText(StringBuilder& builder, const String* text) {
-    if (text == nullptr) {
-        builder.append(static_cast<const char16_t*>(nullptr));
-    } else {
-        builder.append(text->chars, text->length);
-    }
-}
-
 void writeArray(ObjArray<Saveable>* array, DataOutput* out, bool withFlags, int32_t flags) {
     if (out == nullptr) throwError(EMPTY);
     if (array == nullptr || array->count < 1) {
@@ -93,6 +79,23 @@ ObjArray<Saveable>* readArray(DataInput* in, bool withFlags, int32_t flags) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Pieces of the records' descriptions
+
+void appendTextOrNull(StringBuilder& builder, const String* text) {
+    if (text == nullptr) {
+        builder.append(static_cast<const char16_t*>(nullptr));
+    } else {
+        builder.append(text->chars, text->length);
+    }
+}
+
+void appendDecimal(StringBuilder& builder, int64_t value) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
+    builder.append(digits);
+}
 
 // ---------------------------------------------------------------------------
 // Saveable
@@ -165,11 +168,11 @@ Saveable* FileTree::newInstance() {
 String* FileTree::toString() {
     StringBuilder builder;
     builder.append(u"FileTree{name=");
-    appendText(builder, name);
+    appendTextOrNull(builder, name);
     builder.append(u", size=");
-    appendNumber(builder, "%lld", size);
+    appendDecimal(builder, size);
     builder.append(u", lastTime=");
-    appendNumber(builder, "%lld", lastTime);
+    appendDecimal(builder, lastTime);
     builder.append(u", dir=");
     builder.append(dir ? u"true" : u"false");
     builder.append(u", files=");

@@ -108,6 +108,11 @@ void writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flag
 ObjArray<Saveable>* readSaveableArray(DataInput* in);
 ObjArray<Saveable>* readSaveableArray(DataInput* in, int32_t flags);
 
+// Pieces of the records' descriptions (toString): the text, or "null" for
+// none; a number in decimal, as the runtime's sprintf prints it.
+void appendTextOrNull(StringBuilder& builder, const String* text);
+void appendDecimal(StringBuilder& builder, int64_t value);
+
 // Adds a record to the prototype registry (created on first use with room
 // for 64, its release hook registered) and returns the record. A record
 // that cannot be stored is silently not added.
