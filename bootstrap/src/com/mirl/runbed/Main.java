@@ -731,18 +731,7 @@ public class Main extends ClassLoader implements Comparator {
         LinkedHashMap pool = new LinkedHashMap();
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
-        int self = classConstant(pool, CONNECTION_CLASS);
-        int base = classConstant(pool, "java/net/URLConnection");
-        out.writeShort(0x0031); // public final super
-        out.writeShort(self);
-        out.writeShort(base);
-        out.writeShort(0); // interfaces
-        out.writeShort(1); // fields
-        out.writeShort(0x0012); // private final
-        out.writeShort(utf8Constant(pool, "owner"));
-        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
-        out.writeShort(0);
-        int owner = memberConstant(pool, 9, CONNECTION_CLASS, "owner", "Ljava/lang/Object;");
+        int owner = beginOwnerClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
         out.writeShort(3); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
@@ -788,18 +777,7 @@ public class Main extends ClassLoader implements Comparator {
         LinkedHashMap pool = new LinkedHashMap();
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
-        int self = classConstant(pool, HANDLER_CLASS);
-        int base = classConstant(pool, "java/net/URLStreamHandler");
-        out.writeShort(0x0031); // public final super
-        out.writeShort(self);
-        out.writeShort(base);
-        out.writeShort(0); // interfaces
-        out.writeShort(1); // fields
-        out.writeShort(0x0012); // private final
-        out.writeShort(utf8Constant(pool, "owner"));
-        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
-        out.writeShort(0);
-        int owner = memberConstant(pool, 9, HANDLER_CLASS, "owner", "Ljava/lang/Object;");
+        int owner = beginOwnerClass(out, pool, HANDLER_CLASS, "java/net/URLStreamHandler");
         out.writeShort(2); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
@@ -825,6 +803,25 @@ public class Main extends ClassLoader implements Comparator {
 
         out.writeShort(0); // class attributes
         return classFile(pool, body.toByteArray());
+    }
+
+    /**
+     * Writes the start of a class body: public final, extending base, no
+     * interfaces, one field "private final Object owner". Returns the field's
+     * constant for getfield and putfield.
+     */
+    private static int beginOwnerClass(DataOutputStream out, LinkedHashMap pool, String self, String base)
+            throws IOException {
+        out.writeShort(0x0031); // public final super
+        out.writeShort(classConstant(pool, self));
+        out.writeShort(classConstant(pool, base));
+        out.writeShort(0); // interfaces
+        out.writeShort(1); // fields
+        out.writeShort(0x0012); // private final
+        out.writeShort(utf8Constant(pool, "owner"));
+        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
+        out.writeShort(0); // field attributes
+        return memberConstant(pool, 9, self, "owner", "Ljava/lang/Object;");
     }
 
     // Constant pool entries are keyed "tag|operands" in insertion order, so equal
