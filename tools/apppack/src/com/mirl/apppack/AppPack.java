@@ -78,7 +78,9 @@ public final class AppPack {
             "carries), else prints the reason and exits 1.",
             "",
             "  --key KEY           package key (default: the launcher's key)",
-            "  --main CLASS        also require the class CLASS (dotted name) in the package",
+            "  --main CLASS        also require the class CLASS (dotted name) in the package;",
+            "                      without it, a note says when the launcher's main class",
+            "                      " + PackageFormat.DEFAULT_MAIN_CLASS + " is missing",
             "  -h, --help          show this help");
 
     private final PrintStream out;
@@ -428,8 +430,13 @@ public final class AppPack {
                 a.get("--key", PackageFormat.DEFAULT_KEY));
         String problem = r.problem;
         String mainClass = a.options.get("--main");
-        if (problem == null && mainClass != null && !r.entries.containsKey(mainClass.replace('.', '/') + ".class")) {
+        if (problem == null && mainClass != null && !r.entries.containsKey(PackageFormat.classEntry(mainClass))) {
             problem = "the package has no class " + mainClass;
+        }
+        if (problem == null && mainClass == null
+                && !r.entries.containsKey(PackageFormat.classEntry(PackageFormat.DEFAULT_MAIN_CLASS))) {
+            located.notes.add("the launcher starts " + PackageFormat.DEFAULT_MAIN_CLASS
+                    + ", which this package does not hold (--main requires a class)");
         }
         if (problem != null) {
             err.println("apppack verify: " + path + ": refused: " + problem);

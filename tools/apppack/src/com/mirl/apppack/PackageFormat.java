@@ -12,6 +12,9 @@ final class PackageFormat {
     /** The launcher's package key. */
     static final String DEFAULT_KEY = "7305518826140943";
 
+    /** The client main class the launcher starts. */
+    static final String DEFAULT_MAIN_CLASS = "com.qv.java.client.QvClientMain";
+
     static final String CIPHER = "AES/ECB/PKCS5Padding";
 
     /** The seven int32 that open the sealed header. */
@@ -40,6 +43,11 @@ final class PackageFormat {
             return "the key must be 16, 24 or 32 bytes long, \"" + key + "\" is " + length;
         }
         return null;
+    }
+
+    /** The entry name under which the loader looks a class up. */
+    static String classEntry(String className) {
+        return className.replace('.', '/') + ".class";
     }
 
     static int crc32(byte[] data) {
