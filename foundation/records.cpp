@@ -21,26 +21,27 @@ struct NestingGuard {
 
 ArrayList* registry = nullptr;
 
-void writeArray(ObjArray<Saveable>* array, DataOutput* out, bool withFlags, int32_t flags) {
+// True when every element wrote itself. An element that could not has
+// left the count announcing more records than follow, so the caller must
+// not take the bytes for a record.
+bool writeArray(ObjArray<Saveable>* array, DataOutput* out, bool withFlags, int32_t flags) {
     if (out == nullptr) throwError(EMPTY);
     if (array == nullptr || array->count < 1) {
         out->writeInt(0);
-        return;
+        return true;
     }
     int32_t present = 0;
     for (int32_t i = 0; i < array->count; ++i) {
         if (array->items[i] != nullptr) ++present;
     }
     out->writeInt(present);
-    for (int32_t i = 0; i < array->count; ++i) {
+    bool written = true;
+    for (int32_t i = 0; i < array->count && written; ++i) {
         Saveable* element = array->items[i];
         if (element == nullptr) continue;
-        if (withFlags) {
-            element->write(out, flags);
-        } else {
-            element->write(out);
-        }
+        written = withFlags ? element->write(out, flags) : element->write(out);
     }
+    return written;
 }
 
 ObjArray<Saveable>* readArray(DataInput* in, bool withFlags, int32_t flags) {
@@ -204,8 +205,7 @@ bool FileTree::writeFields(DataOutput* out, bool withFlags, int32_t flags) {
         out->writeLong(size);
         out->writeLong(lastTime);
         out->writeBoolean(dir);
-        writeArray(files, out, withFlags, flags);
-        return true;
+        return writeArray(files, out, withFlags, flags);
     } catch (Throwable* error) {
         delete error;
         return false;
@@ -231,12 +231,12 @@ bool FileTree::readFields(DataInput* in, bool withFlags, int32_t flags) {
 // ---------------------------------------------------------------------------
 // Array helpers
 
-void writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out) {
-    writeArray(array, out, false, 0);
+bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out) {
+    return writeArray(array, out, false, 0);
 }
 
-void writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flags) {
-    writeArray(array, out, true, flags);
+bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flags) {
+    return writeArray(array, out, true, flags);
 }
 
 ObjArray<Saveable>* readSaveableArray(DataInput* in) {

@@ -95,10 +95,12 @@ private:
 };
 
 // Writes 0 for a null or empty array, otherwise the number of non-null
-// slots and each of those elements (their results are not looked at).
-// Stream failures pass to the caller as a thrown Throwable*.
-void writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out);
-void writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flags);
+// slots and each of those elements. False when an element could not write
+// itself: the writing stops there, and the count then promises more
+// records than follow. Stream failures of the count pass to the caller as
+// a thrown Throwable*.
+bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out);
+bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flags);
 
 // Reads a count and that many FileTrees made from FileTree's prototype.
 // Null for a null stream or a count of 0 or less. A child that fails to

@@ -283,6 +283,23 @@ TEST(SaveableArrays, StreamFailureWhileWritingIsReportedAsFalse) {
     EXPECT_FALSE(t.write(static_cast<DataOutput*>(nullptr)));
 }
 
+TEST(SaveableArrays, ChildThatCannotWriteItselfFailsItsParent) {
+    // The parent announces two children; with one of them missing from the
+    // bytes, the record is corrupt and must not be reported as written.
+    FileTree root;
+    root.files = new ObjArray<Saveable>(2);
+    root.files->items[0] = leaf(std::u16string(40000, u'\u00E9'), 1);  // 80000 bytes: too long
+    root.files->items[1] = leaf(u"b", 2);
+    AccessOut out(8);
+    EXPECT_FALSE(root.write(&out));
+    EXPECT_FALSE(root.write(&out, 1));
+    EXPECT_FALSE(writeSaveableArray(root.files, &out));
+    root.files->items[0]->release();
+    root.files->items[0] = nullptr;
+    EXPECT_TRUE(root.write(&out));
+    EXPECT_TRUE(writeSaveableArray(root.files, &out, 1));
+}
+
 TEST(PrototypeRegistry, FileTreePrototypeIsRegisteredAtLoadTime) {
     ASSERT_NE(FileTree::prototype, nullptr);
     EXPECT_EQ(FileTree::prototype->useCount, 1);
