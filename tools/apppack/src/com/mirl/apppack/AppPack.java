@@ -2,6 +2,8 @@ package com.mirl.apppack;
 
 import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.file.AccessDeniedException;
+import java.nio.file.FileSystemException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
@@ -247,8 +249,10 @@ public final class AppPack {
         for (String operand : a.operands) {
             try {
                 inputs.add(Paths.get(operand));
+            } catch (FileSystemException e) {
+                throw new Failure("cannot read " + (e.getFile() != null ? e.getFile() : operand) + ": " + describe(e));
             } catch (IOException e) {
-                throw new Failure(e.getMessage());
+                throw new Failure(describe(e));
             }
         }
         if (inputs.entries().isEmpty()) {
@@ -478,7 +482,18 @@ public final class AppPack {
         }
     }
 
+    /** One line saying why: a file system failure's message is often only the file's name. */
     private static String describe(Exception e) {
+        if (e instanceof FileSystemException) {
+            FileSystemException f = (FileSystemException) e;
+            String reason = f.getReason();
+            if (reason == null) {
+                reason = e instanceof AccessDeniedException ? "permission denied"
+                        : e instanceof NoSuchFileException ? "no such file or directory"
+                        : e.getClass().getSimpleName();
+            }
+            return reason;
+        }
         return e.getMessage() != null ? e.getMessage() : e.getClass().getSimpleName();
     }
 

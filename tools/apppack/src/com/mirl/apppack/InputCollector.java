@@ -3,6 +3,7 @@ package com.mirl.apppack;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.PrintStream;
+import java.io.UncheckedIOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -51,6 +52,9 @@ final class InputCollector {
         List<Path> files;
         try (Stream<Path> walk = Files.walk(root)) {
             files = walk.filter(Files::isRegularFile).collect(Collectors.toList());
+        } catch (UncheckedIOException e) {
+            // A directory below the root that cannot be listed.
+            throw e.getCause();
         }
         List<String> names = new ArrayList<>();
         Map<String, Path> byName = new LinkedHashMap<>();
