@@ -319,6 +319,7 @@ public class Main extends ClassLoader implements Comparator {
     private Class loadFromExecutable(File file) {
         RandomAccessFile in = null;
         try {
+            refuseSpecialFile(file);
             in = new RandomAccessFile(file, "r");
             int length = (int) in.length();
             if (length <= 96) {
@@ -340,6 +341,17 @@ public class Main extends ClassLoader implements Comparator {
             return null;
         } finally {
             closeQuietly(in);
+        }
+    }
+
+    /**
+     * Opening a pipe blocks until someone writes to it, and a device may never
+     * end: only regular files (and, failing on open as before, directories and
+     * missing files) are opened.
+     */
+    private static void refuseSpecialFile(File file) throws IOException {
+        if (file.exists() && !file.isFile() && !file.isDirectory()) {
+            throw new IOException(file + " is not a regular file");
         }
     }
 
@@ -452,6 +464,7 @@ public class Main extends ClassLoader implements Comparator {
     private String checkHeader(File file) throws IOException {
         DataInputStream in = null;
         try {
+            refuseSpecialFile(file);
             in = new DataInputStream(new FileInputStream(file));
             String version = in.readUTF();
             String check = in.readUTF();

@@ -224,6 +224,22 @@ public class PackageReadingTest {
     }
 
     @Test
+    public void aPipeIsPassedOverInsteadOfBlockingTheLoader() throws Exception {
+        // Opening a pipe would wait for a writer that never comes.
+        mkfifo(cjars.resolve("pipe.app"));
+        Files.write(cjars.resolve("client.app"), valid);
+        assertStarted(Harness.launch(cjars));
+
+        Path exe = tmp.getRoot().toPath().resolve("client.exe");
+        mkfifo(exe);
+        assertNotStarted(launchExe(exe), "2:java.io.IOException: " + exe + " is not a regular file", NO_CLASS);
+    }
+
+    private static void mkfifo(Path path) throws Exception {
+        assertEquals(0, new ProcessBuilder("mkfifo", path.toString()).inheritIO().start().waitFor());
+    }
+
+    @Test
     public void mainWithoutSixStringsRunsWithEmptyOnes() {
         Harness.resetLaunchStrings();
         assertNotStarted(Harness.main((String[]) null), NO_PACKAGE, NO_CLASS);
