@@ -9,13 +9,6 @@ namespace {
 // The fewest bytes one text takes on the wire: its two length bytes.
 constexpr int32_t TEXT_MIN_BYTES = 2;
 
-void releaseField(String*& field) {
-    if (field == nullptr) return;
-    String* old = field;
-    field = nullptr;
-    releaseString(old);
-}
-
 }  // namespace
 
 NetInfo* NetInfo::prototype = static_cast<NetInfo*>(registerPrototype(new NetInfo()));

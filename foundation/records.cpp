@@ -84,6 +84,13 @@ ObjArray<Saveable>* readArray(DataInput* in, bool withFlags, int32_t flags) {
 // ---------------------------------------------------------------------------
 // Pieces of the records' descriptions
 
+void releaseField(String*& field) {
+    if (field == nullptr) return;
+    String* old = field;
+    field = nullptr;
+    releaseString(old);
+}
+
 void appendTextOrNull(StringBuilder& builder, const String* text) {
     if (text == nullptr) {
         builder.append(static_cast<const char16_t*>(nullptr));
@@ -150,11 +157,7 @@ FileTree::~FileTree() {
 }
 
 void FileTree::clear() {
-    if (name != nullptr) {
-        String* old = name;
-        name = nullptr;
-        releaseString(old);
-    }
+    releaseField(name);
     if (files != nullptr) {
         ObjArray<Saveable>* old = files;
         files = nullptr;

@@ -110,6 +110,9 @@ bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flag
 ObjArray<Saveable>* readSaveableArray(DataInput* in);
 ObjArray<Saveable>* readSaveableArray(DataInput* in, int32_t flags);
 
+// Gives up a record's hold on a text field and clears it (null stays null).
+void releaseField(String*& field);
+
 // Pieces of the records' descriptions (toString): the text, or "null" for
 // none; a number in decimal, as the runtime's sprintf prints it.
 void appendTextOrNull(StringBuilder& builder, const String* text);
