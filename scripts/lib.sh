@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers for the scripts in this folder. Source it; do not run it.
 
 repo_root() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
