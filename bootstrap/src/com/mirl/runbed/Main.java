@@ -106,8 +106,17 @@ public class Main extends ClassLoader implements Comparator {
 
     private static final int READ_CHUNK = 65536;
 
+    /** A sealed header holds seven numbers and two texts; anything longer is not a package. */
+    private static final int MAX_SEALED_LENGTH = 65536;
+
+    /**
+     * The parent of package loaders is the system loader's parent (the
+     * extension loader on Java 7, the platform loader later): the system loader
+     * serves the working directory, whose loose files must never shadow the
+     * package's classes and resources.
+     */
     public Main() {
-        super();
+        super(ClassLoader.getSystemClassLoader().getParent());
     }
 
     /** Only for the loader that defines the resource URL classes. */
@@ -262,7 +271,15 @@ public class Main extends ClassLoader implements Comparator {
             return false;
         }
         setAppInstance(cls);
-        Method[] methods = cls.getMethods();
+        Method[] methods;
+        try {
+            methods = cls.getMethods();
+        } catch (LinkageError e) {
+            // Linking the class (verification, a class its signatures name) fails here.
+            logThrowable("Main", e);
+            reportError(e.toString());
+            return false;
+        }
         for (int i = 0; i < methods.length; i++) {
             if (!methods[i].getName().equals(startMethodName)) {
                 continue;
@@ -275,7 +292,8 @@ public class Main extends ClassLoader implements Comparator {
                 thread.setContextClassLoader(loader);
                 methods[i].invoke(null, new Object[] {statusSink});
                 return true;
-            } catch (Exception e) {
+            } catch (Exception | LinkageError e) {
+                // LinkageError: the class's static initialiser failed, or it cannot be linked.
                 logThrowable("Main", e);
                 reportError(e.toString());
                 return false;
@@ -332,11 +350,22 @@ public class Main extends ClassLoader implements Comparator {
             if (offset < 80 || size < 10 || (long) offset + size > length || offset >= length || size >= length) {
                 return null;
             }
+            // A damaged pointer into a large file must not exhaust the heap (and
+            // trigger the launcher's heap dump): refuse what cannot fit first.
+            long free = freeHeap();
+            if (size > free) {
+                System.gc(); // garbage counts as used until collected
+                free = freeHeap();
+            }
+            if (size > free) {
+                throw new IOException("the package of " + size + " bytes in " + file + " exceeds the free heap of "
+                        + free + " bytes");
+            }
             byte[] data = new byte[size];
             in.seek(offset);
             in.readFully(data);
             return loadFromStream(new ByteArrayInputStream(data));
-        } catch (Exception e) {
+        } catch (Throwable e) {
             reportError(e.toString());
             return null;
         } finally {
@@ -371,7 +400,8 @@ public class Main extends ClassLoader implements Comparator {
                 if (version != null) {
                     insertCandidate(candidates, new String[] {files[i].getAbsolutePath(), version});
                 }
-            } catch (Exception e) {
+            } catch (Throwable e) {
+                // Errors too: one damaged file must not keep the others from being tried.
                 logThrowable("Main", e);
             }
         }
@@ -415,7 +445,7 @@ public class Main extends ClassLoader implements Comparator {
                 log("Main", "find app " + candidate[0]);
             }
             return cls;
-        } catch (Exception e) {
+        } catch (Throwable e) {
             logThrowable("Main", e);
             return null;
         }
@@ -437,7 +467,9 @@ public class Main extends ClassLoader implements Comparator {
             packageLoader = new Main();
             packageLoader.readPackage(new DataInputStream(in));
             return packageLoader.loadClass(mainClassName);
-        } catch (Exception e) {
+        } catch (Throwable e) {
+            // A LinkageError (a class file for a newer Java, a malformed or
+            // unverifiable class) fails this package only, like an invalid one.
             logThrowable("Main", e);
             return null;
         } finally {
@@ -468,7 +500,7 @@ public class Main extends ClassLoader implements Comparator {
             in = new DataInputStream(new FileInputStream(file));
             String version = in.readUTF();
             String check = in.readUTF();
-            byte[] sealed = readBlock(in, in.readInt());
+            byte[] sealed = readBlock(in, sealedLength(in.readInt()));
             byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
             if (plain == null) {
                 throw new IllegalArgumentException("sealed header of " + file + " does not decrypt");
@@ -497,7 +529,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             String version = in.readUTF();
             String check = in.readUTF();
-            byte[] sealed = readBlock(in, in.readInt());
+            byte[] sealed = readBlock(in, sealedLength(in.readInt()));
             byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
             if (plain == null) {
                 throw new IllegalArgumentException("sealed header does not decrypt");
@@ -552,6 +584,9 @@ public class Main extends ClassLoader implements Comparator {
                 throw new IllegalArgumentException();
             }
             contentBytes = gunzipBlock(stored, contentStoredLength, contentRawLength);
+            if (contentBytes == null) {
+                throw new IllegalArgumentException("content block does not decompress");
+            }
         } catch (Throwable e) {
             // Errors too: a raw length that is possible but beyond the heap
             // fails this package, and the next candidate gets its turn.
@@ -568,6 +603,19 @@ public class Main extends ClassLoader implements Comparator {
             throw new IllegalArgumentException(block + " raw length " + rawLength + " impossible for "
                     + storedLength + " stored bytes");
         }
+    }
+
+    private static int sealedLength(int length) throws IOException {
+        if (length > MAX_SEALED_LENGTH) {
+            throw new IOException("sealed header length " + length + " is not that of a package");
+        }
+        return length;
+    }
+
+    /** Heap the VM can still give, counting memory it has not taken from the system yet. */
+    private static long freeHeap() {
+        Runtime runtime = Runtime.getRuntime();
+        return runtime.maxMemory() - (runtime.totalMemory() - runtime.freeMemory());
     }
 
     /**
@@ -611,14 +659,14 @@ public class Main extends ClassLoader implements Comparator {
         return (int) crc.getValue();
     }
 
-    /** Decompresses into exactly rawLength bytes (zero-filled if the stream ends early); null on failure. */
+    /** Decompresses into exactly rawLength bytes; null on failure, and when the stream ends early. */
     private static byte[] gunzipBlock(byte[] data, int storedLength, int rawLength) {
         GZIPInputStream in = null;
         try {
             byte[] out = new byte[rawLength];
             in = new GZIPInputStream(new ByteArrayInputStream(data, 0, storedLength), READ_CHUNK);
-            fillBuffer(in, out, 0, rawLength);
-            return out;
+            // A block that ends early is damaged: zeros in place of class bytes must never be served.
+            return fillBuffer(in, out, 0, rawLength) ? out : null;
         } catch (Exception e) {
             logThrowable("Main", e);
             return null;
@@ -648,6 +696,10 @@ public class Main extends ClassLoader implements Comparator {
     // ------------------------------------------------------------------ class and resource service
 
     protected Class findClass(String name) throws ClassNotFoundException {
+        if (name.equals(Main.class.getName())) {
+            // The client calls this class's static members; its parent loaders may not know it.
+            return Main.class;
+        }
         HashMap index = entryIndex;
         byte[] content = contentBytes;
         if (index != null && content != null) {

@@ -33,7 +33,8 @@ public class QvClientMain {
             sink.compare("client-services", found.toString());
             if (mode.equals("print")) {
                 URL url = QvClientMain.class.getClassLoader().getResource("res/data.txt");
-                System.out.println("client started; services " + found + "; data " + read(url.openStream()));
+                System.out.println("client started by " + QvClientMain.class.getClassLoader().getClass().getName()
+                        + "; services " + found + "; data " + read(url.openStream()));
             }
         }
     }

@@ -145,6 +145,14 @@ final class Harness {
         }
     }
 
+    /** The log holds first, and later second. */
+    static void assertInOrder(String log, String first, String second) {
+        int at = log.indexOf(first);
+        org.junit.Assert.assertTrue("missing " + first + " in\n" + log, at >= 0);
+        org.junit.Assert.assertTrue("missing " + second + " after " + first + " in\n" + log,
+                log.indexOf(second, at + first.length()) >= 0);
+    }
+
     static int count(String text, String part) {
         int n = 0;
         for (int i = text.indexOf(part); i >= 0; i = text.indexOf(part, i + 1)) {

@@ -71,10 +71,10 @@ public class LoadCycleTest {
         assertEquals(2, loaders.size());
         ClassLoader first = (ClassLoader) loaders.get(0);
         ClassLoader second = (ClassLoader) loaders.get(1);
-        int closed = run.log.indexOf(" Main close classLoader " + first.hashCode() + "\n");
-        int found = run.log.indexOf(" Main find app " + newer.toAbsolutePath() + "\n");
-        assertTrue(run.log, run.log.indexOf("find app " + cjars.resolve("client.app").toAbsolutePath()) < closed);
-        assertTrue(run.log, closed >= 0 && closed < found);
+        String closed = " Main close classLoader " + first.hashCode() + "\n";
+        Harness.assertInOrder(run.log, " Main find app " + cjars.resolve("client.app").toAbsolutePath() + "\n",
+                closed);
+        Harness.assertInOrder(run.log, closed, " Main find app " + newer.toAbsolutePath() + "\n");
         assertSame(second, Main.getAppInstance().getClassLoader());
         assertFalse(Main.restart);
 
@@ -94,6 +94,22 @@ public class LoadCycleTest {
         assertEquals(run.log, Arrays.asList("1:加载中", "2:java.lang.reflect.InvocationTargetException"), notices);
         assertTrue(run.log, run.log.contains("Caused by: java.lang.IllegalStateException: client refused to start"));
         assertTrue(run.log, run.log.contains(" err java.lang.reflect.InvocationTargetException\n"));
+    }
+
+    @Test
+    public void aStartClassWhoseMethodsCannotBeListedIsReportedLikeAFailingStart() throws Exception {
+        // Broken's method list names Missing, which this package lacks.
+        Path file = cjars.resolve("client.app");
+        RawPackage p = RawPackage.parse(Files.readAllBytes(file), Support.KEY);
+        List<Object[]> records = p.records();
+        records.removeIf(r -> r[0].equals("com/qv/java/client/Missing.class"));
+        p.setRecords(records);
+        Files.write(file, p.build(Support.KEY));
+        Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, "com.qv.java.client.Broken", "make",
+                "endServer");
+        assertEquals(run.log, Arrays.asList("1:加载中", "2:java.lang.NoClassDefFoundError: com/qv/java/client/Missing"),
+                run.sink.notices());
+        assertTrue(run.log, run.log.contains("Caused by: java.lang.ClassNotFoundException: com.qv.java.client.Missing"));
     }
 
     @Test

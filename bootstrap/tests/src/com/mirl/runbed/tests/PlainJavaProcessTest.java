@@ -4,11 +4,14 @@ import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertTrue;
 
 import java.io.File;
+import java.io.RandomAccessFile;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import java.util.jar.JarFile;
+import java.util.zip.ZipEntry;
 import org.junit.Rule;
 import org.junit.Test;
 import org.junit.rules.TemporaryFolder;
@@ -20,31 +23,99 @@ import org.junit.rules.TemporaryFolder;
  */
 public class PlainJavaProcessTest {
 
+    private static final String STARTED = "client started by com.mirl.runbed.Main; services "
+            + "com.qv.java.client.Greeter; data data of the package\n";
+
     @Rule
     public TemporaryFolder tmp = new TemporaryFolder();
 
     @Test
     public void theClientStartsFromAPackageDirectory() throws Exception {
-        Path work = tmp.newFolder("work").toPath();
-        Path cjars = Files.createDirectory(work.resolve("cjars"));
-        Support.pack(tmp.getRoot().toPath(), cjars.resolve("client.app"), "1.0.0");
+        Path work = workWithPackage();
         String classes = Support.bootstrapClasses().toString();
         for (List<String> classPath : Arrays.asList(Arrays.asList("-cp", classes),
                 Arrays.asList("-Xbootclasspath/a:" + classes))) {
-            List<String> command = new ArrayList<>();
-            command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
-            command.add("-Dtestclient.mode=print");
-            command.addAll(classPath);
-            command.addAll(Arrays.asList("com.mirl.runbed.Main", "./cjars", ".app", Support.KEY, Support.MAIN_CLASS,
-                    "startServer", "endServer"));
-            Process process = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true).start();
-            process.getOutputStream().close();
-            String output = new String(PackageReadingTest.readBytes(process.getInputStream()), "UTF-8");
-            assertEquals(output, 0, process.waitFor());
-            assertTrue(output, output.contains(
-                    "client started; services com.qv.java.client.Greeter; data data of the package\n"));
+            String output = runMain(work, classPath, "./cjars");
+            assertTrue(output, output.contains(STARTED));
             String found = new File(new File(work.toFile(), "./cjars"), "client.app").getPath();
             assertTrue(output, output.contains(" Main find app " + found + "\n"));
         }
+    }
+
+    @Test
+    public void looseFilesInTheWorkingDirectoryDoNotShadowThePackage() throws Exception {
+        // With no class path given (as in the launcher's VM) the system loader serves the working directory.
+        Path work = workWithPackage();
+        String name = "com/qv/java/client/QvClientMain.class";
+        Files.createDirectories(work.resolve(name).getParent());
+        try (JarFile jar = new JarFile(Support.clientJar().toFile())) {
+            Files.copy(jar.getInputStream(new ZipEntry(name)), work.resolve(name));
+        }
+        Files.createDirectories(work.resolve("res"));
+        Files.write(work.resolve("res/data.txt"), "loose data".getBytes("UTF-8"));
+        String output = runMain(work, Arrays.asList("-Xbootclasspath/a:" + Support.bootstrapClasses()), "./cjars");
+        assertTrue(output, output.contains(STARTED));
+    }
+
+    @Test
+    public void aHugeDamagedFileNeitherStopsTheGoodPackageNorDumpsTheHeap() throws Exception {
+        // The launcher's VM writes a heap dump on running out of memory: holding
+        // decrypted classes, into the install folder. A damaged 100 MB file must
+        // not make the loader try to allocate what it claims.
+        Path work = workWithPackage();
+        try (RandomAccessFile junk = new RandomAccessFile(work.resolve("cjars/junk.app").toFile(), "rw")) {
+            junk.writeShort(0); // empty clear texts
+            junk.writeShort(0);
+            junk.writeInt(0x7ffffff0); // sealed header length
+            junk.setLength(100 << 20);
+        }
+        List<String> options = Arrays.asList("-Xmx64m", "-XX:+HeapDumpOnOutOfMemoryError", "-cp",
+                Support.bootstrapClasses().toString());
+        String output = runMain(work, options, "./cjars");
+        assertTrue(output, output.contains(STARTED));
+
+        // An executable whose pointer claims nearly all of its 100 MB.
+        try (RandomAccessFile exe = new RandomAccessFile(work.resolve("client.exe").toFile(), "rw")) {
+            exe.setLength(100 << 20);
+            exe.seek(80);
+            exe.writeInt(200);
+            exe.writeInt((100 << 20) - 300);
+        }
+        output = runMain(work, options, "./client.exe");
+        assertTrue(output, output.contains(" err 找不到启动类\n"));
+        assertEquals("no heap dump", Arrays.asList("cjars", "client.exe"), listing(work));
+    }
+
+    private Path workWithPackage() throws Exception {
+        Path work = tmp.newFolder().toPath();
+        Path cjars = Files.createDirectory(work.resolve("cjars"));
+        Support.pack(tmp.getRoot().toPath(), cjars.resolve("client.app"), "1.0.0");
+        return work;
+    }
+
+    /** Output of Main.main in a java process running in work; it must exit with 0. */
+    private static String runMain(Path work, List<String> options, String location) throws Exception {
+        List<String> command = new ArrayList<>();
+        command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
+        command.add("-Dtestclient.mode=print");
+        command.addAll(options);
+        command.addAll(Arrays.asList("com.mirl.runbed.Main", location, ".app", Support.KEY, Support.MAIN_CLASS,
+                "startServer", "endServer"));
+        ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true);
+        builder.environment().remove("CLASSPATH");
+        Process process = builder.start();
+        process.getOutputStream().close();
+        String output = new String(PackageReadingTest.readBytes(process.getInputStream()), "UTF-8");
+        assertEquals(output, 0, process.waitFor());
+        return output;
+    }
+
+    private static List<String> listing(Path dir) throws Exception {
+        List<String> names = new ArrayList<>();
+        for (String name : dir.toFile().list()) {
+            names.add(name);
+        }
+        names.sort(null);
+        return names;
     }
 }

@@ -32,6 +32,9 @@ final class RawPackage {
     final Integer[] numbers = new Integer[7];
     int entryCount;
     byte[] trailer = new byte[0];
+    /** As parsed: the stored lengths of the index and content blocks. */
+    int indexStoredLength;
+    int contentStoredLength;
 
     static RawPackage parse(byte[] pkg, String key) throws Exception {
         DataInputStream in = new DataInputStream(new ByteArrayInputStream(pkg));
@@ -47,6 +50,8 @@ final class RawPackage {
             n[i] = header.readInt();
         }
         p.entryCount = n[6];
+        p.indexStoredLength = n[1];
+        p.contentStoredLength = n[4];
         p.sealedVersion = header.readUTF();
         p.sealedCheck = header.readUTF();
         byte[] index = new byte[n[1]];
