@@ -37,20 +37,30 @@ public final class AppPack {
             "  inspect  describe a package or an executable that carries one",
             "  verify   check that the loader would accept a package",
             "",
+            "Classes must run on the launcher's Java 7 runtime (class-file version 51);",
+            "pack, inspect and verify take --runtime N for a client on another Java.",
             "Run \"apppack COMMAND --help\" for the options of a command.",
             "Exit status: 0 success, 1 failure or package refused, 2 bad arguments.");
 
+    private static final String RUNTIME_OPTION =
+            "  --runtime N         Java release the client runs on: 7 (the launcher's runtime,";
+
     private static final String PACK_USAGE = String.join("\n",
-            "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY] INPUT...",
+            "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY]",
+            "                    [--runtime N] INPUT...",
             "Packs the classes and resources of the INPUTs into one package.",
             "An INPUT is a directory that is a class path root (com/x/A.class holds the",
             "class com.x.A) or a jar. When a name occurs twice the first INPUT wins.",
+            "A class file newer than the target runtime is an error (javac --release 7",
+            "makes Java 7 class files).",
             "",
             "  -o, --output FILE   package to write; the loader scans for names ending in .app",
             "  --version VERSION   dotted decimal version such as 1.4.2; the loader starts",
             "                      the highest version it finds",
             "  --check TEXT        check text, stored in the clear and sealed (default: empty)",
             "  --key KEY           package key (default: the launcher's key)",
+            RUNTIME_OPTION,
+            "                      default), 8, 11, 17, ...; no class may need a newer one",
             "  -h, --help          show this help");
 
     private static final String EMBED_USAGE = String.join("\n",
@@ -66,20 +76,25 @@ public final class AppPack {
             "  -h, --help          show this help");
 
     private static final String INSPECT_USAGE = String.join("\n",
-            "Usage: apppack inspect [--key KEY] FILE",
-            "Prints the version, check text, block lengths, CRC status and entries of a",
-            "package, or of the package an executable (a name ending in .exe) carries.",
-            "Exits 1 when the loader would refuse it.",
+            "Usage: apppack inspect [--key KEY] [--runtime N] FILE",
+            "Prints the version, check text, block lengths, CRC status, entries and the",
+            "highest class-file version of a package, or of the package an executable (a",
+            "name ending in .exe) carries. Exits 1 when the loader would refuse it.",
             "",
             "  --key KEY           package key (default: the launcher's key)",
+            RUNTIME_OPTION,
+            "                      default), 8, 11, 17, ...; warns about classes for a newer one",
             "  -h, --help          show this help");
 
     private static final String VERIFY_USAGE = String.join("\n",
-            "Usage: apppack verify [--key KEY] [--main CLASS] FILE",
+            "Usage: apppack verify [--key KEY] [--main CLASS] [--runtime N] FILE",
             "Exits 0 when the loader would accept the package (or the package an executable",
-            "carries), else prints the reason and exits 1.",
+            "carries), else prints the reason and exits 1. Prints the highest class-file",
+            "version in the package and warns when it is newer than the target runtime.",
             "",
             "  --key KEY           package key (default: the launcher's key)",
+            RUNTIME_OPTION,
+            "                      default), 8, 11, 17, ...; warns about classes for a newer one",
             "  --main CLASS        also require the class CLASS (dotted name) in the package;",
             "                      without it, a note says when the launcher's main class",
             "                      " + PackageFormat.DEFAULT_MAIN_CLASS + " is missing",
@@ -223,7 +238,7 @@ public final class AppPack {
     // ------------------------------------------------------------------ pack
 
     private int pack(String[] args) throws UsageError, Failure {
-        Arguments a = parse(args, "pack", "--output", "--version", "--check", "--key");
+        Arguments a = parse(args, "pack", "--output", "--version", "--check", "--key", "--runtime");
         if (a.help) {
             out.println(PACK_USAGE);
             return OK;
@@ -242,6 +257,13 @@ public final class AppPack {
         if (problem == null && PackageFormat.utfLength(check) > 65535) {
             problem = "the check text is longer than 65535 bytes";
         }
+        // The sealed header (28 bytes of numbers, both texts, padding) must stay within what the loader reads.
+        if (problem == null && 32 + PackageFormat.utfLength(version) + PackageFormat.utfLength(check)
+                >= PackageFormat.MAX_SEALED_LENGTH) {
+            problem = "the check text is too long: the sealed header holds at most "
+                    + PackageFormat.MAX_SEALED_LENGTH + " bytes";
+        }
+        int runtime = runtime(a);
         if (problem != null) {
             throw new UsageError(problem);
         }
@@ -257,6 +279,12 @@ public final class AppPack {
         }
         if (inputs.entries().isEmpty()) {
             throw new Failure("the inputs hold no files; nothing to pack");
+        }
+        ClassNames.Versions versions = ClassNames.versions(inputs.entries(), runtime);
+        String tooNew = versions.problem();
+        if (tooNew != null) {
+            throw new Failure(tooNew + "; compile for Java " + runtime + " (javac --release " + runtime
+                    + ") or give --runtime " + (versions.highest - 44));
         }
         try {
             byte[] stream = PackageWriter.write(inputs.entries(), version, check, key);
@@ -373,15 +401,17 @@ public final class AppPack {
     }
 
     private int inspect(String[] args) throws UsageError, Failure {
-        Arguments a = parse(args, "inspect", "--key");
+        Arguments a = parse(args, "inspect", "--key", "--runtime");
         if (a.help) {
             out.println(INSPECT_USAGE);
             return OK;
         }
+        int runtime = runtime(a);
         Path path = singleFile(a);
         Located located = locate(path);
         PackageReader.Result r = PackageReader.read(located.bytes, located.offset, located.length,
                 a.get("--key", PackageFormat.DEFAULT_KEY));
+        ClassNames.Versions versions = r.entries == null ? null : ClassNames.versions(r.entries, runtime);
         out.println("file:           " + path);
         if (located.container != null) {
             out.println("container:      " + located.container);
@@ -412,22 +442,29 @@ public final class AppPack {
                 out.println(String.format("  %10d %10d  %s", e.offset, e.length, e.name));
             }
         }
+        if (versions != null) {
+            out.println("classes:        " + versions.describeHighest());
+        }
         for (String note : located.notes) {
             out.println("note:           " + note);
         }
         for (String warning : r.warnings) {
             out.println("warning:        " + warning);
         }
+        if (versions != null && versions.problem() != null) {
+            out.println("warning:        " + versions.problem());
+        }
         out.println("status:         " + (r.accepted() ? "accepted" : "refused: " + r.problem));
         return r.accepted() ? OK : FAILED;
     }
 
     private int verify(String[] args) throws UsageError, Failure {
-        Arguments a = parse(args, "verify", "--key", "--main");
+        Arguments a = parse(args, "verify", "--key", "--main", "--runtime");
         if (a.help) {
             out.println(VERIFY_USAGE);
             return OK;
         }
+        int runtime = runtime(a);
         Path path = singleFile(a);
         Located located = locate(path);
         PackageReader.Result r = PackageReader.read(located.bytes, located.offset, located.length,
@@ -452,11 +489,29 @@ public final class AppPack {
         for (String warning : r.warnings) {
             err.println("apppack verify: warning: " + warning);
         }
-        out.println(path + ": ok, version " + r.version + ", " + r.entries.size() + " entries");
+        ClassNames.Versions versions = ClassNames.versions(r.entries, runtime);
+        if (versions.problem() != null) {
+            err.println("apppack verify: warning: " + versions.problem());
+        }
+        out.println(path + ": ok, version " + r.version + ", " + r.entries.size() + " entries, "
+                + versions.describeHighest());
         return OK;
     }
 
     // ------------------------------------------------------------------ helpers
+
+    /** The target Java release of --runtime, or the launcher's. */
+    private static int runtime(Arguments a) throws UsageError {
+        String value = a.options.get("--runtime");
+        if (value == null) {
+            return PackageFormat.DEFAULT_RUNTIME;
+        }
+        String problem = PackageFormat.checkRuntime(value);
+        if (problem != null) {
+            throw new UsageError(problem);
+        }
+        return Integer.parseInt(value);
+    }
 
     private static Path singleFile(Arguments a) throws UsageError {
         if (a.operands.size() != 1) {

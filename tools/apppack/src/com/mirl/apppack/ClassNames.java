@@ -3,6 +3,9 @@ package com.mirl.apppack;
 import java.io.ByteArrayInputStream;
 import java.io.DataInputStream;
 import java.io.IOException;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Map;
 
 /** Reads the name a class file declares, to catch inputs that are not class path roots. */
 final class ClassNames {
@@ -59,6 +62,83 @@ final class ClassNames {
         } catch (IOException | RuntimeException e) {
             return null;
         }
+    }
+
+    /** Class-file major version, or -1 when the bytes do not start like a class file. */
+    static int majorVersion(byte[] data) {
+        if (data.length < 8 || (data[0] & 0xff) != 0xca || (data[1] & 0xff) != 0xfe || (data[2] & 0xff) != 0xba
+                || (data[3] & 0xff) != 0xbe) {
+            return -1;
+        }
+        return (data[6] & 0xff) << 8 | (data[7] & 0xff);
+    }
+
+    /** The class-file versions of a package's classes, measured against a target Java release. */
+    static final class Versions {
+        /** The target Java release. */
+        int release;
+        /** Highest class-file version, 0 when there are no class files. */
+        int highest;
+        String highestName;
+        /** Classes above the target, in entry order. */
+        final List<String> above = new ArrayList<>();
+        String firstAbove;
+        int firstAboveVersion;
+
+        /** One line on what the classes need, e.g. "class-file version 52 (Java 8), com/x/A.class". */
+        String describeHighest() {
+            return highest == 0 ? "no class files" : "class-file version " + highest + " ("
+                    + PackageFormat.javaRelease(highest) + "), " + highestName;
+        }
+
+        /** Null when every class runs on the target, else why not, naming the first class. */
+        String problem() {
+            if (above.isEmpty()) {
+                return null;
+            }
+            String text = firstAbove + " needs " + PackageFormat.javaRelease(firstAboveVersion) + " (class-file version "
+                    + firstAboveVersion + "), above the target runtime Java " + release;
+            if (above.size() > 1) {
+                text += "; " + (above.size() - 1) + (above.size() == 2 ? " more class is" : " more classes are")
+                        + " above it too";
+            }
+            if (highest > firstAboveVersion) {
+                text += ", up to " + PackageFormat.javaRelease(highest) + " (" + highestName + ")";
+            }
+            return text;
+        }
+    }
+
+    /**
+     * The versions of the entries that the loader can define: ".class" names
+     * outside META-INF/, module-info excluded, that start like a class file.
+     */
+    static Versions versions(Map<String, byte[]> entries, int release) {
+        Versions v = new Versions();
+        v.release = release;
+        int target = PackageFormat.classFileVersion(release);
+        for (Map.Entry<String, byte[]> e : entries.entrySet()) {
+            String name = e.getKey();
+            if (!name.endsWith(".class") || name.startsWith("META-INF/") || name.endsWith("module-info.class")) {
+                continue;
+            }
+            int major = majorVersion(e.getValue());
+            if (major < 0) {
+                continue;
+            }
+            if (major > v.highest) {
+                v.highest = major;
+                v.highestName = name;
+            }
+            if (major > target) {
+                if (v.above.isEmpty()) {
+                    v.firstAbove = name;
+                    v.firstAboveVersion = major;
+                }
+                v.above.add(name);
+            }
+        }
+        return v;
     }
 
     /**

@@ -29,6 +29,15 @@ final class PackageFormat {
     /** Offset of the embedded-package pointer in an executable container. */
     static final int POINTER_OFFSET = 80;
 
+    /** The loader takes a longer sealed header for damage: no package. */
+    static final int MAX_SEALED_LENGTH = 65536;
+
+    /** The Java release of the runtime shipped beside the launcher. */
+    static final int DEFAULT_RUNTIME = 7;
+
+    /** The oldest release that runs the loader's own class (class-file version 51). */
+    static final int OLDEST_RUNTIME = 7;
+
     private PackageFormat() {
     }
 
@@ -65,6 +74,31 @@ final class PackageFormat {
         } catch (IOException e) {
             return 65536;
         }
+    }
+
+    /** The highest class-file version a Java release runs (7: 51, 8: 52, 17: 61). */
+    static int classFileVersion(int release) {
+        return release + 44;
+    }
+
+    /** The Java release that first runs a class-file version ("Java 8" for 52). */
+    static String javaRelease(int classFileVersion) {
+        int release = classFileVersion - 44;
+        return "Java " + (release >= 5 ? String.valueOf(release) : "1." + release);
+    }
+
+    /** Null when a --runtime value names a Java release the loader runs on, else why not. */
+    static String checkRuntime(String value) {
+        int release;
+        try {
+            release = Integer.parseInt(value);
+        } catch (NumberFormatException e) {
+            return "--runtime takes a Java release such as 7, 8, 11 or 17, not \"" + value + "\"";
+        }
+        if (release < OLDEST_RUNTIME || release > 65535 - 44) {
+            return "--runtime " + value + ": the loader runs on Java " + OLDEST_RUNTIME + " or later";
+        }
+        return null;
     }
 
     /** Dotted decimal version ("1.4.2"), each component within the int range; null when it is one. */

@@ -91,6 +91,10 @@ final class PackageReader {
         if (r.sealedLength < 0) {
             throw new Refused("negative sealed header length " + r.sealedLength);
         }
+        if (r.sealedLength > PackageFormat.MAX_SEALED_LENGTH) {
+            throw new Refused("sealed header length " + r.sealedLength + " is above "
+                    + PackageFormat.MAX_SEALED_LENGTH + ": not a package");
+        }
         byte[] sealed = readBytes(in, r.sealedLength, "sealed header");
         String keyProblem = PackageFormat.checkKey(key);
         if (keyProblem != null) {
@@ -186,7 +190,7 @@ final class PackageReader {
         }
     }
 
-    /** Exactly raw bytes, zero-filled after a short stream (as the loader does, with a warning). */
+    /** Exactly raw bytes; a block that ends before them is refused, as the loader refuses it. */
     private static byte[] gunzip(byte[] stored, int raw, String block, Result r) throws Refused {
         byte[] out = new byte[raw];
         int filled = 0;
@@ -202,8 +206,8 @@ final class PackageReader {
             throw new Refused("the " + block + " block does not decompress: " + e.getMessage());
         }
         if (filled < raw) {
-            r.warnings.add("the " + block + " block decompresses to " + filled + " bytes, " + (raw - filled)
-                    + " fewer than its raw length; the loader fills them with zeros");
+            throw new Refused("the " + block + " block decompresses to " + filled + " bytes, " + (raw - filled)
+                    + " fewer than its raw length");
         }
         return out;
     }

@@ -100,7 +100,9 @@ public class AppPackTest {
             {"pack", "-o", "x.app", "--version", "1.x", "a"}, {"pack", "-o", "x.app", "--version", "1", "--key",
                 "short", "a"}, {"pack", "-o", "x.app", "--version", "1"}, {"pack", "-o"},
             {"pack", "--version", "1", "--version", "2"}, {"verify", "a.app", "b.app"}, {"inspect"},
-            {"embed", "--package", "a.app"}, {"pack", "-o", "x.app", "--version", "99999999999", "a"}};
+            {"embed", "--package", "a.app"}, {"pack", "-o", "x.app", "--version", "99999999999", "a"},
+            {"pack", "-o", "x.app", "--version", "1", "--runtime", "6", "a"}, {"verify", "--runtime", "1.8", "a.app"},
+            {"inspect", "--runtime", "", "a.app"}};
         for (String[] args : cases) {
             Run run = apppack(args);
             assertEquals(Arrays.toString(args), 2, run.status);
@@ -140,11 +142,50 @@ public class AppPackTest {
         Files.write(classes.resolve("com/x/App.class"), jdkClass(Object.class));
         Files.createDirectories(classes.resolve("java/lang"));
         Files.write(classes.resolve("java/lang/Long.class"), longClass);
-        Run run = pack();
+        Run run = pack("--runtime", "17");
         assertEquals(run.err, 0, run.status);
         assertTrue(run.err, run.err.contains("warning: com/x/App.class holds the class java.lang.Object"));
         assertTrue(run.err, run.err.contains("warning: com/x/Helper.class is not a class file"));
         assertFalse(run.err, run.err.contains("java/lang/Long.class"));
+    }
+
+    @Test
+    public void classesNewerThanTheTargetRuntimeAreRefusedByPackAndReportedByVerifyAndInspect() throws Exception {
+        // Java 7 is the default target; this JDK's own classes need Java 17.
+        Files.write(classes.resolve("com/x/App.class"), withVersion(jdkClass(Object.class), 52));
+        Files.createDirectories(classes.resolve("java/lang"));
+        Files.write(classes.resolve("java/lang/Long.class"), jdkClass(Long.class));
+        Files.createDirectories(classes.resolve("META-INF/versions/11"));
+        Files.write(classes.resolve("META-INF/versions/11/Later.class"), jdkClass(Long.class));
+        Run run = pack();
+        assertEquals(run.err, 1, run.status);
+        assertTrue(run.err, run.err.endsWith("error: com/x/App.class needs Java 8 (class-file version 52), above the "
+                + "target runtime Java 7; 1 more class is above it too, up to Java 17 (java/lang/Long.class); "
+                + "compile for Java 7 (javac --release 7) or give --runtime 17\n"));
+        assertFalse(Files.exists(app));
+        run = pack("--runtime", "11");
+        assertEquals(run.err, 1, run.status);
+        assertTrue(run.err, run.err.contains("java/lang/Long.class needs Java 17 (class-file version 61), above the "
+                + "target runtime Java 11;"));
+        assertEquals(run.err, 0, pack("--runtime", "17").status);
+
+        for (String command : new String[] {"verify", "inspect"}) {
+            Run warned = apppack(command, app.toString());
+            assertEquals(warned.err, 0, warned.status);
+            String all = warned.out + warned.err;
+            assertTrue(all, all.contains("class-file version 61 (Java 17), java/lang/Long.class"));
+            assertTrue(all, all.contains("warning: ") && all.contains("up to Java 17 (java/lang/Long.class)"));
+            Run quiet = apppack(command, "--runtime", "17", app.toString());
+            assertEquals(quiet.err, 0, quiet.status);
+            assertFalse(quiet.out + quiet.err, (quiet.out + quiet.err).contains("needs Java"));
+        }
+    }
+
+    private static byte[] withVersion(byte[] classFile, int major) {
+        byte[] copy = classFile.clone();
+        copy[6] = (byte) (major >> 8);
+        copy[7] = (byte) major;
+        return copy;
     }
 
     private static byte[] jdkClass(Class<?> c) throws IOException {
@@ -211,6 +252,9 @@ public class AppPackTest {
 
         Files.write(app, Arrays.copyOf(good, 40));
         assertRefused(apppack("verify", app.toString()), "sealed header needs");
+        ByteBuffer tooLong = ByteBuffer.allocate(70010).putShort((short) 0).putShort((short) 0).putInt(70000);
+        Files.write(app, tooLong.array());
+        assertRefused(apppack("verify", app.toString()), "sealed header length 70000 is above 65536: not a package");
         assertRefused(apppack("verify", tmp.getRoot().toPath().resolve("absent.app").toString()), "does not exist");
     }
 
