@@ -103,8 +103,8 @@ using ProcessHandle = void*;
 // never inherited by child processes), or null when the process cannot be
 // opened so (gone, or access refused). The handle stays bound to the process
 // it was opened for: once that ends, its id may be reused, but nothing done
-// through the handle reaches the newcomer (on Linux it holds a pidfd where
-// the kernel has them).
+// through the handle reaches the newcomer. (On Linux it holds a pidfd for
+// that; a kernel without pidfds, before 5.3, leaves only the id.)
 ProcessHandle openProcess(uint32_t id);
 // The process's main executable path into buffer (NUL-terminated; empty
 // when it cannot be read). Returns false when it could not be read.

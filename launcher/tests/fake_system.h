@@ -20,8 +20,8 @@ class FakeSystem : public launcher::LauncherSystem {
 public:
     std::string modulePath = "/opt/shop/Tavelin";
     bool moduleReadable = true;
-    // Names compared as Windows compares them (letter case ignored; ASCII
-    // is enough here) instead of byte for byte.
+    // Names compared byte for byte (the POSIX rule), or as Windows compares
+    // them (letter case ignored; ASCII is enough here), on either machine.
     bool ignoreCase = false;
     std::vector<std::string> systemFolders;
     std::vector<uint32_t> sleeps;
@@ -58,8 +58,8 @@ public:
         return true;
     }
     bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength) override {
-        if (!ignoreCase) return launcher::LauncherSystem::samePathText(a, aLength, b, bLength);
         if (aLength != bLength) return false;
+        if (!ignoreCase) return std::memcmp(a, b, aLength) == 0;
         for (size_t i = 0; i < aLength; ++i) {
             if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
                 return false;
