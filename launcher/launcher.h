@@ -21,8 +21,10 @@
 
 namespace launcher {
 
-// Sizes of the launcher's fixed, zero-filled text buffers.
-constexpr size_t MODULE_PATH_SIZE = 260;
+// Sizes of the launcher's fixed, zero-filled text buffers. Paths are UTF-8:
+// a module path of up to 260 UTF-16 units (MAX_PATH) takes at most three
+// bytes a unit. A path that does not fit is treated as unknown, never cut.
+constexpr size_t MODULE_PATH_SIZE = 3 * 260;
 constexpr size_t FORMATTED_PATH_SIZE = 1024;
 constexpr size_t PROCESS_PATH_SIZE = 4096;
 constexpr size_t PROCESS_PATH_REQUEST = 4090;
@@ -62,8 +64,20 @@ extern const char SIBLING_SERVER_NAME[];  // "OrvantaServer.exe"
 bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZE]);
 
 // Ends every other process that runs from the launcher's directory tree or
-// is one of the two sibling programs. Returns how many matched.
+// is one of the two sibling programs. Returns how many matched. The tree
+// counts only where the launcher's directory is its own (ownsDirectoryTree).
 int32_t killStaleInstances(LauncherSystem& system);
+
+// False where "everything below the launcher's directory" would take in
+// programs no installation owns: a volume root ("C:", or the empty text the
+// POSIX root leaves), a share root (\\server\share, also spelt
+// \\?\UNC\server\share), and the Windows and Program Files folders
+// themselves.
+bool ownsDirectoryTree(LauncherSystem& system, const char* directory);
+
+// True for a volume or share root as launcherDirectory leaves it (no
+// trailing separator), and for the empty text.
+bool isRootDirectory(const char* directory);
 
 // Examines every process but the own one; returns how many matched.
 int32_t findProcesses(LauncherSystem& system, const char* directory, const char* firstName,
@@ -75,11 +89,13 @@ char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const 
                    const char* firstName, const char* secondName, bool terminate, int32_t& count);
 
 // True when path names a file inside directory or below it: it begins with
-// directory followed by a separator. An empty directory contains nothing.
-bool isInsideDirectory(const char* path, const char* directory);
+// directory followed by a separator, compared by the OS's rule for names
+// (LauncherSystem::samePathText). An empty directory contains nothing.
+bool isInsideDirectory(LauncherSystem& system, const char* path, const char* directory);
 
-// True when the file name of path (after its last separator) is name.
-bool hasFileName(const char* path, const char* name);
+// True when the file name of path (after its last separator) is name, by
+// the OS's rule for names.
+bool hasFileName(LauncherSystem& system, const char* path, const char* name);
 
 // True when text is strictly longer than suffix and ends with it (bytewise).
 bool endsWith(const char* text, const char* suffix);

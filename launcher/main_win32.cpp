@@ -6,6 +6,10 @@
 #include "launcher/launcher.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
+    // Before anything can load a library: an elevated program must not
+    // take DLLs from the working directory or from PATH folders, which
+    // ordinary users may be able to write to.
+    platform::restrictLibrarySearch();
     std::vector<std::u16string> arguments;
     // The command line holds the arguments only; an empty one is no
     // arguments (CommandLineToArgvW would report the program's path).

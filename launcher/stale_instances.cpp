@@ -34,7 +34,79 @@ int32_t killStaleInstances(LauncherSystem& system) {
     // Without its own path the launcher cannot tell its tree; the sibling
     // names still apply.
     launcherDirectory(system, directory);
+    // Installed at a root or straight into a system folder, the launcher's
+    // "tree" is everybody's: only the sibling names are safe to go by.
+    if (!ownsDirectoryTree(system, directory)) directory[0] = '\0';
     return findProcesses(system, directory, SIBLING_NAME, SIBLING_SERVER_NAME, true);
+}
+
+namespace {
+
+// The text after a \\?\ or \\.\ prefix (and after \\?\UNC\, which
+// stands for the two separators of a share), else the text itself.
+const char* withoutDevicePrefix(const char* path, bool& share) {
+    share = false;
+    if (platform::isPathSeparator(path[0]) && platform::isPathSeparator(path[1]) &&
+        (path[2] == '?' || path[2] == '.') && platform::isPathSeparator(path[3])) {
+        const char* rest = path + 4;
+        if ((rest[0] == 'U' || rest[0] == 'u') && (rest[1] == 'N' || rest[1] == 'n') &&
+            (rest[2] == 'C' || rest[2] == 'c') && platform::isPathSeparator(rest[3])) {
+            share = true;
+            return rest + 4;
+        }
+        return rest;
+    }
+    return path;
+}
+
+// The number of non-empty names between the separators of path.
+size_t nameCount(const char* path) {
+    size_t count = 0;
+    bool inName = false;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (platform::isPathSeparator(*p)) {
+            inName = false;
+        } else if (!inName) {
+            inName = true;
+            ++count;
+        }
+    }
+    return count;
+}
+
+// "C:", also with separators after it.
+bool isDriveName(const char* name) {
+    char c = name[0];
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) || name[1] != ':') return false;
+    for (const char* p = name + 2; *p != '\0'; ++p) {
+        if (!platform::isPathSeparator(*p)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isRootDirectory(const char* directory) {
+    if (directory == nullptr || directory[0] == '\0') return true;
+    bool share = false;
+    const char* rest = withoutDevicePrefix(directory, share);
+    if (rest[0] == '\0') return true;
+    if (!share && rest == directory && platform::isPathSeparator(directory[0]) &&
+        platform::isPathSeparator(directory[1])) {
+        share = true;  // \\server\share
+        rest = directory + 2;
+    }
+    if (share) return nameCount(rest) <= 2;
+    return isDriveName(rest);
+}
+
+bool ownsDirectoryTree(LauncherSystem& system, const char* directory) {
+    if (isRootDirectory(directory)) return false;
+    size_t length = std::strlen(directory);
+    for (const std::string& folder : system.protectedFolders()) {
+        if (!folder.empty() && system.samePathText(directory, length, folder.c_str(), folder.size())) return false;
+    }
+    return true;
 }
 
 int32_t findProcesses(LauncherSystem& system, const char* directory, const char* firstName,
@@ -58,9 +130,9 @@ char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const 
     if (process == nullptr) return pathBuffer;
     if (!system.processExecutablePath(process, pathBuffer, PROCESS_PATH_REQUEST)) pathBuffer[0] = '\0';
     pathBuffer[PROCESS_PATH_REQUEST - 1] = '\0';
-    bool matched = pathBuffer[0] != '\0' &&
-                   (isInsideDirectory(pathBuffer, directory) || hasFileName(pathBuffer, firstName) ||
-                    hasFileName(pathBuffer, secondName));
+    bool matched = pathBuffer[0] != '\0' && (isInsideDirectory(system, pathBuffer, directory) ||
+                                             hasFileName(system, pathBuffer, firstName) ||
+                                             hasFileName(system, pathBuffer, secondName));
     if (matched) {
         ++count;
         if (terminate && !system.terminateProcess(process)) {
@@ -73,16 +145,25 @@ char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const 
     return pathBuffer;
 }
 
-bool isInsideDirectory(const char* path, const char* directory) {
+bool isInsideDirectory(LauncherSystem& system, const char* path, const char* directory) {
     if (path == nullptr || directory == nullptr || directory[0] == '\0') return false;
     size_t length = std::strlen(directory);
-    return std::strncmp(path, directory, length) == 0 && platform::isPathSeparator(path[length]);
+    // Letter case may make the same name longer or shorter in UTF-8, so
+    // every separator of path is tried as the end of the directory.
+    for (size_t end = 0; path[end] != '\0'; ++end) {
+        if (platform::isPathSeparator(path[end]) && system.samePathText(path, end, directory, length)) return true;
+    }
+    return false;
 }
 
-bool hasFileName(const char* path, const char* name) {
-    if (!endsWith(path, name)) return false;
-    size_t before = std::strlen(path) - std::strlen(name) - 1;
-    return platform::isPathSeparator(path[before]);
+bool hasFileName(LauncherSystem& system, const char* path, const char* name) {
+    if (path == nullptr || name == nullptr) return false;
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (platform::isPathSeparator(*p)) last = p;
+    }
+    if (last == nullptr) return false;
+    return system.samePathText(last + 1, std::strlen(last + 1), name, std::strlen(name));
 }
 
 bool endsWith(const char* text, const char* suffix) {

@@ -8,6 +8,14 @@ bool LauncherSystem::ownModulePath(char* buffer, size_t size) {
     return platform::ownModulePath(buffer, size);
 }
 
+bool LauncherSystem::samePathText(const char* a, size_t aLength, const char* b, size_t bLength) {
+    return platform::samePathText(a, aLength, b, bLength);
+}
+
+std::vector<std::string> LauncherSystem::protectedFolders() {
+    return platform::protectedFolders();
+}
+
 void LauncherSystem::sleepMilliseconds(uint32_t milliseconds) {
     platform::sleepMilliseconds(milliseconds);
 }
@@ -46,6 +54,10 @@ void LauncherSystem::messageBox(const char16_t* text, const char16_t* caption) {
 
 bool LauncherSystem::setCurrentDirectory(const char* path) {
     return platform::setCurrentDirectory(path);
+}
+
+bool LauncherSystem::addLibraryDirectory(const char* directory) {
+    return platform::addLibraryDirectory(directory);
 }
 
 void* LauncherSystem::loadLibrary(const char* path) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -17,6 +18,8 @@ public:
     virtual ~LauncherSystem() = default;
 
     virtual bool ownModulePath(char* buffer, size_t size);
+    virtual bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
+    virtual std::vector<std::string> protectedFolders();
     virtual void sleepMilliseconds(uint32_t milliseconds);
     virtual bool startCopyOfSelf(const char* modulePath);
 
@@ -29,6 +32,7 @@ public:
 
     virtual void messageBox(const char16_t* text, const char16_t* caption);
     virtual bool setCurrentDirectory(const char* path);
+    virtual bool addLibraryDirectory(const char* directory);
     virtual void* loadLibrary(const char* path);
     virtual void* findSymbol(void* library, const char* name);
     virtual void freeLibrary(void* library);

@@ -25,7 +25,7 @@ int32_t readUpTo(FILE* file, unsigned char* bytes, int32_t count) {
 // Reads the first count bytes of the file at path; -1 when it cannot be
 // opened, else how many were read.
 int32_t readFileStart(const char* path, unsigned char* bytes, int32_t count) {
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = platform::openFile(path, "rb");
     if (file == nullptr) return -1;
     int32_t n = readUpTo(file, bytes, count);
     std::fclose(file);
@@ -86,10 +86,14 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
 
     int32_t heap = readHeapSetting(settingPath);
 
-    // The runtime finds its own libraries relative to the current directory
-    // while it loads; after that the launcher's directory is the working
-    // directory for good (the Java side resolves "./cjars" against it).
+    // The runtime's own libraries (the C runtime it was built with among
+    // them) lie in its bin folder: that folder, not the working directory
+    // or PATH, supplies what the runtime library needs while it loads. The
+    // runtime is loaded standing in that folder, and after that the
+    // launcher's directory is the working directory for good (the Java side
+    // resolves "./cjars" against it).
     system.setCurrentDirectory(runtimeDirectory);
+    system.addLibraryDirectory(runtimeDirectory);
     void* library = system.loadLibrary(libraryPath);
     system.setCurrentDirectory(directory);
     if (library == nullptr) {
@@ -127,7 +131,7 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     jint created = create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
     if (created < 0) {
         heap /= 2;
-        if (FILE* file = std::fopen(settingPath, "wb")) {
+        if (FILE* file = platform::openFile(settingPath, "wb")) {
             const char bytes[2] = {static_cast<char>((heap >> 8) & 0xFF), static_cast<char>(heap & 0xFF)};
             writeAll(2, bytes, file);
         }

@@ -5,12 +5,16 @@
 // platform/posix with POSIX. The functions here carry no system logic:
 // they are thin wrappers so the logic above can be tested on Linux.
 //
-// Text handed across this seam: narrow text is in the system ANSI code page
-// (on POSIX that code page is UTF-8); UTF-16 text is char16_t.
+// Text handed across this seam: paths are narrow UTF-8 text on every OS
+// (Windows converts them to and from UTF-16 and calls only its wide
+// functions, so any folder name works whatever the system code page); other
+// narrow text is in the system ANSI code page, which on POSIX is UTF-8;
+// UTF-16 text is char16_t.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,8 +53,8 @@ void writeStdout(const char16_t* text);
 // Processes, files, libraries and the user (used by the launcher)
 // ---------------------------------------------------------------------------
 
-// Paths are narrow text in the system ANSI code page. A process handle is
-// an opaque token from openProcess, given back with closeProcess.
+// Paths are narrow UTF-8 text. A process handle is an opaque token from
+// openProcess, given back with closeProcess.
 
 // Separator the OS puts between the directories of its own paths.
 #ifdef _WIN32
@@ -68,6 +72,20 @@ extern const char RUNTIME_LIBRARY_PATH[];
 // false, with an empty buffer, when it cannot be read or does not fit.
 bool ownModulePath(char* buffer, size_t size);
 
+// True when the two texts (UTF-8, given by length) name the same file by the
+// OS's rule: case-insensitive on Windows (ordinal, as the file system
+// compares names), byte for byte on POSIX. Invalid UTF-8 never matches
+// anything but itself byte for byte.
+bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
+
+// Folders that hold many unrelated programs and that no installation owns:
+// the Windows folder and the Program Files folders themselves (full paths,
+// no trailing separator). None on POSIX.
+std::vector<std::string> protectedFolders();
+
+// fopen for a UTF-8 path (the wide _wfopen on Windows); null on failure.
+FILE* openFile(const char* path, const char* mode);
+
 void sleepMilliseconds(uint32_t milliseconds);
 
 // Starts a new process of the executable at modulePath with no arguments
@@ -81,8 +99,12 @@ uint32_t currentProcessId();
 bool listProcesses(std::vector<uint32_t>& ids);
 
 using ProcessHandle = void*;
-// A handle with the rights to read the path and terminate, or null when
-// the process cannot be opened so (gone, or access refused).
+// A handle with the rights to read the path and terminate (and only those;
+// never inherited by child processes), or null when the process cannot be
+// opened so (gone, or access refused). The handle stays bound to the process
+// it was opened for: once that ends, its id may be reused, but nothing done
+// through the handle reaches the newcomer. (On Linux it holds a pidfd for
+// that; a kernel without pidfds, before 5.3, leaves only the id.)
 ProcessHandle openProcess(uint32_t id);
 // The process's main executable path into buffer (NUL-terminated; empty
 // when it cannot be read). Returns false when it could not be read.
@@ -98,8 +120,22 @@ void messageBox(const char16_t* text, const char16_t* caption);
 
 bool setCurrentDirectory(const char* path);
 
-// Shared library by full path; null on failure.
+// Shared library by full path; null on failure. On Windows the library's
+// dependencies are looked for beside it, in the folders addLibraryDirectory
+// named and in the system folders, never in the working directory or the
+// PATH folders (where the system is too old to be told so: beside it first,
+// then the usual order without the working directory).
 void* loadLibrary(const char* path);
+// Adds directory to the folders where libraries loaded later find their
+// dependencies, for the rest of the process. Nothing to do on POSIX, where
+// a library names its own folders.
+bool addLibraryDirectory(const char* directory);
+#ifdef _WIN32
+// Takes the working directory and the PATH folders out of the search for
+// every library the process loads from now on (where the system is too old
+// for that, the working directory only). Called first thing at start-up.
+void restrictLibrarySearch();
+#endif
 // Exported symbol by name; null when absent.
 void* findSymbol(void* library, const char* name);
 void freeLibrary(void* library);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <set>
@@ -19,6 +20,10 @@ class FakeSystem : public launcher::LauncherSystem {
 public:
     std::string modulePath = "/opt/shop/Tavelin";
     bool moduleReadable = true;
+    // Names compared byte for byte (the POSIX rule), or as Windows compares
+    // them (letter case ignored; ASCII is enough here), on either machine.
+    bool ignoreCase = false;
+    std::vector<std::string> systemFolders;
     std::vector<uint32_t> sleeps;
     std::vector<std::string> copiesStarted;
 
@@ -36,6 +41,7 @@ public:
     std::vector<std::u16string> notices;
     std::vector<std::string> directories;
     std::vector<std::string> librariesLoaded;
+    std::vector<std::string> libraryDirectories;
     std::string output;
 
     // The runtime library: what loadLibrary and findSymbol hand back.
@@ -51,6 +57,17 @@ public:
         std::memcpy(buffer, modulePath.c_str(), modulePath.size() + 1);
         return true;
     }
+    bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength) override {
+        if (aLength != bLength) return false;
+        if (!ignoreCase) return std::memcmp(a, b, aLength) == 0;
+        for (size_t i = 0; i < aLength; ++i) {
+            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+                return false;
+            }
+        }
+        return true;
+    }
+    std::vector<std::string> protectedFolders() override { return systemFolders; }
     void sleepMilliseconds(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
     bool startCopyOfSelf(const char* path) override {
         copiesStarted.emplace_back(path);
@@ -89,6 +106,10 @@ public:
     }
     bool setCurrentDirectory(const char* path) override {
         directories.emplace_back(path);
+        return true;
+    }
+    bool addLibraryDirectory(const char* directory) override {
+        libraryDirectories.emplace_back(directory);
         return true;
     }
     void* loadLibrary(const char* path) override {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <string>
 
 #include "launcher/tests/fake_system.h"
 
@@ -72,6 +74,61 @@ TEST(StaleInstances, NoProcessTableOrNoOwnPath) {
     atRoot.modulePath = std::string(1, platform::PATH_SEPARATOR) + "Tavelin";
     atRoot.processes = {{2, "/opt/shop/a"}};
     EXPECT_EQ(launcher::killStaleInstances(atRoot), 0);
+}
+
+// Installed at a root or straight into a system folder, the launcher's
+// directory holds other people's programs: only the sibling names count.
+// (Separators are '/' here, as the POSIX build knows no other.)
+TEST(StaleInstances, AtARootOrInASystemFolderOnlyTheSiblingNamesCount) {
+    for (const char* launcherPath :
+         {"/Tavelin", "C:/Tavelin.exe", "c:/Tavelin.exe", "//server/share/Tavelin.exe", "//?/C:/Tavelin.exe",
+          "//?/UNC/server/share/Tavelin.exe", "/sys/Windows/Tavelin.exe", "/sys/Program Files/Tavelin.exe",
+          "/sys/PROGRAM FILES (X86)/Tavelin.exe"}) {
+        FakeSystem system;
+        system.ignoreCase = true;
+        system.systemFolders = {"/sys/Windows", "/sys/Program Files", "/sys/Program Files (x86)"};
+        system.modulePath = launcherPath;
+        system.processes = {
+            {2, std::string(launcherPath) + ".old"},  // beside the launcher
+            {3, "C:/Other/x.exe"},
+            {4, "//server/share/Other/x.exe"},
+            {5, "/sys/Program Files/Other/x.exe"},
+            {6, "/srv/Orvanta.exe"},
+            {7, "/srv/OrvantaServer.exe"},
+        };
+        EXPECT_EQ(launcher::killStaleInstances(system), 2) << launcherPath;
+        EXPECT_EQ(system.terminated, (std::vector<uint32_t>{6, 7})) << launcherPath;
+    }
+
+    // One level down, the folder is the installation's own again.
+    for (const char* launcherPath : {"C:/Shop/Tavelin.exe", "//server/share/Shop/Tavelin.exe",
+                                     "//?/UNC/server/share/Shop/Tavelin.exe", "/sys/Program Files/Shop/Tavelin.exe"}) {
+        FakeSystem system;
+        system.systemFolders = {"/sys/Windows", "/sys/Program Files"};
+        system.modulePath = launcherPath;
+        system.processes = {{2, std::string(launcherPath) + ".old"}, {3, "/srv/Bystander"}};
+        EXPECT_EQ(launcher::killStaleInstances(system), 1) << launcherPath;
+        EXPECT_EQ(system.terminated, (std::vector<uint32_t>{2})) << launcherPath;
+    }
+}
+
+TEST(StaleInstances, LetterCaseFollowsTheSystemsRuleForNames) {
+    const std::map<uint32_t, std::string> table = {
+        {2, "/OPT/shop/Tavelin"},      // the launcher's tree in other letters
+        {3, "/srv/orvanta.exe"},       // the sibling names in other letters
+        {4, "/srv/ORVANTASERVER.EXE"},
+        {5, "/OPT/SHOP2/x"},           // still only a look-alike directory
+        {6, "/srv/xORVANTA.exe"},      // still only a look-alike name
+    };
+    FakeSystem windowsRule;
+    windowsRule.ignoreCase = true;
+    windowsRule.processes = table;
+    EXPECT_EQ(launcher::killStaleInstances(windowsRule), 3);
+    EXPECT_EQ(windowsRule.terminated, (std::vector<uint32_t>{2, 3, 4}));
+
+    FakeSystem posixRule;
+    posixRule.processes = table;
+    EXPECT_EQ(launcher::killStaleInstances(posixRule), 0);
 }
 
 TEST(StaleInstances, LauncherDirectoryDropsTheFileName) {

@@ -10,6 +10,12 @@ void* loadLibrary(const char* path) {
     return dlopen(path, RTLD_NOW | RTLD_GLOBAL);
 }
 
+bool addLibraryDirectory(const char* directory) {
+    // A shared library names its own folders (its run path); the loader is
+    // not told any others.
+    return directory != nullptr;
+}
+
 void* findSymbol(void* library, const char* name) {
     if (library == nullptr || name == nullptr) return nullptr;
     return dlsym(library, name);

@@ -1,7 +1,13 @@
-// The process table through /proc; termination by SIGKILL.
+// The process table through /proc; termination by SIGKILL, through a pidfd
+// where the kernel has them, so that a process id reused after the process
+// ended is never signalled.
 #include <dirent.h>
+#include <errno.h>
 #include <signal.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +19,32 @@ namespace {
 
 struct OpenedProcess {
     pid_t pid;
+    int pidfd;  // -1 where the kernel has none
 };
+
+#if defined(__linux__) && defined(SYS_pidfd_open) && defined(SYS_pidfd_send_signal)
+// Raw calls: older C libraries have no wrappers for them.
+int openPidfd(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+int signalPidfd(int pidfd, int signal) {
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0));
+}
+#else
+int openPidfd(pid_t) {
+    errno = ENOSYS;
+    return -1;
+}
+int signalPidfd(int, int) {
+    errno = ENOSYS;
+    return -1;
+}
+#endif
+
+// Signal 0 checks that the process still exists and may be signalled.
+int signalProcess(const OpenedProcess& process, int signal) {
+    return process.pidfd >= 0 ? signalPidfd(process.pidfd, signal) : kill(process.pid, signal);
+}
 
 bool parsePid(const char* name, uint32_t& id) {
     if (name[0] == '\0') return false;
@@ -46,32 +77,50 @@ bool listProcesses(std::vector<uint32_t>& ids) {
 
 ProcessHandle openProcess(uint32_t id) {
     pid_t pid = static_cast<pid_t>(id);
-    // Signalling rights stand for the full access the launcher asks for.
-    if (pid <= 0 || kill(pid, 0) != 0) return nullptr;
-    return new OpenedProcess{pid};
+    if (pid <= 0) return nullptr;
+    // A pidfd (close-on-exec by itself) names this very process from now
+    // on. Kernels before 5.3 have none: then the id has to do.
+    int pidfd = openPidfd(pid);
+    if (pidfd < 0 && errno != ENOSYS && errno != EPERM) return nullptr;  // gone
+    OpenedProcess opened{pid, pidfd};
+    // Signalling rights stand for the access the launcher asks for.
+    if (signalProcess(opened, 0) != 0) {
+        if (pidfd >= 0) close(pidfd);
+        return nullptr;
+    }
+    return new OpenedProcess(opened);
 }
 
 bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     if (process == nullptr) return false;
+    const auto& opened = *static_cast<OpenedProcess*>(process);
     char link[64];
-    std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(static_cast<OpenedProcess*>(process)->pid));
-    ssize_t n = readlink(link, buffer, size - 1);
-    if (n <= 0) {
+    std::snprintf(link, sizeof link, "/proc/%d/exe", static_cast<int>(opened.pid));
+    ssize_t n = readlink(link, buffer, size);
+    // A full buffer means the path was cut: better no path than a wrong one.
+    if (n <= 0 || static_cast<size_t>(n) >= size) {
         buffer[0] = '\0';
         return false;
     }
     buffer[n] = '\0';
+    // Read by id: if the process ended before, the path may be another's.
+    if (opened.pidfd >= 0 && signalPidfd(opened.pidfd, 0) != 0) {
+        buffer[0] = '\0';
+        return false;
+    }
     return true;
 }
 
 bool terminateProcess(ProcessHandle process) {
-    return process != nullptr && kill(static_cast<OpenedProcess*>(process)->pid, SIGKILL) == 0;
+    return process != nullptr && signalProcess(*static_cast<OpenedProcess*>(process), SIGKILL) == 0;
 }
 
 void closeProcess(ProcessHandle process) {
-    delete static_cast<OpenedProcess*>(process);
+    auto* opened = static_cast<OpenedProcess*>(process);
+    if (opened != nullptr && opened->pidfd >= 0) close(opened->pidfd);
+    delete opened;
 }
 
 }  // namespace platform

@@ -1,10 +1,13 @@
-// The process table through a Toolhelp snapshot; paths through psapi.
+// The process table through a Toolhelp snapshot; paths from the process
+// object itself.
 #include <windows.h>
-// windows.h first: these two need its types.
-#include <psapi.h>
+// windows.h first: tlhelp32.h needs its types.
 #include <tlhelp32.h>
 
+#include <vector>
+
 #include "platform/platform.h"
+#include "platform/win32/wide_path.h"
 
 namespace platform {
 
@@ -28,7 +31,10 @@ bool listProcesses(std::vector<uint32_t>& ids) {
 }
 
 ProcessHandle openProcess(uint32_t id) {
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, TRUE, id);
+    // Only what is needed: the limited query right reads the path of any
+    // process (64-bit ones too) without reading its memory, and a handle
+    // that is not inherited never reaches the restarted launcher.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id);
     return process;  // null when refused
 }
 
@@ -36,13 +42,11 @@ bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     if (process == nullptr) return false;
-    DWORD n = GetModuleFileNameExA(static_cast<HANDLE>(process), nullptr, buffer, static_cast<DWORD>(size - 1));
-    if (n == 0) {
-        buffer[0] = '\0';
-        return false;
-    }
-    buffer[n < size ? n : size - 1] = '\0';
-    return true;
+    // A path that fits the buffer has fewer UTF-16 units than bytes.
+    std::vector<wchar_t> wide(size < 0x8000 ? size : 0x8000);
+    DWORD n = static_cast<DWORD>(wide.size());
+    if (!QueryFullProcessImageNameW(static_cast<HANDLE>(process), 0, wide.data(), &n) || n == 0) return false;
+    return win32::utf8Path(wide.data(), n, buffer, size);
 }
 
 bool terminateProcess(ProcessHandle process) {

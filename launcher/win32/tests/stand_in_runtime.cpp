@@ -1,7 +1,8 @@
 // A stand-in for the Java runtime's jvm.dll, placed at jre7\bin\client\ by
 // the Windows process tests. It exports JNI_CreateJavaVM under its plain
 // name with the real entry's stdcall convention and writes what the
-// launcher does to runtime.log beside itself, one line per event.
+// launcher does to runtime.log beside itself, one line per event (paths in
+// UTF-8).
 //
 // Built twice:
 //   STAND_IN_CREATES=0  creation fails (-4) and leaves the VM null, as a
@@ -30,22 +31,39 @@ namespace {
 
 HMODULE thisModule() {
     HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&thisModule), &module);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
     return module;
 }
 
-// A file beside this DLL.
-std::string besideMe(const char* name) {
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(thisModule(), path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1) + name;
+// Wide text as the log's UTF-8, so that any folder name reads back exactly.
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// A file beside this DLL, through the wide functions: the install folder's
+// name may hold what the ANSI code page cannot spell.
+std::wstring besideMe(const wchar_t* name) {
+    wchar_t path[MAX_PATH * 2] = {0};
+    GetModuleFileNameW(thisModule(), path, MAX_PATH * 2);
+    std::wstring text = path;
+    return text.substr(0, text.find_last_of(L'\\') + 1) + name;
+}
+
+std::string currentDirectory() {
+    wchar_t directory[MAX_PATH * 2] = {0};
+    GetCurrentDirectoryW(MAX_PATH * 2, directory);
+    return utf8(directory);
 }
 
 // Appended and closed at once: the launcher may end its process any time.
 void record(const std::string& line) {
-    if (FILE* log = std::fopen(besideMe("runtime.log").c_str(), "ab")) {
+    if (FILE* log = _wfopen(besideMe(L"runtime.log").c_str(), L"ab")) {
         std::fputs((line + "\n").c_str(), log);
         std::fclose(log);
     }
@@ -59,13 +77,11 @@ void recordTrap(size_t slot) {
 void recordProcess(const JavaVMInitArgs* arguments) {
     int count = 0;
     if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) LocalFree(argv);
-    char directory[MAX_PATH] = {0};
-    GetCurrentDirectoryA(MAX_PATH, directory);
     record("create version=" + std::to_string(arguments->version) +
            " options=" + std::to_string(arguments->nOptions) +
            " ignoreUnrecognized=" + std::to_string(arguments->ignoreUnrecognized) +
            " arguments=" + std::to_string(count - 1));
-    record(std::string("directory ") + directory);
+    record("directory " + currentDirectory());
     for (jint i = 0; i < arguments->nOptions; ++i) {
         record(std::string("option ") + arguments->options[i].optionString);
     }
@@ -100,7 +116,7 @@ jclass JNICALL defineClass(JNIEnv*, const char* name, jobject loader, const jbyt
     }
     record(std::string("DefineClass ") + name + " loader=" + describe(loader) + " length=" +
            std::to_string(length) + " head=" + head);
-    if (FILE* out = std::fopen(besideMe("defined.class").c_str(), "wb")) {
+    if (FILE* out = _wfopen(besideMe(L"defined.class").c_str(), L"wb")) {
         std::fwrite(bytes, 1, static_cast<size_t>(length), out);
         std::fclose(out);
     }
@@ -170,11 +186,7 @@ JavaVM_ virtualMachine;
 // Where the launcher stood when it loaded the runtime: the real jvm.dll
 // finds the libraries beside it through the current directory.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        char directory[MAX_PATH] = {0};
-        GetCurrentDirectoryA(MAX_PATH, directory);
-        record(std::string("loaded in ") + directory);
-    }
+    if (reason == DLL_PROCESS_ATTACH) record("loaded in " + currentDirectory());
     return TRUE;
 }
 

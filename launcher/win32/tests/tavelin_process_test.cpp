@@ -34,8 +34,10 @@ std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines
     return found;
 }
 
-TEST(TavelinProcess, FailedCreationRestartsWithHalfTheHeapDownToTheFloor) {
-    InstallDir dir;
+// A runtime whose VM creation always fails, in dir: the launcher restarts
+// itself with half the heap each time, down to the floor.
+void expectRestartChainDownToTheFloor(const InstallDir& dir) {
+    ASSERT_FALSE(dir.path().empty());
     ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
     ASSERT_TRUE(dir.add(FAILING_RUNTIME_PATH, RUNTIME));
 
@@ -58,6 +60,26 @@ TEST(TavelinProcess, FailedCreationRestartsWithHalfTheHeapDownToTheFloor) {
               std::vector<std::string>(4, "loaded in " + windows_test::narrow(dir / L"jre7\\bin")));
     EXPECT_TRUE(linesStartingWith(log, "unexpected").empty());
     EXPECT_EQ(readBytes(dir / HEAP_SETTING), (std::vector<unsigned char>{0x00, 0x38}));  // 56: the chain stopped
+}
+
+TEST(TavelinProcess, FailedCreationRestartsWithHalfTheHeapDownToTheFloor) {
+    InstallDir dir;
+    expectRestartChainDownToTheFloor(dir);
+}
+
+// Greek, CJK and an emoji (a surrogate pair): no ANSI code page has all.
+const wchar_t UNSPELLABLE[] = L" \x0391\x03B8\x03AE\x03BD\x03B1 \x5317\x4EAC \xD83D\xDE00";
+
+TEST(TavelinProcess, AnInstallFolderTheCodePageCannotSpellWorksThroughout) {
+    BOOL lost = FALSE;
+    char ansi[64] = {0};
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, UNSPELLABLE, -1, ansi, sizeof ansi, nullptr, &lost);
+    ASSERT_TRUE(lost) << "the system code page can spell the folder name; the test proves nothing here";
+
+    // The start, the runtime loaded from the folder, jvm.set read and
+    // written there, and every restarted copy started from it.
+    InstallDir dir(UNSPELLABLE);
+    expectRestartChainDownToTheFloor(dir);
 }
 
 TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
@@ -145,6 +167,75 @@ TEST(TavelinProcess, AfterADelayItEndsItsTreeAndTheSiblingPrograms) {
     EXPECT_EQ(WaitForSingleObject(bystander, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "an unrelated program was ended";
     TerminateProcess(bystander, 1);
     windows_test::waitForExit(bystander);
+}
+
+std::wstring upperCase(std::wstring text) {
+    if (!text.empty()) CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+TEST(TavelinProcess, TheTreeAndTheSiblingNamesMatchInAnyLetterCase) {
+    InstallDir dir;
+    InstallDir other;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(SLEEPER_PATH, L"jre7\\bin\\javaw.exe"));
+    ASSERT_TRUE(other.add(SLEEPER_PATH, L"orvanta.exe"));
+    ASSERT_TRUE(other.add(SLEEPER_PATH, L"ORVANTASERVER.EXE"));
+    // Started by its path in capitals, the process in the tree carries
+    // that spelling, the launcher's directory the one on disk.
+    const std::filesystem::path shouted = upperCase((dir / L"jre7\\bin\\javaw.exe").wstring());
+    HANDLE inTree = windows_test::startSleeper(shouted, other.path());
+    HANDLE sibling = windows_test::startSleeper(other / L"orvanta.exe", other.path());
+    HANDLE siblingServer = windows_test::startSleeper(other / L"ORVANTASERVER.EXE", other.path());
+    ASSERT_NE(inTree, nullptr);
+    ASSERT_NE(sibling, nullptr);
+    ASSERT_NE(siblingServer, nullptr);
+    const std::wstring seen = windows_test::imagePath(inTree);
+    EXPECT_TRUE(seen.compare(0, dir.path().wstring().size(), dir.path().wstring()) != 0 &&
+                windows_test::startsWithIgnoringCase(seen, dir.path().wstring()))
+        << "the system reports the tree's process as spelt on disk, so the letter case goes untested";
+
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"1", elsewhere()), 0u);
+
+    EXPECT_EQ(windows_test::waitForExit(inTree), 0u);
+    EXPECT_EQ(windows_test::waitForExit(sibling), 0u);
+    EXPECT_EQ(windows_test::waitForExit(siblingServer), 0u);
+}
+
+// A drive letter of its own for the test (mapped around the test program to
+// a fresh, empty folder), so that a launcher that took the root for its
+// tree could end nothing but the test's own programs.
+TEST(TavelinProcess, AtADriveRootItEndsOnlyTheSiblingPrograms) {
+    const std::string drive = TEST_DRIVE;  // "T:"
+    const std::filesystem::path root = std::wstring(drive.begin(), drive.end()) + L"\\";
+    ASSERT_TRUE(std::filesystem::is_directory(root)) << "the test drive " << drive << " is not mapped";
+    auto place = [&](const char* source, const wchar_t* relative) {
+        std::filesystem::path target = root / relative;
+        std::error_code ignored;
+        std::filesystem::create_directories(target.parent_path(), ignored);
+        return CopyFileW(windows_test::hostPath(source).c_str(), target.c_str(), FALSE) != FALSE;
+    };
+    ASSERT_TRUE(place(TAVELIN_PATH, L"Tavelin.exe"));  // no runtime: it ends right after the termination
+    ASSERT_TRUE(place(SLEEPER_PATH, L"Neighbour.exe"));
+    ASSERT_TRUE(place(SLEEPER_PATH, L"other\\Bystander.exe"));
+    ASSERT_TRUE(place(SLEEPER_PATH, L"other\\Orvanta.exe"));
+    ASSERT_TRUE(place(SLEEPER_PATH, L"other\\OrvantaServer.exe"));
+    HANDLE neighbour = windows_test::startSleeper(root / L"Neighbour.exe", elsewhere());
+    HANDLE bystander = windows_test::startSleeper(root / L"other\\Bystander.exe", elsewhere());
+    HANDLE sibling = windows_test::startSleeper(root / L"other\\Orvanta.exe", elsewhere());
+    HANDLE siblingServer = windows_test::startSleeper(root / L"other\\OrvantaServer.exe", elsewhere());
+    ASSERT_TRUE(neighbour != nullptr && bystander != nullptr && sibling != nullptr && siblingServer != nullptr);
+    EXPECT_TRUE(windows_test::startsWithIgnoringCase(windows_test::imagePath(bystander), root.wstring()))
+        << "the system does not report the programs on the test drive by its letter";
+
+    EXPECT_EQ(windows_test::run(root / L"Tavelin.exe", L"1", elsewhere()), 0u);
+
+    EXPECT_EQ(windows_test::waitForExit(sibling), 0u);
+    EXPECT_EQ(windows_test::waitForExit(siblingServer), 0u);
+    EXPECT_TRUE(windows_test::stillRunning(neighbour)) << "a program beside the launcher at the root was ended";
+    EXPECT_TRUE(windows_test::stillRunning(bystander)) << "a program elsewhere on the drive was ended";
+    windows_test::endProcess(neighbour);
+    windows_test::endProcess(bystander);
 }
 
 }  // namespace

@@ -29,16 +29,16 @@ inline fs::path hostPath(const char* posixPath) {
 // A fresh directory under the user's temporary directory, removed with its
 // content at the end. Its name has blanks, and a number after the first
 // one, so a command line that leaves the program path unquoted would hand
-// a restarted launcher a delay argument.
+// a restarted launcher a delay argument; nameEnd is appended to it.
 class InstallDir {
 public:
-    InstallDir() {
+    explicit InstallDir(const std::wstring& nameEnd = std::wstring()) {
         wchar_t temp[MAX_PATH] = {0};
         GetTempPathW(MAX_PATH, temp);
         static int serial = 0;
         for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
             fs::path candidate = fs::path(temp) / (L"tavelin 5 " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                                   std::to_wstring(++serial));
+                                                   std::to_wstring(++serial) + nameEnd);
             std::error_code error;
             if (fs::create_directory(candidate, error)) path_ = candidate;
         }
@@ -165,15 +165,37 @@ inline std::vector<std::string> readLines(const fs::path& path) {
     return lines;
 }
 
-// The narrow (ANSI code page) spelling of a path, as the launcher has it.
+// The UTF-8 spelling of a path, as the launcher has it and the stand-in
+// runtime logs it.
 inline std::string narrow(const fs::path& path) {
     const std::wstring wide = path.wstring();
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return std::string();
     std::string text(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
     text.resize(static_cast<size_t>(n) - 1);
     return text;
+}
+
+// The executable path of a running process as the system reports it to
+// others; empty when it cannot be read.
+inline std::wstring imagePath(HANDLE process) {
+    wchar_t image[MAX_PATH * 2] = {0};
+    DWORD size = MAX_PATH * 2;
+    if (!QueryFullProcessImageNameW(process, 0, image, &size)) return std::wstring();
+    return std::wstring(image, size);
+}
+
+// True when the process is still running (not ended, not terminated).
+inline bool stillRunning(HANDLE process) {
+    return WaitForSingleObject(process, 0) == static_cast<DWORD>(WAIT_TIMEOUT);
+}
+
+// Ends a process a test left running and waits for it.
+inline void endProcess(HANDLE process) {
+    if (process == nullptr) return;
+    TerminateProcess(process, 1);
+    waitForExit(process);
 }
 
 }  // namespace windows_test
