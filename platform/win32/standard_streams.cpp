@@ -33,9 +33,10 @@ std::vector<wchar_t> wide(const char* text) {
     return result;
 }
 
-// Points C runtime descriptor fd and the standard handle which at handle
-// (which stays the caller's).
-void attach(HANDLE handle, int fd, FILE* stream, DWORD which) {
+// Points C runtime descriptor fd, its stream and the standard handle which
+// at handle (which stays the caller's); path is the file's, as a last
+// resort for the stream.
+void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD which) {
     HANDLE own = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         return;
@@ -47,6 +48,10 @@ void attach(HANDLE handle, int fd, FILE* stream, DWORD which) {
     }
     std::fflush(stream);
     if (_dup2(descriptor, fd) == 0) _close(descriptor);
+    // A C runtime that marked the stream as having no descriptor at start
+    // does not write it to descriptor fd: it gets a stream of its own on
+    // the file, appending as well.
+    if (_fileno(stream) != fd) _wfreopen(path, L"a", stream);
     // Unbuffered, so lines of the C runtime and of the VM keep their order.
     std::setvbuf(stream, nullptr, _IONBF, 0);
     HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -68,11 +73,12 @@ bool redirectStandardStreams(unsigned streams, const char* path) {
     if (path == nullptr || streams == 0) return false;
     // Append-only access appends every write at the end, whoever else
     // writes; a restarted copy may rename the file while this one ends.
-    HANDLE file = CreateFileW(wide(path).data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const std::vector<wchar_t> widePath = wide(path);
+    HANDLE file = CreateFileW(widePath.data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    if ((streams & STANDARD_OUTPUT) != 0) attach(file, 1, stdout, STD_OUTPUT_HANDLE);
-    if ((streams & STANDARD_ERROR) != 0) attach(file, 2, stderr, STD_ERROR_HANDLE);
+    if ((streams & STANDARD_OUTPUT) != 0) attach(file, widePath.data(), 1, stdout, STD_OUTPUT_HANDLE);
+    if ((streams & STANDARD_ERROR) != 0) attach(file, widePath.data(), 2, stderr, STD_ERROR_HANDLE);
     CloseHandle(file);
     return true;
 }

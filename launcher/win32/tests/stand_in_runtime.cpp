@@ -9,6 +9,13 @@
 //   STAND_IN_CREATES=1  creation succeeds and hands back a JNIEnv that
 //                       records the bootstrap hand-off (the class bytes go
 //                       to defined.class) and plays a VM that runs main.
+//                       Its main writes one line to each standard stream,
+//                       through the standard handles as a VM does and
+//                       through msvcrt.dll's printf as Quenvil does. A file
+//                       stand-in.mode beside it changes the play:
+//                         refuse-define  DefineClass refuses the class;
+//                         no-client      getAppInstance() gives null;
+//                         main-throws    main returns with an exception.
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -17,6 +24,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -78,7 +86,31 @@ char mainClassToken;
 char stringClassToken;
 char argumentArrayToken;
 char mainMethodToken;
+char getterToken;
+char clientClassToken;
 std::set<const std::string*> strings;
+
+// The play of this run (stand-in.mode), and an exception the pretend VM
+// holds pending.
+std::string mode;
+bool pending = false;
+
+std::string readMode() {
+    std::string text;
+    if (FILE* in = std::fopen(besideMe("stand-in.mode").c_str(), "rb")) {
+        for (int c; (c = std::fgetc(in)) != EOF && c != '\r' && c != '\n';) text += static_cast<char>(c);
+        std::fclose(in);
+    }
+    return text;
+}
+
+void writeHandle(DWORD which, const char* text) {
+    DWORD written = 0;
+    HANDLE handle = GetStdHandle(which);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        WriteFile(handle, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    }
+}
 
 const char* describe(const void* object) {
     if (object == nullptr) return "null";
@@ -86,6 +118,8 @@ const char* describe(const void* object) {
     if (object == &stringClassToken) return "String";
     if (object == &argumentArrayToken) return "String[]";
     if (object == &mainMethodToken) return "main";
+    if (object == &getterToken) return "getAppInstance";
+    if (object == &clientClassToken) return "Client";
     if (strings.count(static_cast<const std::string*>(object)) != 0) {
         return static_cast<const std::string*>(object)->c_str();
     }
@@ -103,6 +137,10 @@ jclass JNICALL defineClass(JNIEnv*, const char* name, jobject loader, const jbyt
     if (FILE* out = std::fopen(besideMe("defined.class").c_str(), "wb")) {
         std::fwrite(bytes, 1, static_cast<size_t>(length), out);
         std::fclose(out);
+    }
+    if (mode == "refuse-define") {
+        pending = true;  // ClassFormatError
+        return nullptr;
     }
     return reinterpret_cast<jclass>(&mainClassToken);
 }
@@ -136,7 +174,7 @@ void JNICALL deleteLocalRef(JNIEnv*, jobject object) {
 
 jmethodID JNICALL getStaticMethodId(JNIEnv*, jclass owner, const char* name, const char* signature) {
     record(std::string("GetStaticMethodID ") + describe(owner) + " " + name + " " + signature);
-    return reinterpret_cast<jmethodID>(&mainMethodToken);
+    return reinterpret_cast<jmethodID>(std::string(name) == "getAppInstance" ? &getterToken : &mainMethodToken);
 }
 
 // The C++ JNIEnv wrapper reaches the variadic call through its va_list form.
@@ -144,6 +182,35 @@ void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_l
     jobject argument = va_arg(arguments, jobject);
     record(std::string("CallStaticVoidMethod ") + describe(owner) + " " + describe(method) + " " +
            describe(argument));
+    writeHandle(STD_OUTPUT_HANDLE, "stand-in main: System.out\r\n");
+    writeHandle(STD_ERROR_HANDLE, "stand-in main: System.err\r\n");
+    std::printf("stand-in main: printf\n");
+    std::fflush(stdout);
+    if (mode == "main-throws") pending = true;
+}
+
+jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass owner, jmethodID method, va_list) {
+    record(std::string("CallStaticObjectMethod ") + describe(owner) + " " + describe(method));
+    return mode == "no-client" ? nullptr : reinterpret_cast<jobject>(&clientClassToken);
+}
+
+jobject JNICALL callStaticObjectMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
+    va_list arguments;
+    va_start(arguments, method);
+    jobject result = callStaticObjectMethodV(env, owner, method, arguments);
+    va_end(arguments);
+    return result;
+}
+
+jboolean JNICALL exceptionCheck(JNIEnv*) {
+    record(std::string("ExceptionCheck ") + (pending ? "true" : "false"));
+    return pending ? JNI_TRUE : JNI_FALSE;
+}
+
+void JNICALL exceptionDescribe(JNIEnv*) {
+    record("ExceptionDescribe");
+    writeHandle(STD_ERROR_HANDLE, "Exception in thread \"main\" stand-in.Error\r\n");
+    pending = false;
 }
 
 void JNICALL callStaticVoidMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
@@ -193,6 +260,11 @@ extern "C" jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* argument
     nativeInterface.GetStaticMethodID = &getStaticMethodId;
     nativeInterface.CallStaticVoidMethod = &callStaticVoidMethod;
     nativeInterface.CallStaticVoidMethodV = &callStaticVoidMethodV;
+    nativeInterface.CallStaticObjectMethod = &callStaticObjectMethod;
+    nativeInterface.CallStaticObjectMethodV = &callStaticObjectMethodV;
+    nativeInterface.ExceptionCheck = &exceptionCheck;
+    nativeInterface.ExceptionDescribe = &exceptionDescribe;
+    mode = readMode();
     environment.functions = &nativeInterface;
     jni_stand_in::fillWithTraps(invokeInterface);
     invokeInterface.DestroyJavaVM = &destroyJavaVm;
