@@ -14,6 +14,7 @@
 //                       through msvcrt.dll's printf as Quenvil does. A file
 //                       stand-in.mode beside it changes the play:
 //                         refuse-define  DefineClass refuses the class;
+//                         no-array       NewObjectArray fails (no heap);
 //                         no-client      getAppInstance() gives null;
 //                         main-throws    main returns with an exception.
 #include <windows.h>
@@ -153,6 +154,10 @@ jclass JNICALL findClass(JNIEnv*, const char* name) {
 jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass elementClass, jobject initial) {
     record("NewObjectArray " + std::to_string(length) + " of " + describe(elementClass) + " initial=" +
            describe(initial));
+    if (mode == "no-array") {
+        pending = true;  // OutOfMemoryError
+        return nullptr;
+    }
     return reinterpret_cast<jobjectArray>(&argumentArrayToken);
 }
 

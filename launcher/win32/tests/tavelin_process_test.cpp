@@ -212,6 +212,19 @@ TEST(TavelinProcess, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
     EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
 }
 
+TEST(TavelinProcess, WithoutItsArgumentArrayMainIsNotCalled) {
+    InstallDir dir;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    std::ofstream(dir / STAND_IN_MODE) << "no-array";
+
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_BOOTSTRAP);
+    const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
+    EXPECT_EQ(linesStartingWith(log, "NewObjectArray ").size(), 1u);
+    EXPECT_EQ(linesStartingWith(log, "ExceptionDescribe").size(), 1u);
+    EXPECT_TRUE(linesStartingWith(log, "CallStaticVoidMethod").empty());
+}
+
 TEST(TavelinProcess, WithoutARuntimeItShowsItsNoticeAndEnds) {
     // Headless, a notice returns at once instead of waiting for a click.
     platform::messageBox(u"加载虚拟机失败", u"提示");
