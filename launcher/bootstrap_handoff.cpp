@@ -21,15 +21,41 @@ jclass defineBootstrapClass(JNIEnv* env) {
 
 jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* strings) {
     jclass stringClass = env->FindClass("java/lang/String");
+    if (stringClass == nullptr) return nullptr;
     jobjectArray array = env->NewObjectArray(count, stringClass, nullptr);
     if (array == nullptr) return nullptr;
     for (int32_t i = 0; i < count; ++i) {
         jstring element = env->NewStringUTF(strings[i]);
+        // A missing launch string would reach main as null.
+        if (element == nullptr) {
+            env->DeleteLocalRef(array);
+            return nullptr;
+        }
         env->SetObjectArrayElement(array, i, element);
         env->DeleteLocalRef(element);
     }
     return array;
 }
+
+namespace {
+
+// Whether the bootstrap class ever loaded a client: its getAppInstance()
+// is the client class last loaded, null before the first.
+bool clientWasLoaded(JNIEnv* env, jclass mainClass) {
+    jmethodID getter = env->GetStaticMethodID(mainClass, "getAppInstance", "()Ljava/lang/Class;");
+    if (getter == nullptr) {
+        env->ExceptionClear();
+        return false;
+    }
+    jobject client = env->CallStaticObjectMethod(mainClass, getter);
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    return client != nullptr;
+}
+
+}  // namespace
 
 int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
     JNIEnv* env = host->env;
@@ -39,10 +65,19 @@ int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char
         return RUN_NO_MAIN;
     }
     jobjectArray arguments = makeStringArray(env, count, strings);
-    // Runs the whole hosted application; a Java exception escaping it is
-    // not examined.
+    if (arguments == nullptr) {
+        // Without all its launch strings main is not called at all.
+        if (env->ExceptionCheck()) env->ExceptionDescribe();
+        system.messageBox(u"加载主函数失败", NOTICE_CAPTION);
+        return RUN_NO_MAIN;
+    }
+    // Runs the whole hosted application.
     env->CallStaticVoidMethod(host->mainClass, main, arguments);
-    return RUN_MAIN_RETURNED;
+    bool threw = env->ExceptionCheck() == JNI_TRUE;
+    // Printed on standard error (Tavelin.log on a GUI start); this clears it.
+    if (threw) env->ExceptionDescribe();
+    if (!clientWasLoaded(env, host->mainClass)) return RUN_NO_CLIENT;
+    return threw ? RUN_MAIN_THREW : RUN_MAIN_RETURNED;
 }
 
 }  // namespace launcher

@@ -50,9 +50,33 @@ int32_t parseDelay(const char16_t* text);
 // number, and then ends stale processes. Returns the wait (0 for none).
 int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& arguments);
 
-// The whole start-up sequence. Returns the process's exit code (always 0);
-// the caller ends the process with it at once.
+// Exit codes of the launcher. Every code but 0 comes with a notice, or
+// (EXIT_MAIN_THREW) with the exception on standard error.
+constexpr int EXIT_CLIENT_ENDED = 0;     // the client ran and ended, or a fresh copy took over
+constexpr int EXIT_NO_VM = 1;            // no runtime, no VM, and no copy to try again
+constexpr int EXIT_NO_BOOTSTRAP = 2;     // the bootstrap class or its main could not be had
+constexpr int EXIT_NO_CLIENT = 3;        // main returned without ever loading a client
+constexpr int EXIT_MAIN_THREW = 4;       // main left a Java exception
+
+// The environment variables a Java VM reads its options from at creation.
+// They never reach the launcher's VM: whoever could set them (any user,
+// for an elevated launcher) could replace the client or load an agent.
+extern const char* const VM_OPTION_VARIABLES[2];
+
+// The whole start-up sequence. Returns the process's exit code; the caller
+// ends the process with it at once.
 int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& arguments);
+
+// ---- Output log -------------------------------------------------------------
+
+extern const char OUTPUT_LOG_NAME[];          // "Tavelin.log"
+constexpr int64_t OUTPUT_LOG_LIMIT = 1 << 20;  // larger, it moves to "Tavelin.log.1"
+
+// Sends the standard streams that lead nowhere (a GUI start) to
+// Tavelin.log beside the launcher, appended; a log larger than the limit
+// is first moved to Tavelin.log.1. True, with the log's path in logPath,
+// when a stream now goes there; false (empty logPath) otherwise.
+bool openOutputLog(LauncherSystem& system, char (&logPath)[FORMATTED_PATH_SIZE]);
 
 // ---- Stale-instance termination --------------------------------------------
 
@@ -107,6 +131,8 @@ struct VmHost {
     JNIEnv* env;
     jclass mainClass;
     void* library;
+    // What JNI_CreateJavaVM returned when it failed (0 before any failure).
+    jint creationResult;
 };
 
 constexpr int32_t DEFAULT_HEAP_MB = 900;
@@ -118,11 +144,22 @@ constexpr int32_t RUN_MAIN_RETURNED = 0;
 constexpr int32_t RUN_RUNTIME_FAILED = 1;
 constexpr int32_t RUN_NO_BOOTSTRAP_CLASS = -1;
 constexpr int32_t RUN_NO_MAIN = -2;
+constexpr int32_t RUN_NO_CLIENT = -3;    // main returned; no client class was ever loaded
+constexpr int32_t RUN_MAIN_THREW = -4;   // main returned with a Java exception pending
+
+// "启动虚拟机失败" and the creation result, the notice of a VM that cannot
+// be had by halving the heap.
+std::u16string vmStartFailedNotice(int32_t creationResult);
 
 // The heap setting stored in a jvm.set file: 900 when it is missing or
 // shorter than two bytes, else the first two bytes big-endian, clamped to
 // 64..2048.
 int32_t readHeapSetting(const char* path);
+
+// Writes the heap setting (two bytes, most significant first) to the file
+// at path, replacing it. True only when both bytes were written and read
+// back as that value.
+bool storeHeapSetting(const char* path, int32_t megabytes);
 
 // Creates the VM and runs the bootstrap class's main; see the result codes.
 int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings);
@@ -154,11 +191,16 @@ foundation::DataArray<char>* decodeBase64(const char* text, int32_t n);
 // when the data is corrupt or ends before the stream does.
 foundation::DataArray<char>* gunzipBytes(foundation::DataArray<char>* input, int32_t length);
 
-// A new String[] holding the count strings.
+// A new String[] holding the count strings; null, with the VM's exception
+// pending, when it cannot be made whole.
 jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* strings);
 
-// Calls the static main(String[]) of host->mainClass; 0 once it returned,
-// RUN_NO_MAIN (with a notice) when there is no such method.
+// Calls the static main(String[]) of host->mainClass. RUN_NO_MAIN (with a
+// notice) when there is no such method or its arguments cannot be made.
+// Once it returned, an exception it left is printed on standard error;
+// then RUN_NO_CLIENT when the class's getAppInstance() is null (no client
+// was ever loaded), RUN_MAIN_THREW when there was an exception, else
+// RUN_MAIN_RETURNED.
 int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings);
 
 // ---- Native binding ------------------------------------------------------------

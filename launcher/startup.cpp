@@ -53,18 +53,49 @@ int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& 
     return delay;
 }
 
+const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
+
 int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& arguments) {
+    // First of all, while descriptors 1 and 2 are still free when the
+    // program was started without them.
+    char logPath[FORMATTED_PATH_SIZE] = {0};
+    bool logging = openOutputLog(system, logPath);
+    for (const char* name : VM_OPTION_VARIABLES) system.removeEnvironmentVariable(name);
+
     startupDelay(system, arguments);
     char modulePath[MODULE_PATH_SIZE] = {0};
     system.ownModulePath(modulePath, sizeof modulePath);
     // The VM keeps nothing of this record; it only has to outlive runJava.
     VmHost host{};
-    int32_t result = runJava(system, &host, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
-    if (result == RESTART_REQUESTED) {
-        // A failed start is not reported: the launcher ends either way.
-        system.startCopyOfSelf(modulePath);
+    switch (runJava(system, &host, LAUNCH_STRING_COUNT, LAUNCH_STRINGS)) {
+    case RUN_MAIN_RETURNED:
+        return EXIT_CLIENT_ENDED;
+    case RESTART_REQUESTED:
+        if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
+        // Nobody tries the halved setting: the end of the chain.
+        system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
+        return EXIT_NO_VM;
+    case RUN_NO_BOOTSTRAP_CLASS:
+    case RUN_NO_MAIN:
+        return EXIT_NO_BOOTSTRAP;
+    case RUN_NO_CLIENT: {
+        // The bootstrap class's reasons are in its log: say where it is.
+        std::u16string text = u"找不到启动类";
+        if (logging) {
+            std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
+            if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {
+                text += u'\n';
+                text += path.data();
+            }
+        }
+        system.messageBox(text.c_str(), NOTICE_CAPTION);
+        return EXIT_NO_CLIENT;
     }
-    return 0;
+    case RUN_MAIN_THREW:
+        return EXIT_MAIN_THREW;
+    default:
+        return EXIT_NO_VM;
+    }
 }
 
 }  // namespace launcher

@@ -77,6 +77,26 @@ void LauncherSystem::writeOutput(const char* text) {
     std::fflush(stdout);
 }
 
+unsigned LauncherSystem::unusableStandardStreams() {
+    return platform::unusableStandardStreams();
+}
+
+bool LauncherSystem::redirectStandardStreams(unsigned streams, const char* path) {
+    return platform::redirectStandardStreams(streams, path);
+}
+
+int64_t LauncherSystem::fileSize(const char* path) {
+    return platform::fileSize(path);
+}
+
+bool LauncherSystem::replaceFile(const char* from, const char* to) {
+    return platform::replaceFile(from, to);
+}
+
+void LauncherSystem::removeEnvironmentVariable(const char* name) {
+    platform::removeEnvironmentVariable(name);
+}
+
 LauncherSystem& hostSystem() {
     static LauncherSystem system;
     return system;

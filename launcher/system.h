@@ -39,6 +39,13 @@ public:
 
     // The launcher's standard-output lines.
     virtual void writeOutput(const char* text);
+
+    // Standard streams, files and the environment.
+    virtual unsigned unusableStandardStreams();
+    virtual bool redirectStandardStreams(unsigned streams, const char* path);
+    virtual int64_t fileSize(const char* path);
+    virtual bool replaceFile(const char* from, const char* to);
+    virtual void removeEnvironmentVariable(const char* name);
 };
 
 // The services of the machine the launcher runs on.

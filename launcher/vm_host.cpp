@@ -62,6 +62,24 @@ int32_t readHeapSetting(const char* path) {
     return megabytes;
 }
 
+std::u16string vmStartFailedNotice(int32_t creationResult) {
+    // Wide, like every other notice, so it reads on any system.
+    std::u16string text = u"启动虚拟机失败";
+    for (char c : std::to_string(static_cast<long long>(creationResult))) text += static_cast<char16_t>(c);
+    return text;
+}
+
+bool storeHeapSetting(const char* path, int32_t megabytes) {
+    FILE* file = platform::openFile(path, "wb");
+    if (file == nullptr) return false;
+    const char bytes[2] = {static_cast<char>((megabytes >> 8) & 0xFF), static_cast<char>(megabytes & 0xFF)};
+    if (writeAll(2, bytes, file) != 0) return false;
+    // Read back: a file that takes the bytes but does not keep them (a
+    // device, a medium that drops writes) is no stored setting either.
+    unsigned char stored[2] = {0, 0};
+    return readFileStart(path, stored, 2) == 2 && stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
+}
+
 int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
     char directory[MODULE_PATH_SIZE];
     // Without its own location the launcher cannot find the runtime beside
@@ -111,14 +129,20 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     char maxHeap[32] = {0};
     std::snprintf(maxHeap, sizeof maxHeap, "-Xmx%dm", static_cast<int>(heap));
     char minHeap[] = "-Xms32m";
-    char minidump[] = "-XX:+CreateMinidumpOnCrash";
+#ifdef _WIN32
+    char crashDump[] = "-XX:+CreateMinidumpOnCrash";
+#else
+    // The same switch under its current name: the old one draws a
+    // deprecation warning from the VM on every start.
+    char crashDump[] = "-XX:+CreateCoredumpOnCrash";
+#endif
     char heapDump[] = "-XX:+HeapDumpOnOutOfMemoryError";
     char protocols[] = "-Dhttps.protocols=TLSv1";
     JavaVMOption options[5];
     std::memset(options, 0, sizeof options);
     options[0].optionString = maxHeap;
     options[1].optionString = minHeap;
-    options[2].optionString = minidump;
+    options[2].optionString = crashDump;
     options[3].optionString = heapDump;
     options[4].optionString = protocols;
     JavaVMInitArgs arguments;
@@ -130,17 +154,15 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
 
     jint created = create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
     if (created < 0) {
+        host->creationResult = created;
         heap /= 2;
-        if (FILE* file = platform::openFile(settingPath, "wb")) {
-            const char bytes[2] = {static_cast<char>((heap >> 8) & 0xFF), static_cast<char>(heap & 0xFF)};
-            writeAll(2, bytes, file);
-        }
+        bool stored = storeHeapSetting(settingPath, heap);
         closeVm(system, host);
-        if (heap < MIN_HEAP_MB) {
-            // Wide, like every other notice, so it reads on any system.
-            std::u16string text = u"启动虚拟机失败";
-            for (char c : std::to_string(static_cast<long long>(created))) text += static_cast<char16_t>(c);
-            notice(system, text.c_str());
+        // A restarted copy reads the setting again: unless it now holds the
+        // halved value it would fail the same way, and restart again,
+        // without end (each copy a new elevated process on Windows).
+        if (heap < MIN_HEAP_MB || !stored) {
+            notice(system, vmStartFailedNotice(created).c_str());
             return RUN_RUNTIME_FAILED;
         }
         return RESTART_REQUESTED;

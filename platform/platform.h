@@ -145,6 +145,38 @@ void freeLibrary(void* library);
 std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
 
 // ---------------------------------------------------------------------------
+// Standard streams, files and the environment (used by the launcher)
+// ---------------------------------------------------------------------------
+
+// Paths here are UTF-8 on every OS (Windows converts them to UTF-16).
+
+// The standard streams, as bits of a set.
+constexpr unsigned STANDARD_OUTPUT = 1;
+constexpr unsigned STANDARD_ERROR = 2;
+
+// The standard streams that lead nowhere usable: closed or read-only
+// descriptors on POSIX; on Windows no handle or an invalid one (a GUI
+// program started from the desktop has none).
+unsigned unusableStandardStreams();
+
+// Points the given standard streams at the file at path, opened for
+// appending (created when missing): for the C runtime (descriptors 1 and 2
+// and stdout/stderr) and, on Windows, for the process's standard handles,
+// which a Java VM created later takes for System.out and System.err. False,
+// with nothing changed, when the file cannot be opened.
+bool redirectStandardStreams(unsigned streams, const char* path);
+
+// Size in bytes of the file at path; -1 when it cannot be had.
+int64_t fileSize(const char* path);
+
+// Renames the file from to to, replacing a file of that name.
+bool replaceFile(const char* from, const char* to);
+
+// Removes a variable from the process's environment: on Windows from the
+// process environment block and from the C runtime's copy.
+void removeEnvironmentVariable(const char* name);
+
+// ---------------------------------------------------------------------------
 // HID device interfaces (used by the HID listing library)
 // ---------------------------------------------------------------------------
 

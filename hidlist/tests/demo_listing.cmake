@@ -48,4 +48,9 @@ foreach(run 1 2)
 endforeach()
 # The restarted client cannot bind the file its first run bound.
 expect_in("${out}" "run 2: HID library loaded a private copy")
+# Made beside the launcher, where only those who install it can write, not
+# in the temporary folder, which any user can prepare.
+if(NOT IS_DIRECTORY ${app}/quenvil-copies)
+  message(FATAL_ERROR "the private copy of ${library_name} was not made in ${app}/quenvil-copies")
+endif()
 message(STATUS "demo listed the HID devices in both runs")

@@ -69,9 +69,10 @@ public:
     }
     std::vector<std::string> protectedFolders() override { return systemFolders; }
     void sleepMilliseconds(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    bool copiesStart = true;
     bool startCopyOfSelf(const char* path) override {
         copiesStarted.emplace_back(path);
-        return true;
+        return copiesStart;
     }
 
     uint32_t currentProcessId() override { return selfId; }
@@ -125,6 +126,17 @@ public:
         ++librariesFreed;
     }
     void writeOutput(const char* text) override { output += text; }
+
+    // The standard streams of the test program itself are never touched.
+    unsigned unusableStreams = 0;
+    std::vector<std::pair<unsigned, std::string>> redirections;
+    std::vector<std::string> variablesRemoved;
+    unsigned unusableStandardStreams() override { return unusableStreams; }
+    bool redirectStandardStreams(unsigned streams, const char* path) override {
+        redirections.emplace_back(streams, path);
+        return true;
+    }
+    void removeEnvironmentVariable(const char* name) override { variablesRemoved.emplace_back(name); }
 
 private:
     static uint32_t idOf(platform::ProcessHandle process) {

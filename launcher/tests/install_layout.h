@@ -12,11 +12,12 @@ namespace launcher_test {
 
 class InstallLayout {
 public:
-    explicit InstallLayout(const std::string& subdirectory = "app") : root_(dir_ / subdirectory) {
+    explicit InstallLayout(const std::string& subdirectory = "app", const std::string& launcherBuild = TAVELIN_PATH)
+        : root_(dir_ / subdirectory) {
         std::filesystem::create_directories(root_ + "/jre7/bin");
         std::filesystem::create_directories(root_ + "/cjars");
         launcher_ = root_ + "/Tavelin";
-        std::filesystem::copy_file(TAVELIN_PATH, launcher_);
+        std::filesystem::copy_file(launcherBuild, launcher_);
     }
 
     const std::string& root() const { return root_; }

@@ -47,10 +47,11 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     char original[4096];
     ASSERT_NE(getcwd(original, sizeof original), nullptr);
 
-    // No packages: the bootstrap class reports that and its main returns.
+    // No packages: the bootstrap class reports that and its main returns
+    // without a client ever loaded.
     launcher::VmHost host{};
     EXPECT_EQ(launcher::runJava(system, &host, launcher::LAUNCH_STRING_COUNT, launcher::LAUNCH_STRINGS),
-              launcher::RUN_MAIN_RETURNED);
+              launcher::RUN_NO_CLIENT);
     ASSERT_NE(host.vm, nullptr);
     ASSERT_NE(host.env, nullptr);
     ASSERT_NE(host.mainClass, nullptr);
@@ -91,6 +92,28 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     EXPECT_EQ(launcher::callMain(system, &noMain, 0, nullptr), launcher::RUN_NO_MAIN);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
     env->ExceptionClear();
+
+    // Launch strings that cannot be made into a String[]: main is not
+    // called. The live thread's table is swapped for a copy that refuses
+    // the array (as an exhausted heap does) and counts the calls of static
+    // void methods; HotSpot finds its thread from the env pointer, so the
+    // env itself stays the live one.
+    static int voidCalls = 0;
+    JNINativeInterface_ refusing = *env->functions;
+    refusing.NewObjectArray = [](JNIEnv* e, jsize, jclass, jobject) -> jobjectArray {
+        e->ThrowNew(e->FindClass("java/lang/OutOfMemoryError"), "refused by the test");
+        return nullptr;
+    };
+    refusing.CallStaticVoidMethodV = [](JNIEnv*, jclass, jmethodID, va_list) { ++voidCalls; };
+    const JNINativeInterface_* live = env->functions;
+    env->functions = &refusing;
+    system.notices.clear();
+    int32_t refusedResult = launcher::callMain(system, &host, launcher::LAUNCH_STRING_COUNT, launcher::LAUNCH_STRINGS);
+    env->functions = live;
+    EXPECT_EQ(refusedResult, launcher::RUN_NO_MAIN);
+    EXPECT_EQ(voidCalls, 0);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
+    EXPECT_FALSE(env->ExceptionCheck()) << "the refusal was described and cleared";
 
     // The native binding, called as the VM would.
     launcher::onAction(env, nullptr, 7, nullptr);

@@ -1,16 +1,19 @@
 // The built Tavelin hosting the real Java VM, installed in temporary
-// directories: the whole chain to the demo client and back, and the heap
-// setting as the VM really received it.
+// directories: the whole chain to the demo client and back, the options as
+// the VM really received them, and the ways a start ends without a client.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
+#include "launcher/launcher.h"
 #include "launcher/tests/install_layout.h"
 #include "launcher/tests/process_runner.h"
 
 namespace {
 
 using launcher_test::InstallLayout;
+using launcher_test::readText;
 using launcher_test::runProgram;
 using launcher_test::writeBytes;
 using Bytes = std::vector<unsigned char>;
@@ -85,13 +88,100 @@ TEST(LauncherEndToEnd, HeapSettingAsTheVmReceivedIt) {
         auto options = linesWith(result.out, "probe-vm-options:");
         ASSERT_EQ(options.size(), 1u) << c.what << "\n" << result.out << result.err;
         EXPECT_EQ(options[0], std::string("probe-vm-options:|") + c.maxHeap +
-                                  "|-Xms32m|-XX:+CreateMinidumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
+                                  "|-Xms32m|-XX:+CreateCoredumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
                                   "|-Dhttps.protocols=TLSv1")
             << c.what;
         if (!c.setting.empty()) {
             EXPECT_EQ(launcher_test::readBytes(install.settingFile()), c.setting) << c.what;
         }
     }
+}
+
+TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    // Anyone can set these for an elevated launcher: a class path of their
+    // own, an agent.
+    setenv("JAVA_TOOL_OPTIONS", "-Dprobe.from=JAVA_TOOL_OPTIONS", 1);
+    setenv("_JAVA_OPTIONS", "-Dprobe.from=_JAVA_OPTIONS", 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    unsetenv("JAVA_TOOL_OPTIONS");
+    unsetenv("_JAVA_OPTIONS");
+    EXPECT_TRUE(result.exitedWith(0)) << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-vm-options:"),
+              std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m|-XX:+CreateCoredumpOnCrash"
+                                       "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1"})
+        << result.out;
+    EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
+}
+
+TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
+    // The client runs: its output goes to the log, after what was there.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        const std::string log = install.root() + "/Tavelin.log";
+        launcher_test::writeBytes(log, {'e', 'a', 'r', 'l', 'i', 'e', 'r', '\n'});
+        auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.err;
+        const std::string text = readText(log);
+        EXPECT_EQ(text.rfind("earlier\n", 0), 0u) << text;
+        EXPECT_NE(text.find(" Main start runServer"), std::string::npos) << text;
+        EXPECT_EQ(linesWith(text, "probe-vm-options:").size(), 1u) << text;
+        EXPECT_EQ(result.err, "") << "standard error still leads somewhere and is kept";
+    }
+    // No client: one notice, on the standard error that is still there,
+    // with the log where the bootstrap class said why; an old log beyond
+    // the limit has moved aside first.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        const std::string log = install.root() + "/Tavelin.log";
+        launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'x'));
+        auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
+        EXPECT_EQ(result.err, "提示: 找不到启动类\n" + log + "\n");
+        EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
+        EXPECT_EQ(linesWith(readText(log), " err 找不到启动类").size(), 1u) << readText(log);
+    }
+    // main leaves an exception: printed, to the log when standard error
+    // leads nowhere either.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        setenv("TAVELIN_PROBE", "sink-error", 1);
+        auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
+        unsetenv("TAVELIN_PROBE");
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_MAIN_THREW)) << result.status;
+        const std::string text = readText(install.root() + "/Tavelin.log");
+        EXPECT_EQ(linesWith(text, "probe-vm-options:").size(), 1u) << text;
+        EXPECT_EQ(linesWith(text, "java.lang.Error: probe: the status sink fails").size(), 1u) << text;
+        EXPECT_EQ(text.find("提示"), std::string::npos) << text;
+    }
+    // With both streams there, no log at all.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        auto result = runProgram(install.launcher(), {}, install.temp().path());
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
+        EXPECT_EQ(result.err, "提示: 找不到启动类\n");
+        EXPECT_FALSE(std::filesystem::exists(install.root() + "/Tavelin.log"));
+    }
+}
+
+TEST(LauncherEndToEnd, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
+    InstallLayout install("app", REFUSED_CLASS_TAVELIN_PATH);
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_BOOTSTRAP)) << result.status << result.out << result.err;
+    EXPECT_EQ(result.err, "提示: 加载主类失败\n");
+    EXPECT_EQ(result.out, "");
+    // No restart: that would have stored a halved setting first.
+    EXPECT_FALSE(std::filesystem::exists(install.settingFile()));
 }
 
 }  // namespace

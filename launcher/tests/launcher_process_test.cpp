@@ -2,10 +2,12 @@
 // of a runtime that cannot create its VM, the runtime-library checks, and
 // the stale-instance termination among real processes.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 
 #include "launcher/launcher.h"
@@ -28,39 +30,116 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
+// Runs a launcher started by start() and every copy it starts in turn to
+// their ends; the wait status of each, in the order they ended.
+std::vector<int> runRestartChain(const std::function<pid_t()>& start) {
+    // Every restarted copy is orphaned when its parent ends; as subreaper
+    // this test adopts them and sees each one's exit.
+    EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    std::vector<int> statuses;
+    if (start() > 0) {
+        for (;;) {
+            int status = 0;
+            pid_t pid = waitpid(-1, &status, 0);
+            if (pid < 0) {
+                if (errno == EINTR) continue;
+                break;  // no children left
+            }
+            statuses.push_back(status);
+        }
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    return statuses;
+}
+
+bool exitedWith(int status, int code) {
+    return WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+const std::string OTHER_OPTIONS =
+    " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1";
+
 TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
     InstallLayout install;
     install.copyRuntime(FAILING_RUNTIME_PATH);
     std::string log = install.temp() / "creations.log";
     std::string err = install.temp() / "chain.err";
     setenv("TAVELIN_STUB_LOG", log.c_str(), 1);
-    // Every restarted copy is orphaned when its parent ends; as subreaper
-    // this test adopts them and sees each one's exit.
-    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    pid_t first = startProgram(install.launcher(), {}, "/dev/null", err);
-    ASSERT_GT(first, 0);
-    std::vector<int> statuses;
-    for (;;) {
-        int status = 0;
-        pid_t pid = waitpid(-1, &status, 0);
-        if (pid < 0) {
-            if (errno == EINTR) continue;
-            break;  // no children left
-        }
-        statuses.push_back(status);
-    }
-    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    std::vector<int> statuses = runRestartChain([&] { return startProgram(install.launcher(), {}, "/dev/null", err); });
     unsetenv("TAVELIN_STUB_LOG");
 
-    const std::string rest = " -Xms32m -XX:+CreateMinidumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1";
     // One process per attempt, each started with no arguments.
     EXPECT_EQ(lines(launcher_test::readText(log)),
-              (std::vector<std::string>{"1 -Xmx900m" + rest, "1 -Xmx450m" + rest, "1 -Xmx225m" + rest,
-                                        "1 -Xmx112m" + rest}));
+              (std::vector<std::string>{"1 -Xmx900m" + OTHER_OPTIONS, "1 -Xmx450m" + OTHER_OPTIONS,
+                                        "1 -Xmx225m" + OTHER_OPTIONS, "1 -Xmx112m" + OTHER_OPTIONS}));
     ASSERT_EQ(statuses.size(), 4u);
-    for (int status : statuses) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Those that handed over to a copy end with 0, the last one with 1.
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(exitedWith(statuses[i], 0)) << statuses[i];
+    EXPECT_TRUE(exitedWith(statuses[3], launcher::EXIT_NO_VM)) << statuses[3];
     EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x00, 0x38}));
     EXPECT_EQ(launcher_test::readText(err), "提示: 启动虚拟机失败-1\n");
+}
+
+// Starts the launcher as a user whom file permissions bind (root writes a
+// read-only file all the same), or as the test's own user when that is not
+// root. Its standard error goes to errFile.
+pid_t startBoundByPermissions(const std::string& path, const std::string& errFile) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    int out = open("/dev/null", O_WRONLY);
+    int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(126);
+    const gid_t nobody = 65534;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(126);
+    execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+}
+
+TEST(LauncherProcess, ASettingThatCannotBeStoredGivesOneProcessAndOneNotice) {
+    struct Case {
+        const char* what;
+        bool boundByPermissions;
+        void (*prepare)(InstallLayout&);
+    };
+    const Case cases[] = {
+        {"a folder named jvm.set", false,
+         [](InstallLayout& i) { std::filesystem::create_directories(i.settingFile()); }},
+        {"a read-only jvm.set", true,
+         [](InstallLayout& i) {
+             writeBytes(i.settingFile(), {0x03, 0x84});
+             std::filesystem::permissions(i.settingFile(), std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::group_read |
+                                                                std::filesystem::perms::others_read);
+         }},
+    };
+    for (const Case& c : cases) {
+        InstallLayout install;
+        install.copyRuntime(FAILING_RUNTIME_PATH);
+        c.prepare(install);
+        // The install as another user sees it: readable, not writable.
+        std::filesystem::permissions(install.temp().path(), std::filesystem::perms::others_read |
+                                                                std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        std::string log = install.temp() / "creations.log";
+        writeBytes(log, {});
+        std::filesystem::permissions(log, std::filesystem::perms::all, std::filesystem::perm_options::add);
+        std::string err = install.temp() / "chain.err";
+        setenv("TAVELIN_STUB_LOG", log.c_str(), 1);
+        std::vector<int> statuses = runRestartChain([&] {
+            return c.boundByPermissions ? startBoundByPermissions(install.launcher(), err)
+                                        : startProgram(install.launcher(), {}, "/dev/null", err);
+        });
+        unsetenv("TAVELIN_STUB_LOG");
+
+        EXPECT_EQ(lines(launcher_test::readText(log)), std::vector<std::string>{"1 -Xmx900m" + OTHER_OPTIONS})
+            << c.what;
+        ASSERT_EQ(statuses.size(), 1u) << c.what;
+        EXPECT_TRUE(exitedWith(statuses[0], launcher::EXIT_NO_VM)) << c.what << " " << statuses[0];
+        EXPECT_EQ(launcher_test::readText(err), "提示: 启动虚拟机失败-1\n") << c.what;
+        if (c.boundByPermissions) {
+            EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x03, 0x84})) << c.what;
+        }
+    }
 }
 
 TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
@@ -81,7 +160,7 @@ TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
         writeBytes(install.settingFile(), {0x01, 0xC2});
         c.prepare(install);
         auto result = runProgram(install.launcher(), {}, install.temp().path());
-        EXPECT_TRUE(result.exitedWith(0)) << c.what;
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_VM)) << c.what;
         EXPECT_EQ(result.err, c.notice) << c.what;
         EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x01, 0xC2})) << c.what;
     }
@@ -142,12 +221,12 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     // Tavelin with a delay does the same before it looks for its runtime.
     pid_t again = startProgram(root + "/shop/jre7/bin/sleeper", {});
     auto launched = runProgram(install.launcher(), {"1"}, root);
-    EXPECT_TRUE(launched.exitedWith(0));
+    EXPECT_TRUE(launched.exitedWith(launcher::EXIT_NO_VM));
     EXPECT_EQ(launched.err, "提示: 加载虚拟机失败,jvm.dll丢失\n");
     EXPECT_TRUE(killedBySignal(again));
     // Without a delay nothing is ended.
     pid_t spared = startProgram(root + "/shop/jre7/bin/sleeper", {});
-    EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(0));
+    EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(launcher::EXIT_NO_VM));
     EXPECT_TRUE(stillRunning(spared));
 
     EXPECT_TRUE(stillRunning(sibling));

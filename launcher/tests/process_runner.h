@@ -17,7 +17,8 @@ extern char** environ;
 namespace launcher_test {
 
 // Starts path with the arguments (the program name is added); the child's
-// standard output and error go to the two files. Returns the pid, or -1.
+// standard output and error go to the two files (an empty name: the
+// stream is closed). Returns the pid, or -1.
 inline pid_t startProgram(const std::string& path, const std::vector<std::string>& arguments,
                           const std::string& outFile = "/dev/null", const std::string& errFile = "/dev/null") {
     std::vector<char*> argv;
@@ -26,8 +27,15 @@ inline pid_t startProgram(const std::string& path, const std::vector<std::string
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string* files[] = {&outFile, &errFile};
+    for (int fd = 1; fd <= 2; ++fd) {
+        const std::string& file = *files[fd - 1];
+        if (file.empty()) {
+            posix_spawn_file_actions_addclose(&actions, fd);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, fd, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+    }
     pid_t pid = -1;
     if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -50,17 +58,20 @@ struct RunResult {
     bool exitedWith(int code) const { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 };
 
+// Which standard streams runProgram captures; the others it closes.
+enum Capture { CAPTURE_BOTH, CAPTURE_ERROR, CAPTURE_NONE };
+
 // Runs the program to its end; files for the captured streams go to dir.
 inline RunResult runProgram(const std::string& path, const std::vector<std::string>& arguments,
-                            const std::string& dir) {
+                            const std::string& dir, Capture capture = CAPTURE_BOTH) {
     RunResult result;
-    std::string out = dir + "/run.out";
-    std::string err = dir + "/run.err";
+    std::string out = capture == CAPTURE_BOTH ? dir + "/run.out" : "";
+    std::string err = capture != CAPTURE_NONE ? dir + "/run.err" : "";
     pid_t pid = startProgram(path, arguments, out, err);
     if (pid < 0) return result;
     result.status = waitFor(pid);
-    result.out = readText(out);
-    result.err = readText(err);
+    if (!out.empty()) result.out = readText(out);
+    if (!err.empty()) result.err = readText(err);
     return result;
 }
 

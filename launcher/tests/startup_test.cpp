@@ -54,21 +54,68 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     system.modulePath = dir / "Tavelin";
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
     launcher_test::writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {1, 2, 3});
+    std::filesystem::create_directories(dir / "jre7/bin");
 
-    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_CLIENT_ENDED);
     EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
+    EXPECT_TRUE(system.notices.empty());
+    // The VM of every copy is created without the options of the
+    // environment.
+    EXPECT_EQ(system.variablesRemoved, (std::vector<std::string>{"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"}));
+
+    // A copy that cannot be started is the end of the chain.
+    system.copiesStart = false;
+    system.copiesStarted.clear();
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
+    EXPECT_EQ(system.copiesStarted.size(), 1u);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
 
     // Below the floor: a notice, no restart.
     launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x40});
     system.copiesStarted.clear();
-    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    system.notices.clear();
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
     EXPECT_TRUE(system.copiesStarted.empty());
     EXPECT_EQ(system.notices.size(), 1u);
 
     // No runtime at all: a notice, no restart.
     std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
-    EXPECT_EQ(launcher::launcherMain(system, {}), 0);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
     EXPECT_TRUE(system.copiesStarted.empty());
+    EXPECT_TRUE(system.redirections.empty()) << "standard streams that work are kept";
+}
+
+TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    system.modulePath = dir / "Tavelin";
+    system.unusableStreams = platform::STANDARD_OUTPUT | platform::STANDARD_ERROR;
+    const std::string log = dir / "Tavelin.log";
+    char path[launcher::FORMATTED_PATH_SIZE];
+
+    // Up to the limit the log is appended to.
+    launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT, 'a'));
+    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_EQ(std::string(path), log);
+    EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    // Beyond it, it becomes the one earlier generation.
+    launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'b'));
+    launcher_test::writeBytes(log + ".1", {'o', 'l', 'd'});
+    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
+    EXPECT_FALSE(std::filesystem::exists(log));
+    using Redirection = std::pair<unsigned, std::string>;
+    EXPECT_EQ(system.redirections, (std::vector<Redirection>(2, Redirection{3u, log})));
+
+    // Only what leads nowhere is redirected; without its own path the
+    // launcher has no place for a log.
+    system.redirections.clear();
+    system.unusableStreams = platform::STANDARD_ERROR;
+    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_EQ(system.redirections, (std::vector<Redirection>{{2u, log}}));
+    system.moduleReadable = false;
+    EXPECT_FALSE(launcher::openOutputLog(system, path));
+    EXPECT_STREQ(path, "");
 }
 
 }  // namespace

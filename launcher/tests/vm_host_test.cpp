@@ -98,12 +98,22 @@ TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     EXPECT_TRUE(creations.empty());
 }
 
-TEST_F(VmHostTest, AnUnwritableSettingFileIsNotReported) {
+TEST_F(VmHostTest, ASettingThatCannotBeStoredEndsTheChain) {
     // A directory in its place: it cannot be opened for writing (nor read
-    // as a setting), and the runtime beside it stays where it is.
+    // as a setting), and the runtime beside it stays where it is. A copy
+    // would read 900 again and fail again, without end.
     std::filesystem::create_directories(settingFile());
-    EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
-    EXPECT_TRUE(system.notices.empty());
+    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
+    EXPECT_EQ(system.librariesFreed, 1);
+    EXPECT_EQ(host.creationResult, -1);
+
+    // A file that takes the bytes and then fails them (a full disk).
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_FALSE(launcher::storeHeapSetting("/dev/full", 450));
+    }
+    EXPECT_TRUE(launcher::storeHeapSetting((dir / "stored").c_str(), 450));
+    EXPECT_EQ(readBytes(dir / "stored"), (std::vector<unsigned char>{0x01, 0xC2}));
 }
 
 TEST_F(VmHostTest, WithoutItsOwnPathTheLauncherLooksNowhereElse) {

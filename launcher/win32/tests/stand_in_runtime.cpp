@@ -10,6 +10,14 @@
 //   STAND_IN_CREATES=1  creation succeeds and hands back a JNIEnv that
 //                       records the bootstrap hand-off (the class bytes go
 //                       to defined.class) and plays a VM that runs main.
+//                       Its main writes one line to each standard stream,
+//                       through the standard handles as a VM does and
+//                       through msvcrt.dll's printf as Quenvil does. A file
+//                       stand-in.mode beside it changes the play:
+//                         refuse-define  DefineClass refuses the class;
+//                         no-array       NewObjectArray fails (no heap);
+//                         no-client      getAppInstance() gives null;
+//                         main-throws    main returns with an exception.
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -18,6 +26,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -94,7 +103,31 @@ char mainClassToken;
 char stringClassToken;
 char argumentArrayToken;
 char mainMethodToken;
+char getterToken;
+char clientClassToken;
 std::set<const std::string*> strings;
+
+// The play of this run (stand-in.mode), and an exception the pretend VM
+// holds pending.
+std::string mode;
+bool pending = false;
+
+std::string readMode() {
+    std::string text;
+    if (FILE* in = std::fopen(besideMe("stand-in.mode").c_str(), "rb")) {
+        for (int c; (c = std::fgetc(in)) != EOF && c != '\r' && c != '\n';) text += static_cast<char>(c);
+        std::fclose(in);
+    }
+    return text;
+}
+
+void writeHandle(DWORD which, const char* text) {
+    DWORD written = 0;
+    HANDLE handle = GetStdHandle(which);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        WriteFile(handle, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    }
+}
 
 const char* describe(const void* object) {
     if (object == nullptr) return "null";
@@ -102,6 +135,8 @@ const char* describe(const void* object) {
     if (object == &stringClassToken) return "String";
     if (object == &argumentArrayToken) return "String[]";
     if (object == &mainMethodToken) return "main";
+    if (object == &getterToken) return "getAppInstance";
+    if (object == &clientClassToken) return "Client";
     if (strings.count(static_cast<const std::string*>(object)) != 0) {
         return static_cast<const std::string*>(object)->c_str();
     }
@@ -120,6 +155,10 @@ jclass JNICALL defineClass(JNIEnv*, const char* name, jobject loader, const jbyt
         std::fwrite(bytes, 1, static_cast<size_t>(length), out);
         std::fclose(out);
     }
+    if (mode == "refuse-define") {
+        pending = true;  // ClassFormatError
+        return nullptr;
+    }
     return reinterpret_cast<jclass>(&mainClassToken);
 }
 
@@ -131,6 +170,10 @@ jclass JNICALL findClass(JNIEnv*, const char* name) {
 jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass elementClass, jobject initial) {
     record("NewObjectArray " + std::to_string(length) + " of " + describe(elementClass) + " initial=" +
            describe(initial));
+    if (mode == "no-array") {
+        pending = true;  // OutOfMemoryError
+        return nullptr;
+    }
     return reinterpret_cast<jobjectArray>(&argumentArrayToken);
 }
 
@@ -152,7 +195,7 @@ void JNICALL deleteLocalRef(JNIEnv*, jobject object) {
 
 jmethodID JNICALL getStaticMethodId(JNIEnv*, jclass owner, const char* name, const char* signature) {
     record(std::string("GetStaticMethodID ") + describe(owner) + " " + name + " " + signature);
-    return reinterpret_cast<jmethodID>(&mainMethodToken);
+    return reinterpret_cast<jmethodID>(std::string(name) == "getAppInstance" ? &getterToken : &mainMethodToken);
 }
 
 // The C++ JNIEnv wrapper reaches the variadic call through its va_list form.
@@ -160,6 +203,35 @@ void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_l
     jobject argument = va_arg(arguments, jobject);
     record(std::string("CallStaticVoidMethod ") + describe(owner) + " " + describe(method) + " " +
            describe(argument));
+    writeHandle(STD_OUTPUT_HANDLE, "stand-in main: System.out\r\n");
+    writeHandle(STD_ERROR_HANDLE, "stand-in main: System.err\r\n");
+    std::printf("stand-in main: printf\n");
+    std::fflush(stdout);
+    if (mode == "main-throws") pending = true;
+}
+
+jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass owner, jmethodID method, va_list) {
+    record(std::string("CallStaticObjectMethod ") + describe(owner) + " " + describe(method));
+    return mode == "no-client" ? nullptr : reinterpret_cast<jobject>(&clientClassToken);
+}
+
+jobject JNICALL callStaticObjectMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
+    va_list arguments;
+    va_start(arguments, method);
+    jobject result = callStaticObjectMethodV(env, owner, method, arguments);
+    va_end(arguments);
+    return result;
+}
+
+jboolean JNICALL exceptionCheck(JNIEnv*) {
+    record(std::string("ExceptionCheck ") + (pending ? "true" : "false"));
+    return pending ? JNI_TRUE : JNI_FALSE;
+}
+
+void JNICALL exceptionDescribe(JNIEnv*) {
+    record("ExceptionDescribe");
+    writeHandle(STD_ERROR_HANDLE, "Exception in thread \"main\" stand-in.Error\r\n");
+    pending = false;
 }
 
 void JNICALL callStaticVoidMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
@@ -205,6 +277,11 @@ extern "C" jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* argument
     nativeInterface.GetStaticMethodID = &getStaticMethodId;
     nativeInterface.CallStaticVoidMethod = &callStaticVoidMethod;
     nativeInterface.CallStaticVoidMethodV = &callStaticVoidMethodV;
+    nativeInterface.CallStaticObjectMethod = &callStaticObjectMethod;
+    nativeInterface.CallStaticObjectMethodV = &callStaticObjectMethodV;
+    nativeInterface.ExceptionCheck = &exceptionCheck;
+    nativeInterface.ExceptionDescribe = &exceptionDescribe;
+    mode = readMode();
     environment.functions = &nativeInterface;
     jni_stand_in::fillWithTraps(invokeInterface);
     invokeInterface.DestroyJavaVM = &destroyJavaVm;

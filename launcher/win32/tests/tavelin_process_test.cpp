@@ -1,6 +1,7 @@
 // The built Tavelin.exe as a 32-bit Windows program: copied into install
 // directories beside a stand-in jvm.dll and run as its own process, the way
-// a workstation runs it (headless here, so its notices return at once).
+// a workstation runs it (headless here, so its notices return at once, and
+// only the exit code and the files tell what happened).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,10 +15,18 @@ namespace {
 using windows_test::InstallDir;
 using windows_test::readBytes;
 using windows_test::readLines;
+using windows_test::readText;
 
 const wchar_t RUNTIME[] = L"jre7\\bin\\client\\jvm.dll";
 const wchar_t RUNTIME_LOG[] = L"jre7\\bin\\client\\runtime.log";
 const wchar_t HEAP_SETTING[] = L"jre7\\bin\\jvm.set";
+const wchar_t STAND_IN_MODE[] = L"jre7\\bin\\client\\stand-in.mode";
+
+// Tavelin's exit codes.
+constexpr DWORD EXIT_NO_VM = 1;
+constexpr DWORD EXIT_NO_BOOTSTRAP = 2;
+constexpr DWORD EXIT_NO_CLIENT = 3;
+constexpr DWORD EXIT_MAIN_THREW = 4;
 
 // Started from elsewhere: the launcher must find everything beside itself.
 std::filesystem::path elsewhere() {
@@ -115,8 +124,13 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         expected.push_back("SetObjectArrayElement String[][" + std::to_string(i) + "] = " + text);
         expected.push_back("DeleteLocalRef " + text);
     }
-    // main returned: the process ends at once, the VM is not destroyed.
+    // main returned: was a client ever loaded? Then the process ends at
+    // once, the VM is not destroyed.
     expected.push_back("CallStaticVoidMethod Main main String[]");
+    expected.push_back("ExceptionCheck false");
+    expected.push_back("GetStaticMethodID Main getAppInstance ()Ljava/lang/Class;");
+    expected.push_back("CallStaticObjectMethod Main getAppInstance");
+    expected.push_back("ExceptionCheck false");
     EXPECT_EQ(readLines(dir / RUNTIME_LOG), expected);
 
     // The class defined is the embedded one, byte for byte.
@@ -125,17 +139,125 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
     EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
 }
 
+TEST(TavelinProcess, ASettingThatCannotBeStoredEndsTheChainAtOnce) {
+    for (const bool readOnly : {false, true}) {
+        const char* what = readOnly ? "a read-only jvm.set" : "a folder named jvm.set";
+        InstallDir dir;
+        ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+        ASSERT_TRUE(dir.add(FAILING_RUNTIME_PATH, RUNTIME));
+        const std::filesystem::path setting = dir / HEAP_SETTING;
+        if (readOnly) {
+            std::ofstream(setting, std::ios::binary) << '\x03' << '\x84';
+            ASSERT_TRUE(SetFileAttributesW(setting.c_str(), FILE_ATTRIBUTE_READONLY));
+            // Wine keeps the attribute in the file's mode bits, which a
+            // root user may ignore: the case means something only where it
+            // holds.
+            HANDLE writer = CreateFileW(setting.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (writer != INVALID_HANDLE_VALUE) {
+                CloseHandle(writer);
+                SetFileAttributesW(setting.c_str(), FILE_ATTRIBUTE_NORMAL);
+                GTEST_SKIP() << "the read-only attribute is not honoured here";
+            }
+        } else {
+            std::filesystem::create_directories(setting);
+        }
+
+        EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_VM) << what;
+        windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
+        // One process, one creation: no copy was started.
+        EXPECT_EQ(linesStartingWith(readLines(dir / RUNTIME_LOG), "option -Xmx"),
+                  std::vector<std::string>{"option -Xmx900m"})
+            << what;
+        if (readOnly) {
+            EXPECT_EQ(readBytes(setting), (std::vector<unsigned char>{0x03, 0x84}));
+            SetFileAttributesW(setting.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+}
+
+TEST(TavelinProcess, WithoutStandardHandlesTheLogBesideTheLauncherTakesThem) {
+    InstallDir dir;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    const std::filesystem::path log = dir / L"Tavelin.log";
+
+    // Started as from the desktop: the VM's streams and the C runtime's
+    // (shared with Quenvil) reach the log.
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, nullptr), 0u);
+    const std::string first = readText(log);
+    EXPECT_NE(first.find("stand-in main: System.out"), std::string::npos) << first;
+    EXPECT_NE(first.find("stand-in main: System.err"), std::string::npos) << first;
+    EXPECT_NE(first.find("stand-in main: printf"), std::string::npos) << first;
+
+    // main leaves an exception: described into the log, after what was there.
+    std::ofstream(dir / STAND_IN_MODE) << "main-throws";
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, nullptr),
+              EXIT_MAIN_THREW);
+    const std::string second = readText(log);
+    EXPECT_EQ(second.compare(0, first.size(), first), 0);
+    EXPECT_NE(second.find("Exception in thread \"main\" stand-in.Error", first.size()), std::string::npos) << second;
+    EXPECT_EQ(linesStartingWith(readLines(dir / RUNTIME_LOG), "ExceptionDescribe").size(), 1u);
+
+    // No client: the notice (headless: returns at once) and its exit code.
+    std::ofstream(dir / STAND_IN_MODE) << "no-client";
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, nullptr),
+              EXIT_NO_CLIENT);
+
+    // Started with redirection: its own handles are kept.
+    std::ofstream(dir / STAND_IN_MODE) << "";
+    const auto logSize = std::filesystem::file_size(log);
+    HANDLE out = windows_test::inheritableFile(dir / L"out.txt");
+    HANDLE err = windows_test::inheritableFile(dir / L"err.txt");
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), out, err), 0u);
+    CloseHandle(out);
+    CloseHandle(err);
+    EXPECT_EQ(std::filesystem::file_size(log), logSize);
+    const std::string outText = readText(dir / L"out.txt");
+    EXPECT_NE(outText.find("stand-in main: System.out"), std::string::npos) << outText;
+    EXPECT_NE(outText.find("stand-in main: printf"), std::string::npos) << outText;
+    EXPECT_NE(readText(dir / L"err.txt").find("stand-in main: System.err"), std::string::npos);
+}
+
+TEST(TavelinProcess, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
+    InstallDir dir;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    std::ofstream(dir / STAND_IN_MODE) << "refuse-define";
+
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_BOOTSTRAP);
+    windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
+    const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
+    EXPECT_EQ(linesStartingWith(log, "create ").size(), 1u);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "DestroyJavaVM");
+    EXPECT_TRUE(linesStartingWith(log, "GetStaticMethodID").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
+}
+
+TEST(TavelinProcess, WithoutItsArgumentArrayMainIsNotCalled) {
+    InstallDir dir;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    std::ofstream(dir / STAND_IN_MODE) << "no-array";
+
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_BOOTSTRAP);
+    const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
+    EXPECT_EQ(linesStartingWith(log, "NewObjectArray ").size(), 1u);
+    EXPECT_EQ(linesStartingWith(log, "ExceptionDescribe").size(), 1u);
+    EXPECT_TRUE(linesStartingWith(log, "CallStaticVoidMethod").empty());
+}
+
 TEST(TavelinProcess, WithoutARuntimeItShowsItsNoticeAndEnds) {
     // Headless, a notice returns at once instead of waiting for a click.
     platform::messageBox(u"加载虚拟机失败", u"提示");
 
     InstallDir dir;
     ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
-    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_VM);
 
     // A one-byte jvm.dll counts as missing: nothing is loaded or written.
     std::ofstream(dir / RUNTIME, std::ios::binary) << 'M';
-    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_VM);
     windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
     EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
 }
@@ -157,7 +279,7 @@ TEST(TavelinProcess, AfterADelayItEndsItsTreeAndTheSiblingPrograms) {
     ASSERT_NE(siblingServer, nullptr);
     ASSERT_NE(bystander, nullptr);
 
-    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"1", elsewhere()), 0u);
+    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"1", elsewhere()), EXIT_NO_VM);
 
     // Terminated with exit code 0; left alone, a sleeper would end with 7
     // only much later.

@@ -83,6 +83,47 @@ inline HANDLE start(const fs::path& program, const std::wstring& arguments, cons
     return info.hProcess;
 }
 
+// Starts program with no arguments and the given standard output and
+// error (null: none at all, as a GUI program started from the desktop has),
+// waits for it and returns its exit code (0xFFFFFFFF when it never started).
+inline DWORD runWithStandardHandles(const fs::path& program, const fs::path& directory, HANDLE out, HANDLE err) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info;
+    ZeroMemory(&info, sizeof info);
+    BOOL inherit = out != nullptr || err != nullptr;
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, inherit, CREATE_NO_WINDOW, nullptr,
+                        directory.c_str(), &startup, &info)) {
+        return 0xFFFFFFFF;
+    }
+    CloseHandle(info.hThread);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    return code;
+}
+
+// A file that a child process inherits as a standard stream.
+inline HANDLE inheritableFile(const fs::path& path) {
+    SECURITY_ATTRIBUTES attributes;
+    ZeroMemory(&attributes, sizeof attributes);
+    attributes.nLength = sizeof attributes;
+    attributes.bInheritHandle = TRUE;
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+inline std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Waits for the process to end and closes its handle; its exit code, or
 // 0xFFFFFFFF when it never started.
 inline DWORD waitForExit(HANDLE process) {

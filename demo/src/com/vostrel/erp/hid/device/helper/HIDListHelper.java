@@ -71,19 +71,18 @@ public class HIDListHelper {
     /** {how it was loaded, null} or {null, why it was not}. */
     private static String[] load() {
         // The launcher makes its own directory the working directory, and
-        // the library is installed beside it.
-        File library = new File(System.getProperty("user.dir"), System.mapLibraryName(LIBRARY));
+        // the library is installed beside it. Only there: the launcher runs
+        // elevated, and a search of java.library.path (PATH on Windows)
+        // would load whatever library of that name a user put in a folder
+        // of theirs.
+        File library = new File(launcherDirectory(), System.mapLibraryName(LIBRARY));
+        if (!library.isFile()) {
+            return new String[] {null, "no " + library};
+        }
         try {
-            if (library.isFile()) {
-                System.load(library.getAbsolutePath());
-                return new String[] {"loaded " + library, null};
-            }
-            System.loadLibrary(LIBRARY);
-            return new String[] {"loaded " + LIBRARY + " from java.library.path", null};
+            System.load(library.getAbsolutePath());
+            return new String[] {"loaded " + library, null};
         } catch (UnsatisfiedLinkError first) {
-            if (!library.isFile()) {
-                return new String[] {null, first.getMessage()};
-            }
             try {
                 File copy = privateCopy(library);
                 System.load(copy.getAbsolutePath());
@@ -99,8 +98,15 @@ public class HIDListHelper {
         }
     }
 
+    private static File launcherDirectory() {
+        return new File(System.getProperty("user.dir"));
+    }
+
     private static File privateCopy(File library) throws IOException {
-        File dir = new File(System.getProperty("java.io.tmpdir"), "quenvil-copies");
+        // Beside the launcher, where only those who may install it can
+        // write: a user can prepare the temporary folder, and a copy loaded
+        // from there would run the user's code in the elevated process.
+        File dir = new File(launcherDirectory(), "quenvil-copies");
         if (!dir.isDirectory() && !dir.mkdirs()) {
             throw new IOException("cannot create " + dir);
         }
