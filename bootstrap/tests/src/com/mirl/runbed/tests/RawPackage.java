@@ -87,6 +87,7 @@ final class RawPackage {
         out.write(index);
         out.write(content);
         out.write(trailer);
+        HeaderCipherTest.checkSealedHeader(bytes.toByteArray(), 0);
         return bytes.toByteArray();
     }
 

@@ -51,6 +51,7 @@ public class RobustnessTest {
             boolean inExecutable = round % 4 == 3;
             byte[] stream = inExecutable ? embed(valid) : valid.clone();
             byte[] damaged = damage(stream, random, inExecutable);
+            HeaderCipherTest.checkSealedHeader(damaged, inExecutable ? 200 : 0);
             Path location = inExecutable ? exe : cjars;
             Files.write(inExecutable ? exe : file, damaged);
             String where = "round " + round + " (seed " + seed + ")";

@@ -64,7 +64,9 @@ final class Support {
         args.add(resourceDir(scratch).toString());
         ToolRun run = apppack(args.toArray(new String[0]));
         assertEquals(run.err, 0, run.status);
-        return Files.readAllBytes(out);
+        byte[] bytes = Files.readAllBytes(out);
+        HeaderCipherTest.checkSealedHeader(bytes, 0);
+        return bytes;
     }
 
     static final class ToolRun {
