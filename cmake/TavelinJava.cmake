@@ -1,9 +1,9 @@
 # The JDK and JUnit the build uses, found once for every subsystem.
 #
 # The JDK 17 is taken from, in this order: -DJAVA_HOME=<dir>, the JAVA_HOME
-# environment variable, or the javac that CMake's FindJava finds on the
-# PATH (its links resolved to the JDK's own directory). javac is a host
-# tool, so the cross build finds it the same way. Sets:
+# environment variable, or the javac on the PATH (its links resolved to the
+# JDK's own directory); CMake's FindJava then finds java and javac in it.
+# javac is a host tool, so the cross build finds it the same way. Sets:
 #
 #   Java_JAVA_EXECUTABLE, Java_JAVAC_EXECUTABLE, Java_VERSION   (FindJava)
 #   TAVELIN_JDK_HOME          the JDK's directory (in the cache, for the
@@ -15,6 +15,26 @@
 #
 # and defines tavelin_add_junit_tests (below).
 
+if(JAVA_HOME)
+  set(tavelin_jdk_home ${JAVA_HOME})
+elseif(DEFINED ENV{JAVA_HOME} AND NOT "$ENV{JAVA_HOME}" STREQUAL "")
+  file(TO_CMAKE_PATH "$ENV{JAVA_HOME}" tavelin_jdk_home)
+else()
+  find_program(TAVELIN_PATH_JAVAC javac DOC "javac on the PATH, whose JDK the build uses")
+  if(NOT TAVELIN_PATH_JAVAC)
+    message(FATAL_ERROR "no javac on the PATH; install openjdk-17-jdk-headless or set JAVA_HOME to a JDK 17")
+  endif()
+  # /usr/bin/javac is a chain of links into the JDK's bin/.
+  get_filename_component(tavelin_javac ${TAVELIN_PATH_JAVAC} REALPATH)
+  get_filename_component(tavelin_jdk_home ${tavelin_javac} DIRECTORY)
+  get_filename_component(tavelin_jdk_home ${tavelin_jdk_home} DIRECTORY)
+endif()
+if(NOT EXISTS ${tavelin_jdk_home}/include/jni.h)
+  message(FATAL_ERROR "no JDK at ${tavelin_jdk_home} (no include/jni.h); set JAVA_HOME to a JDK 17")
+endif()
+# FindJava then takes java and javac from that one JDK, whatever else the
+# PATH holds.
+set(JAVA_HOME ${tavelin_jdk_home})
 find_package(Java 17 COMPONENTS Runtime Development REQUIRED)
 include(UseJava)
 if(Java_VERSION VERSION_GREATER_EQUAL 20)
@@ -22,19 +42,6 @@ if(Java_VERSION VERSION_GREATER_EQUAL 20)
   message(FATAL_ERROR "javac ${Java_VERSION} cannot compile for Java 7; point JAVA_HOME at JDK 17")
 endif()
 
-if(JAVA_HOME)
-  set(tavelin_jdk_home ${JAVA_HOME})
-elseif(DEFINED ENV{JAVA_HOME} AND NOT "$ENV{JAVA_HOME}" STREQUAL "")
-  file(TO_CMAKE_PATH "$ENV{JAVA_HOME}" tavelin_jdk_home)
-else()
-  # /usr/bin/javac is a chain of links into the JDK's bin/.
-  get_filename_component(tavelin_javac ${Java_JAVAC_EXECUTABLE} REALPATH)
-  get_filename_component(tavelin_jdk_home ${tavelin_javac} DIRECTORY)
-  get_filename_component(tavelin_jdk_home ${tavelin_jdk_home} DIRECTORY)
-endif()
-if(NOT EXISTS ${tavelin_jdk_home}/include/jni.h)
-  message(FATAL_ERROR "no JDK at ${tavelin_jdk_home} (no include/jni.h); set JAVA_HOME to a JDK 17")
-endif()
 set(TAVELIN_JDK_HOME ${tavelin_jdk_home} CACHE INTERNAL "JDK 17 the build and its tests use")
 message(STATUS "JDK: ${TAVELIN_JDK_HOME} (javac ${Java_VERSION})")
 
