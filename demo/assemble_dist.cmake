@@ -12,7 +12,7 @@ foreach(var LAUNCHER PACKAGE JDK_HOME DIST)
 endforeach()
 set(vm_library ${JDK_HOME}/lib/server/libjvm.so)
 if(NOT EXISTS ${vm_library})
-  message(FATAL_ERROR "no Java VM library at ${vm_library}; install openjdk-17-jdk-headless or set TAVELIN_JDK_HOME")
+  message(FATAL_ERROR "no Java VM library at ${vm_library}; install openjdk-17-jdk-headless or set JAVA_HOME")
 endif()
 
 file(MAKE_DIRECTORY ${DIST}/jre7/lib/server ${DIST}/jre7/bin ${DIST}/cjars)

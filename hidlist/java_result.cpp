@@ -1,10 +1,11 @@
 #include "hidlist/java_result.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <string>
 
 #include "foundation/errors.h"
 #include "foundation/streams.h"
-#include "hidlist/device_listing.h"
+#include "hidlist/device_path_records.h"
 
 namespace hidlist {
 
@@ -14,10 +15,15 @@ constexpr int32_t INITIAL_CAPACITY = 4096;
 
 }  // namespace
 
-jbyteArray listToJavaArray(JNIEnv* env, HidDeviceSource& source) {
+jbyteArray listToJavaArray(JNIEnv* env, HidDeviceLister list) {
     try {
         foundation::AccessOut out(INITIAL_CAPACITY);
-        listHidDevicePaths(out, source, std::malloc);
+        const std::string diagnostics = writeDevicePathRecords(out, list());
+        if (!diagnostics.empty()) {
+            std::fputs(diagnostics.c_str(), stdout);
+            // The VM writes its own output past this buffer: keep the order.
+            std::fflush(stdout);
+        }
         const jsize n = out.count;
         if (n < 1) return nullptr;
         jbyteArray array = env->NewByteArray(n);

@@ -2,11 +2,10 @@
 // side may declare the method static or not.
 #include <jni.h>
 
-#include "hidlist/device_source.h"
 #include "hidlist/java_result.h"
+#include "platform/platform.h"
 
 extern "C" JNIEXPORT jbyteArray JNICALL
 Java_com_vostrel_erp_hid_device_helper_HIDListHelper_jniHIDList(JNIEnv* env, jobject /*receiver*/) {
-    hidlist::PlatformHidDeviceSource source;
-    return hidlist::listToJavaArray(env, source);
+    return hidlist::listToJavaArray(env, platform::listHidDevices);
 }

@@ -68,7 +68,9 @@ DataArray<char>* gunzipBytes(DataArray<char>* input, int32_t length) {
     std::memset(&stream, 0, sizeof stream);
     stream.next_in = reinterpret_cast<Bytef*>(input->data);
     stream.avail_in = static_cast<uInt>(length);
-    if (inflateInit2_(&stream, INFLATE_WINDOW_BITS, "1.2.8", static_cast<int>(sizeof(z_stream))) != Z_OK) {
+    // The macro passes the version and stream size of the zlib.h compiled
+    // against, which the library checks against its own.
+    if (inflateInit2(&stream, INFLATE_WINDOW_BITS) != Z_OK) {
         return nullptr;
     }
     char stagingStorage[STAGING_SIZE];

@@ -180,30 +180,32 @@ void removeEnvironmentVariable(const char* name);
 // HID device interfaces (used by the HID listing library)
 // ---------------------------------------------------------------------------
 
-// An open set of the HID device interfaces present on the machine, holding
-// the interface selected last. Windows: a device-information set of the
-// present interfaces of the HID interface class. POSIX: the device nodes of
-// the hidraw class as sysfs lists them (sysfs root "/sys", or the directory
-// named by the environment variable QUENVIL_SYSFS_ROOT), in natural name
-// order (hidraw2 before hidraw10).
-struct HidDeviceSet;
+// One HID device interface whose path could be read. The path bytes stay
+// in the storage the OS wrote them into (on Windows the interface's whole
+// detail record, the path at offset), so the result is their first copy.
+struct HidDevicePath {
+    uint32_t index = 0;   // the interface's place in the enumeration
+    std::string storage;  // holds the path bytes, among others
+    size_t offset = 0;    // where the path starts in storage
+    size_t length = 0;    // path bytes, without terminator
+    const char* data() const { return storage.data() + offset; }
+};
 
-// Opens the set; null when it cannot be opened. A machine without the
-// device class at all yields an empty set, not a failure.
-HidDeviceSet* hidOpenDeviceSet();
-// Selects the interface at index. False at the end of the list, on any
-// other failure, and for a null set.
-bool hidSelectInterface(HidDeviceSet* set, uint32_t index);
-// Bytes a detail record of the selected interface needs; 0 when the query
-// fails.
-uint32_t hidDetailSize(HidDeviceSet* set);
-// Reads the detail of the selected interface into record, which has size
-// bytes. On success *path points into record at the device path (system
-// ANSI code page, NUL-terminated) and *length is its byte count. False when
-// the detail cannot be read or does not fit.
-bool hidReadDetail(HidDeviceSet* set, void* record, uint32_t size, const char** path,
-                   size_t* length);
-// Closes the set; null is ignored.
-void hidDestroyDeviceSet(HidDeviceSet* set);
+// The HID device interfaces present on the machine, in enumeration order.
+// Windows: the present interfaces of the HID interface class from the
+// device-setup services, paths in the system ANSI code page. POSIX: the
+// device nodes of the hidraw class as sysfs lists them (sysfs root "/sys",
+// or the directory named by the environment variable QUENVIL_SYSFS_ROOT),
+// in natural name order (hidraw2 before hidraw10). A machine without the
+// device class at all has an empty list, not a failure.
+struct HidDeviceList {
+    bool opened = false;                  // false: the set could not be opened at all
+    std::vector<HidDevicePath> paths;     // ascending index
+    std::vector<uint32_t> failedIndices;  // interfaces whose path could not be read, ascending
+};
+
+// Lists the interfaces. A path whose storage cannot be had is a failed
+// index; may throw std::bad_alloc when the list itself cannot grow.
+HidDeviceList listHidDevices();
 
 }  // namespace platform

@@ -11,19 +11,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
-
-struct HidDeviceSet {
-    std::vector<std::string> paths;
-    size_t selected = 0;
-    bool hasSelection = false;
-};
 
 namespace {
 
@@ -74,14 +67,15 @@ std::string deviceNodeOf(const std::string& classDir, const std::string& entry) 
 
 }  // namespace
 
-HidDeviceSet* hidOpenDeviceSet() {
+HidDeviceList listHidDevices() {
+    HidDeviceList list;
     try {
         const std::string classDir = sysfsRoot() + "/class/hidraw";
-        std::unique_ptr<HidDeviceSet> set(new HidDeviceSet());
         DIR* dir = opendir(classDir.c_str());
         if (dir == nullptr) {
             // Without the hidraw driver the class does not exist: no devices.
-            return errno == ENOENT ? set.release() : nullptr;
+            list.opened = errno == ENOENT;
+            return list;
         }
         std::vector<std::string> entries;
         try {
@@ -94,37 +88,19 @@ HidDeviceSet* hidOpenDeviceSet() {
         }
         closedir(dir);
         std::sort(entries.begin(), entries.end(), naturalLess);
-        for (const std::string& entry : entries) set->paths.push_back(deviceNodeOf(classDir, entry));
-        return set.release();
+        list.paths.reserve(entries.size());
+        for (uint32_t index = 0; index < entries.size(); ++index) {
+            HidDevicePath path;
+            path.index = index;
+            path.storage = deviceNodeOf(classDir, entries[index]);
+            path.length = path.storage.size();
+            list.paths.push_back(std::move(path));
+        }
+        list.opened = true;
+        return list;
     } catch (...) {
-        return nullptr;  // out of memory: the set cannot be opened
+        return HidDeviceList();  // out of memory: the set cannot be opened
     }
 }
-
-bool hidSelectInterface(HidDeviceSet* set, uint32_t index) {
-    if (set == nullptr || index >= set->paths.size()) return false;
-    set->selected = index;
-    set->hasSelection = true;
-    return true;
-}
-
-uint32_t hidDetailSize(HidDeviceSet* set) {
-    if (set == nullptr || !set->hasSelection) return 0;
-    const size_t needed = set->paths[set->selected].size() + 1;
-    return needed > UINT32_MAX ? 0 : static_cast<uint32_t>(needed);
-}
-
-bool hidReadDetail(HidDeviceSet* set, void* record, uint32_t size, const char** path,
-                   size_t* length) {
-    if (set == nullptr || !set->hasSelection || record == nullptr) return false;
-    const std::string& node = set->paths[set->selected];
-    if (size < node.size() + 1) return false;
-    std::memcpy(record, node.c_str(), node.size() + 1);
-    *path = static_cast<const char*>(record);
-    *length = node.size();
-    return true;
-}
-
-void hidDestroyDeviceSet(HidDeviceSet* set) { delete set; }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 
 // The HID headers carry no C++ linkage guards.
 extern "C" {
@@ -17,11 +18,7 @@ extern "C" {
 
 namespace platform {
 
-struct HidDeviceSet {
-    HDEVINFO info;
-    GUID hidClass;
-    SP_DEVICE_INTERFACE_DATA selected;
-};
+namespace {
 
 #if defined(_WIN32) && !defined(_WIN64)
 // The sizes the 32-bit setup API checks cbSize against.
@@ -29,62 +26,71 @@ static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "32-bit interface record")
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit fixed detail part");
 #endif
 
-HidDeviceSet* hidOpenDeviceSet() {
-    GUID hidClass;
-    HidD_GetHidGuid(&hidClass);
-    HDEVINFO info = SetupDiGetClassDevsA(&hidClass, nullptr, nullptr,
-                                         DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);  // 0x12
-    if (info == INVALID_HANDLE_VALUE) return nullptr;
-    auto* set = new (std::nothrow) HidDeviceSet;
-    if (set == nullptr) {
-        SetupDiDestroyDeviceInfoList(info);
-        return nullptr;
+// Destroys the device-information set when the listing ends, however it ends.
+class DeviceInfoSet {
+public:
+    explicit DeviceInfoSet(HDEVINFO info) : info_(info) {}
+    DeviceInfoSet(const DeviceInfoSet&) = delete;
+    DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
+    ~DeviceInfoSet() {
+        if (info_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(info_);
     }
-    set->info = info;
-    set->hidClass = hidClass;
-    std::memset(&set->selected, 0, sizeof set->selected);
-    return set;
-}
+    HDEVINFO get() const { return info_; }
 
-bool hidSelectInterface(HidDeviceSet* set, uint32_t index) {
-    if (set == nullptr) return false;
-    // The API checks cbSize on every call, so it is set before each one.
-    set->selected.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
-    return SetupDiEnumDeviceInterfaces(set->info, nullptr, &set->hidClass, index, &set->selected) !=
-           FALSE;
-}
+private:
+    HDEVINFO info_;
+};
 
-uint32_t hidDetailSize(HidDeviceSet* set) {
-    if (set == nullptr) return 0;
+// Reads the detail record of the interface into path->storage, where the
+// path stays. False when the detail cannot be read or its record cannot
+// be had.
+bool readDetail(HDEVINFO info, SP_DEVICE_INTERFACE_DATA* interfaceData, HidDevicePath* path) {
     DWORD required = 0;
     // Asked only for the size: this call "fails" with ERROR_INSUFFICIENT_BUFFER.
-    SetupDiGetDeviceInterfaceDetailA(set->info, &set->selected, nullptr, 0, &required, nullptr);
-    return required;
-}
-
-bool hidReadDetail(HidDeviceSet* set, void* record, uint32_t size, const char** path,
-                   size_t* length) {
+    SetupDiGetDeviceInterfaceDetailA(info, interfaceData, nullptr, 0, &required, nullptr);
     // A record smaller than the fixed part cannot even take cbSize.
-    if (set == nullptr || record == nullptr || size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
-        return false;
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return false;
+    try {
+        path->storage.assign(required, '\0');
+    } catch (const std::bad_alloc&) {
+        return false;  // skipped like a failed read
     }
-    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(record);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(&path->storage[0]);
     // cbSize is the size of the fixed part, not of the whole record.
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(set->info, &set->selected, detail, size, nullptr,
-                                          nullptr)) {
+    if (!SetupDiGetDeviceInterfaceDetailA(info, interfaceData, detail, required, nullptr, nullptr)) {
         return false;
     }
-    const size_t room = size - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-    *path = detail->DevicePath;
-    *length = strnlen(detail->DevicePath, room);
+    path->offset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+    path->length = strnlen(detail->DevicePath, required - path->offset);
     return true;
 }
 
-void hidDestroyDeviceSet(HidDeviceSet* set) {
-    if (set == nullptr) return;
-    SetupDiDestroyDeviceInfoList(set->info);
-    delete set;
+}  // namespace
+
+HidDeviceList listHidDevices() {
+    HidDeviceList list;
+    GUID hidClass;
+    HidD_GetHidGuid(&hidClass);
+    DeviceInfoSet set(SetupDiGetClassDevsA(&hidClass, nullptr, nullptr,
+                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));  // 0x12
+    if (set.get() == INVALID_HANDLE_VALUE) return list;
+    list.opened = true;
+    SP_DEVICE_INTERFACE_DATA interfaceData;
+    for (DWORD index = 0;; ++index) {
+        std::memset(&interfaceData, 0, sizeof interfaceData);
+        // The API checks cbSize on every call, so it is set before each one.
+        interfaceData.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
+        if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidClass, index, &interfaceData)) break;
+        HidDevicePath path;
+        path.index = index;
+        if (readDetail(set.get(), &interfaceData, &path)) {
+            list.paths.push_back(std::move(path));
+        } else {
+            list.failedIndices.push_back(index);
+        }
+    }
+    return list;
 }
 
 }  // namespace platform

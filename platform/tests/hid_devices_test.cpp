@@ -1,18 +1,52 @@
-// The machine's device source on Linux, against sysfs-style trees made here
-// (containers have no hidraw devices of their own).
+// The machine's HID device list. POSIX: against sysfs-style trees made
+// here (containers have no hidraw devices of their own). Windows: against
+// the interfaces Wine presents, whose number is Wine's business.
+#include "platform/platform.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
+#endif
 
-#include "hidlist/device_source.h"
-
-namespace hidlist {
+namespace platform {
 namespace {
+
+// Every path of a list, checked for its shape on the way.
+std::vector<std::string> pathsOf(const HidDeviceList& list) {
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < list.paths.size(); ++i) {
+        const HidDevicePath& path = list.paths[i];
+        if (i > 0) {
+            EXPECT_GT(path.index, list.paths[i - 1].index) << "enumeration order";
+        }
+        EXPECT_LE(path.offset + path.length, path.storage.size());
+        paths.emplace_back(path.data(), path.length);
+    }
+    return paths;
+}
+
+#ifdef _WIN32
+
+TEST(HidDevices, EveryPresentInterfaceIsReadWithTheCbSizesTheApiChecks) {
+    const HidDeviceList list = listHidDevices();
+    EXPECT_TRUE(list.opened);
+    // A wrong cbSize on either record fails every detail read.
+    EXPECT_TRUE(list.failedIndices.empty());
+    for (const std::string& path : pathsOf(list)) {
+        EXPECT_EQ(path.compare(0, 4, "\\\\?\\"), 0) << path;
+        EXPECT_EQ(path.find('\0'), std::string::npos) << "a terminator inside a path";
+    }
+}
+
+#else
 
 namespace fs = std::filesystem;
 
@@ -36,23 +70,12 @@ protected:
         std::ofstream(classDir() / entry / "uevent") << uevent;
     }
 
-    // Every path the source lists, read the way the listing reads them.
+    // Every path listed; no interface of a sysfs tree fails its read.
     std::vector<std::string> listAll(bool* opened = nullptr) {
-        PlatformHidDeviceSource source;
-        const bool ok = source.open();
-        if (opened != nullptr) *opened = ok;
-        std::vector<std::string> paths;
-        for (uint32_t i = 0; source.selectInterface(i); ++i) {
-            const uint32_t size = source.detailSize();
-            std::vector<char> record(size);
-            const char* path = nullptr;
-            size_t length = 0;
-            EXPECT_FALSE(size > 0 && source.readDetail(record.data(), size - 1, &path, &length))
-                << "a record one byte short must be refused";
-            EXPECT_TRUE(source.readDetail(record.data(), size, &path, &length));
-            paths.emplace_back(path, length);
-        }
-        return paths;
+        const HidDeviceList list = listHidDevices();
+        if (opened != nullptr) *opened = list.opened;
+        EXPECT_TRUE(list.failedIndices.empty());
+        return pathsOf(list);
     }
 
     fs::path root;
@@ -83,5 +106,7 @@ TEST_F(HidrawDeviceSet, UnreadableClassCannotBeOpened) {
     EXPECT_FALSE(opened);
 }
 
+#endif
+
 }  // namespace
-}  // namespace hidlist
+}  // namespace platform

@@ -1,0 +1,64 @@
+// Scripted device lists in the platform's shape: a list of interfaces, each
+// of which can be made to fail its read, and the bytes expected of them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/streams.h"
+#include "platform/platform.h"
+
+namespace hidlist::testing {
+
+struct FakeInterface {
+    std::string path;
+    bool detailFails = false;
+};
+
+// The list the platform would give for these interfaces, in this order.
+// Each path sits behind a fixed part of 4 bytes and before a NUL, like the
+// Windows detail record the path stays in.
+inline platform::HidDeviceList listOf(const std::vector<FakeInterface>& interfaces,
+                                      bool opened = true) {
+    platform::HidDeviceList list;
+    list.opened = opened;
+    for (uint32_t index = 0; index < interfaces.size(); ++index) {
+        const FakeInterface& i = interfaces[index];
+        if (i.detailFails) {
+            list.failedIndices.push_back(index);
+            continue;
+        }
+        platform::HidDevicePath path;
+        path.index = index;
+        path.storage = std::string("\x05\0\0\0", 4) + i.path + '\0';
+        path.offset = 4;
+        path.length = i.path.size();
+        list.paths.push_back(path);
+    }
+    return list;
+}
+
+// A path of exactly n bytes.
+inline std::string pathOfLength(size_t n, char fill = 'p') {
+    std::string path = "\\\\?\\hid#";
+    path.resize(n, fill);
+    return path.substr(0, n);
+}
+
+// The expected result bytes for a list of paths.
+inline std::vector<unsigned char> recordsOf(const std::vector<std::string>& paths) {
+    std::vector<unsigned char> bytes;
+    for (const std::string& p : paths) {
+        bytes.push_back(static_cast<unsigned char>(p.size() >> 8));
+        bytes.push_back(static_cast<unsigned char>(p.size() & 0xFF));
+        bytes.insert(bytes.end(), p.begin(), p.end());
+    }
+    return bytes;
+}
+
+inline std::vector<unsigned char> contentOf(const foundation::AccessOut& out) {
+    const auto* data = reinterpret_cast<const unsigned char*>(out.buffer->data);
+    return std::vector<unsigned char>(data, data + out.count);
+}
+
+}  // namespace hidlist::testing
