@@ -49,7 +49,8 @@ void releaseElement(Saveable* element);
 // Nesting limit for FileTree children read from a stream: the root's
 // children are level 1. A record at this level that announces children
 // fails to read (and with it every record above it), so crafted input
-// cannot exhaust the stack. A MAX_PATH path has at most 130 levels; 256
+// cannot exhaust the stack; the stream is left right after that record's
+// child count. A MAX_PATH path has at most 130 levels; 256
 // levels take about 40 KB of stack in an optimised build.
 constexpr int32_t FILE_TREE_MAX_DEPTH = 256;
 

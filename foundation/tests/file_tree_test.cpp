@@ -2,44 +2,12 @@
 // the Saveable array helpers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "allocation_hook.h"
 #include "foundation/records.h"
 #include "stream_test_support.h"
 
 using namespace foundation;
 using namespace streamtest;
-
-// This program's allocations through new, so that a test can make one of
-// them fail: when newCallsBeforeFailure reaches 0, that call throws
-// std::bad_alloc (once) and newFailed is set. -1: nothing fails.
-namespace {
-long newCallsBeforeFailure = -1;
-bool newFailed = false;
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (newCallsBeforeFailure == 0) {
-        newCallsBeforeFailure = -1;
-        newFailed = true;
-        throw std::bad_alloc();
-    }
-    if (newCallsBeforeFailure > 0) --newCallsBeforeFailure;
-    void* block = std::malloc(size == 0 ? 1 : size);
-    if (block == nullptr) throw std::bad_alloc();
-    return block;
-}
-
-// Not inlined, so that the compiler does not pair new and free at the call
-// sites and warn about a mismatch.
-[[gnu::noinline]] void operator delete(void* block) noexcept {
-    std::free(block);
-}
-
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace {
 
