@@ -1,5 +1,7 @@
 #include "foundation/netinfo.h"
 
+#include <new>
+
 #include "foundation/errors.h"
 
 namespace foundation {
@@ -84,6 +86,8 @@ bool NetInfo::write(DataOutput* out) {
     } catch (Throwable* error) {
         delete error;
         return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
@@ -106,6 +110,8 @@ bool NetInfo::read(DataInput* in) {
         return true;
     } catch (Throwable* error) {
         delete error;
+        return false;
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }

@@ -1,6 +1,7 @@
 #include "foundation/records.h"
 
 #include <cstdio>
+#include <new>
 
 #include "foundation/errors.h"
 
@@ -12,6 +13,13 @@ namespace {
 // from; one reader per thread.
 thread_local int32_t nestingLevel = 0;
 
+// Set by every FileTree read as it returns: true when it failed only
+// because the stream ended inside its fields. A list may keep the children
+// read before such a child, since nothing after it can be misread; after
+// any other failure the stream stands inside the child's bytes and the
+// list must fail too.
+thread_local bool failedAtStreamEnd = false;
+
 struct NestingGuard {
     NestingGuard() { ++nestingLevel; }
     ~NestingGuard() { --nestingLevel; }
@@ -20,6 +28,13 @@ struct NestingGuard {
 };
 
 ArrayList* registry = nullptr;
+
+// Logs the text of an error code the readers raise without throwing it
+// (nothing is allocated for it, so this also serves when memory ran out).
+void logReadFailure(int32_t code) {
+    Throwable failure(code);
+    logErrorCode(&failure, u"Saveable");
+}
 
 // True when every element wrote itself. An element that could not has
 // left the count announcing more records than follow, so the caller must
@@ -44,38 +59,66 @@ bool writeArray(ObjArray<Saveable>* array, DataOutput* out, bool withFlags, int3
     return written;
 }
 
-ObjArray<Saveable>* readArray(DataInput* in, bool withFlags, int32_t flags) {
-    if (in == nullptr) return nullptr;
+// Reads a child list into *result. True with the list (or null for none)
+// when the list is sound, also when the stream ended inside it: then the
+// children read before the end are kept and later slots stay null. False,
+// with *result null, when the bytes cannot be read as that list: a count
+// the rest of the stream can never hold, children below the nesting limit,
+// a child that failed other than at the end of the stream, or no memory.
+// Failures of the list's own steps are logged under "Saveable".
+bool readArray(DataInput* in, bool withFlags, int32_t flags, ObjArray<Saveable>** result) {
+    *result = nullptr;
+    if (in == nullptr) return true;
     ObjArray<Saveable>* array = nullptr;
     try {
         const int32_t count = in->readInt();
-        if (count <= 0) return nullptr;
-        // Refuse a count the rest of the stream could never hold before
-        // allocating slots for it.
-        if (count > in->available() / FILE_TREE_MIN_BYTES) throwError(STREAM_EOF);
+        if (count <= 0) return true;
+        // Refused before allocating slots for it; logged as the end of the
+        // stream it would run into.
+        if (count > in->available() / FILE_TREE_MIN_BYTES) {
+            logReadFailure(STREAM_EOF);
+            return false;
+        }
+        if (nestingLevel >= FILE_TREE_MAX_DEPTH) {
+            logReadFailure(READ_ERR);
+            return false;
+        }
+        Saveable* prototype = FileTree::prototype;
+        // Without a prototype the children cannot be read, nor passed over.
+        if (prototype == nullptr) return false;
         array = ObjArray<Saveable>::create(count);
-        // Children below the nesting limit fail to read, like any child
-        // that fails: the list ends there.
-        if (nestingLevel >= FILE_TREE_MAX_DEPTH) return array;
         NestingGuard nested;
         for (int32_t i = 0; i < count; ++i) {
-            Saveable* prototype = FileTree::prototype;
-            if (prototype == nullptr) break;
             Saveable* element = prototype->newInstance();
-            if (element == nullptr) break;
+            if (element == nullptr) {
+                delete array;
+                return false;
+            }
+            failedAtStreamEnd = false;
             const bool ok = withFlags ? element->read(in, flags) : element->read(in);
             if (!ok) {
+                const bool atEnd = failedAtStreamEnd && in->available() <= 0;
                 delete element;
-                break;
+                if (atEnd) break;
+                delete array;
+                return false;
             }
             array->items[i] = element;
         }
-        return array;
+        *result = array;
+        return true;
     } catch (Throwable* error) {
+        // A count cut off by the end of the stream leaves a sound, empty
+        // list; anything else (no memory for the slots) does not.
+        const bool atEnd = error->code == STREAM_EOF && in->available() <= 0;
         logErrorCode(error, u"Saveable");
         delete error;
         delete array;
-        return nullptr;
+        return atEnd;
+    } catch (const std::bad_alloc&) {
+        logReadFailure(OUT_OF_MEMORY);
+        delete array;
+        return false;
     }
 }
 
@@ -212,10 +255,13 @@ bool FileTree::writeFields(DataOutput* out, bool withFlags, int32_t flags) {
     } catch (Throwable* error) {
         delete error;
         return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
 bool FileTree::readFields(DataInput* in, bool withFlags, int32_t flags) {
+    failedAtStreamEnd = false;
     if (in == nullptr) return false;
     clear();
     try {
@@ -224,11 +270,18 @@ bool FileTree::readFields(DataInput* in, bool withFlags, int32_t flags) {
         lastTime = in->readLong();
         dir = in->readBoolean();
     } catch (Throwable* error) {
+        failedAtStreamEnd = error->code == STREAM_EOF && in->available() <= 0;
         delete error;
         return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    files = readArray(in, withFlags, flags);
-    return true;
+    ObjArray<Saveable>* children = nullptr;
+    const bool listRead = readArray(in, withFlags, flags, &children);
+    // The children's reads have set the flag for themselves.
+    failedAtStreamEnd = false;
+    files = children;
+    return listRead;
 }
 
 // ---------------------------------------------------------------------------
@@ -243,11 +296,15 @@ bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flag
 }
 
 ObjArray<Saveable>* readSaveableArray(DataInput* in) {
-    return readArray(in, false, 0);
+    ObjArray<Saveable>* array = nullptr;
+    readArray(in, false, 0, &array);
+    return array;
 }
 
 ObjArray<Saveable>* readSaveableArray(DataInput* in, int32_t flags) {
-    return readArray(in, true, flags);
+    ObjArray<Saveable>* array = nullptr;
+    readArray(in, true, flags, &array);
+    return array;
 }
 
 // ---------------------------------------------------------------------------

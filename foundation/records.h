@@ -47,10 +47,11 @@ public:
 void releaseElement(Saveable* element);
 
 // Nesting limit for FileTree children read from a stream: the root's
-// children are level 1. A child below this level is treated as a child
-// that failed to read, so crafted input cannot exhaust the stack. A
-// MAX_PATH path has at most 130 levels; 256 levels take about 40 KB of
-// stack in an optimised build.
+// children are level 1. A record at this level that announces children
+// fails to read (and with it every record above it), so crafted input
+// cannot exhaust the stack; the stream is left right after that record's
+// child count. A MAX_PATH path has at most 130 levels; 256
+// levels take about 40 KB of stack in an optimised build.
 constexpr int32_t FILE_TREE_MAX_DEPTH = 256;
 
 // The fewest bytes one FileTree takes on the wire: empty name (2), size
@@ -72,8 +73,11 @@ public:
     using Saveable::write;
     bool write(DataOutput* out) override;
     bool write(DataOutput* out, int32_t flags) override;
-    // A failing child does not fail its parent: the parent keeps the
-    // children read before it, with null slots after.
+    // False when the stream fails inside the record's own fields, or when
+    // its child list cannot be read (see readSaveableArray); files is then
+    // null. A child cut off by the end of the stream does not fail its
+    // parent: the parent keeps the children read before it, with null
+    // slots after. Allocation failures are failed reads, not exceptions.
     bool read(DataInput* in) override;
     bool read(DataInput* in, int32_t flags) override;
     Saveable* newInstance() override;
@@ -103,10 +107,15 @@ bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out);
 bool writeSaveableArray(ObjArray<Saveable>* array, DataOutput* out, int32_t flags);
 
 // Reads a count and that many FileTrees made from FileTree's prototype.
-// Null for a null stream or a count of 0 or less. A child that fails to
-// read ends the list (later slots stay null). A count the remaining bytes
-// cannot hold, or any other stream failure, is logged under "Saveable" and
-// gives null.
+// Null for a null stream or a count of 0 or less. A child that the end of
+// the stream cuts off ends the list (later slots stay null), as does the
+// end of the stream inside the count (logged under "Saveable", null).
+// The list fails, giving null, when the bytes cannot be read as it: a
+// count the remaining bytes can never hold, a record at the nesting limit
+// that announces children, a child failing for any other reason (a
+// malformed text, its own list failing), no prototype, or no memory; the
+// list's own failures are logged under "Saveable". A FileTree whose list
+// fails fails to read.
 ObjArray<Saveable>* readSaveableArray(DataInput* in);
 ObjArray<Saveable>* readSaveableArray(DataInput* in, int32_t flags);
 

@@ -80,7 +80,7 @@ DataArray<char>* AccessOut::toByteArray() const {
     return copy;
 }
 
-void AccessOut::ensureCapacity(int32_t minimum) {
+DataArray<char>* AccessOut::replaceBuffer(int32_t minimum) {
     const int32_t capacity = buffer->length;
     int32_t grown = wrapAdd(capacity, capacity);
     if (wrapSub(grown, minimum) < 0) grown = minimum;
@@ -94,7 +94,11 @@ void AccessOut::ensureCapacity(int32_t minimum) {
     if (keep > 0) std::memcpy(larger->data, buffer->data, static_cast<size_t>(keep));
     DataArray<char>* old = buffer;
     buffer = larger;
-    delete old;
+    return old;
+}
+
+void AccessOut::ensureCapacity(int32_t minimum) {
+    delete replaceBuffer(minimum);
 }
 
 // ---------------------------------------------------------------------------
@@ -122,9 +126,14 @@ void AccessOut::write(DataArray<char>* b, int32_t off, int32_t len) {
         throwError(OUT_OF_BOUNDS);
     }
     const int32_t end = wrapAdd(count, len);
-    if (wrapSub(end, buffer->length) > 0) ensureCapacity(end);
-    if (len > 0) std::memcpy(buffer->data + count, b->data + off, static_cast<size_t>(len));
+    // The source may be (or lie inside) the buffer being replaced, so the
+    // old one goes only after the copy. memmove: the source may also
+    // overlap the place it is copied to.
+    DataArray<char>* retired = nullptr;
+    if (wrapSub(end, buffer->length) > 0) retired = replaceBuffer(end);
+    if (len > 0) std::memmove(buffer->data + count, b->data + off, static_cast<size_t>(len));
     count = end;
+    delete retired;
 }
 
 // ---------------------------------------------------------------------------

@@ -86,6 +86,7 @@ public:
     void flush() override;
     void write(int32_t b) override;
     void write(DataArray<char>* b) override;
+    // b may be the stream's own buffer, also when the write grows it.
     void write(DataArray<char>* b, int32_t off, int32_t len) override;
 
     // DataOutput
@@ -126,6 +127,8 @@ public:
 
 private:
     int32_t read(DataArray<char>* b, int32_t off, int32_t len);
+    // ensureCapacity's growth, handing the replaced buffer to the caller.
+    DataArray<char>* replaceBuffer(int32_t minimum);
 };
 
 }  // namespace foundation

@@ -48,6 +48,16 @@ save("records", "tree-with-children", b"\x02" + tree("root", 4096, 1700000000000
     tree("\u4e2d\u6587", 0, -1, True, [tree("\U0001F600", 1, 2, False)]),
 ]))
 save("records", "tree-truncated-child", b"\x00" + tree("d", 1, 1, True, [tree("x", 1, 1, False)])[:-6])
+# Children that fail inside the data: a refused count one level down, a
+# malformed name two levels down, a chain past the nesting limit.
+save("records", "tree-refused-child-count", b"\x00" + tree("", 0, 0, False, [
+    utf("") + struct.pack(">qq?i", 0, 0, False, 5), tree("x", 0, 0, False), tree("y", 0, 0, False)]))
+save("records", "tree-malformed-grandchild", b"\x02" + tree("g", 0, 0, True, [
+    tree("p", 0, 0, True, [b"\x00\x01\x80" + struct.pack(">qq?i", 0, 0, False, 0)]), tree("s", 0, 0, False)]))
+chain = tree("", 0, 0, False)
+for _ in range(299):
+    chain = utf("") + struct.pack(">qq?i", 0, 0, True, 1) + chain
+save("records", "tree-chain-300", b"\x00" + chain)
 save("records", "netinfo", b"\x01" + net("eth0", "\u4ee5\u592a\u7f51", 1500, 2, "", -16, ["10.0.0.1", ""], 1))
 save("records", "netinfo-no-addresses", b"\x03" + net("", "", 0, 0, "", 0, [], 0))
 

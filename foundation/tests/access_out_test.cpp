@@ -63,6 +63,23 @@ TEST(AccessOutGrowth, KeepsContentAndAllowsInPlaceAppend) {
     EXPECT_EQ(s.readInt(), 0x01020304);
 }
 
+// The source may be the stream's own buffer, which a growing write replaces.
+TEST(AccessOutGrowth, WritingFromItsOwnBufferCopiesTheOldContent) {
+    AccessOut grows(4);
+    append(grows, {1, 2, 3, 4});
+    grows.write(grows.buffer, 0, 4);
+    EXPECT_EQ(contents(grows), (Bytes{1, 2, 3, 4, 1, 2, 3, 4}));
+    grows.write(grows.buffer);  // all 8 slots of the buffer, doubling it
+    EXPECT_EQ(contents(grows), (Bytes{1, 2, 3, 4, 1, 2, 3, 4, 1, 2, 3, 4, 1, 2, 3, 4}));
+
+    // Without growth; source and target ranges overlap.
+    AccessOut fits(8);
+    append(fits, {1, 2, 3, 4, 5});
+    fits.write(fits.buffer, 4, 3);
+    EXPECT_EQ(contents(fits), (Bytes{1, 2, 3, 4, 5, 5, 0, 0}));
+    EXPECT_EQ(fits.buffer->length, 8);
+}
+
 // A size sum that overflows 32 bits must not be taken for a small one.
 TEST(AccessOutGrowth, OverflowingSizeIsOutOfMemoryAndKeepsTheBuffer) {
     AccessOut s(16);

@@ -2,6 +2,7 @@
 // the Saveable array helpers.
 #include <gtest/gtest.h>
 
+#include "allocation_hook.h"
 #include "foundation/records.h"
 #include "stream_test_support.h"
 
@@ -32,6 +33,21 @@ Bytes bytesOf(FileTree& t) {
 }
 
 const Bytes kEmptyTree = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// One record on the wire: the name as written (length bytes included),
+// zero size, lastTime and dir, then the child count.
+Bytes record(int32_t count, const Bytes& name = {0, 0}) {
+    Bytes bytes = name;
+    bytes.resize(bytes.size() + 17);
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(count >> shift));
+    return bytes;
+}
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes bytes;
+    for (const Bytes& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
 
 TEST(FileTreeFormat, EmptyRecordIs23BytesAndReadsBackWithEmptyName) {
     FileTree t;
@@ -148,26 +164,66 @@ TEST(FileTreeReading, ChildThatFailsEndsTheListButNotTheParent) {
     EXPECT_NE(back.files->items[1], nullptr);
     EXPECT_EQ(back.files->items[2], nullptr);
     EXPECT_EQ(in.available(), 0);
+
+    // The same list one level down: the levels above keep what they read.
+    AccessOut nested(8);
+    append(nested, concat({record(1), bytes}));
+    FileTree top;
+    ASSERT_TRUE(top.read(&nested));
+    ASSERT_NE(top.files, nullptr);
+    ASSERT_EQ(top.files->count, 1);
+    auto* middle = static_cast<FileTree*>(top.files->items[0]);
+    ASSERT_NE(middle, nullptr);
+    ASSERT_NE(middle->files, nullptr);
+    ASSERT_EQ(middle->files->count, 3);
+    EXPECT_NE(middle->files->items[1], nullptr);
+    EXPECT_EQ(middle->files->items[2], nullptr);
+}
+
+// A child that fails for another reason than the end of the data leaves
+// the stream where its parent cannot go on reading: every record above it
+// fails too, keeping no children.
+TEST(FileTreeReading, ChildFailingInsideTheDataFailsEveryAncestor) {
+    // A promises 5 children with room for 2; read on, X and Y would become
+    // the root's children.
+    const Bytes refusedCount = concat({record(3), record(5), record(0), record(0)});
+    // C's name is malformed; read on, C's numbers would become P's sibling.
+    const Bytes malformedName = concat({record(2), record(1), record(0, {0, 1, 0x80}), record(0)});
+    for (const Bytes& input : {refusedCount, malformedName}) {
+        Bytes bytes = input;
+        // Again one and two levels down, each time with a sibling after it.
+        for (int level = 0; level < 3; ++level) {
+            AccessOut in(8);
+            append(in, bytes);
+            FileTree t;
+            EXPECT_FALSE(t.read(&in)) << level;
+            ASSERT_NE(t.name, nullptr);
+            EXPECT_EQ(t.files, nullptr) << level;
+            bytes = concat({record(2), bytes, record(0)});
+        }
+    }
 }
 
 // A count that the rest of the stream cannot hold is refused before any
-// slot is allocated.
-TEST(FileTreeReading, ImpossibleChildCountsGiveNoChildren) {
+// slot is allocated, and fails the read: what follows is not that many
+// children.
+TEST(FileTreeReading, ImpossibleChildCountsFailTheRead) {
     for (int32_t count : {0x7FFFFFFF, 2, -1, 0}) {
-        Bytes bytes = kEmptyTree;
-        bytes[19] = static_cast<uint8_t>(count >> 24);
-        bytes[20] = static_cast<uint8_t>(count >> 16);
-        bytes[21] = static_cast<uint8_t>(count >> 8);
-        bytes[22] = static_cast<uint8_t>(count);
-        Bytes child = kEmptyTree;
-        bytes.insert(bytes.end(), child.begin(), child.end());  // room for one child only
         AccessOut in(8);
-        append(in, bytes);
+        append(in, concat({record(count), kEmptyTree}));  // room for one child only
         FileTree t;
-        EXPECT_TRUE(t.read(&in)) << count;
+        EXPECT_EQ(t.read(&in), count <= 0) << count;
         EXPECT_EQ(t.files, nullptr) << count;
         EXPECT_EQ(in.available(), 23) << count;
     }
+    // Three children promised, the data ends inside the second one.
+    Bytes bytes = concat({record(3), record(0), record(0)});
+    bytes.resize(bytes.size() - 10);
+    AccessOut in(8);
+    append(in, bytes);
+    FileTree t;
+    EXPECT_FALSE(t.read(&in));
+    EXPECT_EQ(t.files, nullptr);
 }
 
 Bytes chainOf(int32_t levels) {
@@ -189,7 +245,9 @@ int32_t depthOf(const FileTree* t) {
     return depth;
 }
 
-TEST(FileTreeReading, NestingBelowTheLimitIsAFailedChild) {
+// The record at the limit that announces children fails, and with it every
+// record above it. The stream stands right after that record's count.
+TEST(FileTreeReading, NestingBelowTheLimitFailsTheRead) {
     AccessOut deepest(64);
     append(deepest, chainOf(FILE_TREE_MAX_DEPTH + 1));
     FileTree fits;
@@ -197,18 +255,52 @@ TEST(FileTreeReading, NestingBelowTheLimitIsAFailedChild) {
     EXPECT_EQ(depthOf(&fits), FILE_TREE_MAX_DEPTH);
     EXPECT_EQ(deepest.available(), 0);
 
-    AccessOut tooDeep(64);
-    append(tooDeep, chainOf(FILE_TREE_MAX_DEPTH + 2));
-    FileTree cut;
-    ASSERT_TRUE(cut.read(&tooDeep));
-    EXPECT_EQ(depthOf(&cut), FILE_TREE_MAX_DEPTH);
+    // 1,000 levels as in a crafted input, and a chain far deeper than the
+    // stack could take.
+    for (int32_t levels : {FILE_TREE_MAX_DEPTH + 2, 1000, 200000}) {
+        AccessOut in(64);
+        append(in, chainOf(levels));
+        FileTree cut;
+        EXPECT_FALSE(cut.read(&in)) << levels;
+        EXPECT_EQ(cut.files, nullptr) << levels;
+        EXPECT_EQ(in.position, FILE_TREE_MIN_BYTES * (FILE_TREE_MAX_DEPTH + 1)) << levels;
+    }
+}
 
-    // A hostile chain far deeper than the stack could take.
-    AccessOut hostile(64);
-    append(hostile, chainOf(200000));
-    FileTree survived;
-    ASSERT_TRUE(survived.read(&hostile));
-    EXPECT_EQ(depthOf(&survived), FILE_TREE_MAX_DEPTH);
+// Every allocation through new in turn fails once: the read reports it
+// as a failure, never as an exception, and keeps no children (the sanitizer
+// build shows leaks).
+TEST(FileTreeReading, AllocationFailureInsideANestedReadFailsTheRead) {
+    FileTree source;
+    source.name = makeString(u"root");
+    source.files = new ObjArray<Saveable>(1);
+    auto* middle = leaf(u"middle", 1);
+    middle->files = new ObjArray<Saveable>(2);
+    middle->files->items[0] = leaf(u"a", 2);
+    middle->files->items[1] = leaf(u"b", 3);
+    source.files->items[0] = middle;
+    const Bytes bytes = bytesOf(source);
+
+    int32_t failures = 0;
+    for (long n = 0; n < 1000; ++n) {
+        AccessOut in(static_cast<int32_t>(bytes.size()));
+        append(in, bytes);
+        FileTree t;
+        bool read = false;
+        newFailed = false;
+        newCallsBeforeFailure = n;
+        EXPECT_NO_THROW(read = t.read(&in)) << n;
+        newCallsBeforeFailure = -1;
+        if (!newFailed) {
+            EXPECT_TRUE(read);
+            EXPECT_EQ(bytesOf(t), bytes);
+            break;
+        }
+        ++failures;
+        EXPECT_FALSE(read) << n;
+        EXPECT_EQ(t.files, nullptr) << n;
+    }
+    EXPECT_GE(failures, 8);  // a record, a name and a list at each level
 }
 
 TEST(FileTreeReading, RereadingReleasesThePreviousFields) {

@@ -1,6 +1,7 @@
 // NetInfo and readStringArray: wire format, failures and description.
 #include <gtest/gtest.h>
 
+#include "allocation_hook.h"
 #include "foundation/netinfo.h"
 #include "stream_test_support.h"
 
@@ -68,6 +69,32 @@ TEST(NetInfoReading, FailureKeepsFieldsReadSoFar) {
     EXPECT_EQ(back.addresses->count, 2);
     EXPECT_EQ(back.state, 77);
     EXPECT_FALSE(back.read(static_cast<DataInput*>(nullptr)));
+}
+
+// Every allocation through new in turn fails once: reading and writing
+// report it as a failure, never as an exception.
+TEST(NetInfoReading, AllocationFailuresAreFailedReadsAndWrites) {
+    NetInfo* n = sample();
+    AccessOut bytes(8);
+    ASSERT_TRUE(n->write(&bytes));
+    for (long k = 0; k < 1000; ++k) {
+        AccessOut in(8), out(4);
+        in.write(bytes.buffer, 0, bytes.count);
+        NetInfo back;
+        bool read = false, written = false;
+        newFailed = false;
+        newCallsBeforeFailure = k;
+        EXPECT_NO_THROW(read = back.read(&in)) << k;
+        EXPECT_NO_THROW(written = n->write(&out)) << k;
+        newCallsBeforeFailure = -1;
+        if (!newFailed) {
+            EXPECT_TRUE(read && written);
+            EXPECT_EQ(contents(out), contents(bytes));
+            break;
+        }
+        EXPECT_FALSE(read && written) << k;
+    }
+    n->release();
 }
 
 TEST(StringArrays, CountsAndFailures) {

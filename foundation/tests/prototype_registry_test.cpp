@@ -44,15 +44,20 @@ TEST(PrototypeRegistry, RegistersAndReleaseHookGivesEverythingUp) {
     held->release();
     EXPECT_EQ(destroyed, 2);
 
-    // Without a prototype no child can be made: the list stays empty.
+    // Without a prototype no child can be made, and its bytes cannot be
+    // passed over: the list fails.
     AccessOut in(64);
     in.writeInt(1);
     FileTree child;
     ASSERT_TRUE(child.write(&in));
-    ObjArray<Saveable>* files = readSaveableArray(&in);
-    ASSERT_NE(files, nullptr);
-    EXPECT_EQ(files->items[0], nullptr);
-    delete files;
+    EXPECT_EQ(readSaveableArray(&in), nullptr);
+    FileTree parent;
+    parent.files = new ObjArray<Saveable>(1);
+    parent.files->items[0] = new FileTree();
+    AccessOut withChild(64);
+    ASSERT_TRUE(parent.write(&withChild));
+    EXPECT_FALSE(parent.read(&withChild));
+    EXPECT_EQ(parent.files, nullptr);
 
     // The registry comes back on the next registration.
     auto* again = new Probe();
