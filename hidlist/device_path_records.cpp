@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "hidlist/diagnostic_lines.h"
+
 namespace hidlist {
 
 namespace {
@@ -20,8 +22,7 @@ void appendLine(std::string& diagnostics, const char* format, Number value) {
 bool writeDevicePathRecord(foundation::AccessOut& out, const char* path, size_t length,
                            std::string& diagnostics) {
     if (length > MAX_DEVICE_PATH_BYTES) {
-        appendLine(diagnostics, "device path of %lu bytes too long, skipped\n",
-                   static_cast<unsigned long>(length));
+        appendLine(diagnostics, PATH_TOO_LONG_FORMAT, static_cast<unsigned long>(length));
         return false;
     }
     static_cast<foundation::DataOutput&>(out).writeShort(static_cast<int32_t>(length));
@@ -33,14 +34,14 @@ bool writeDevicePathRecord(foundation::AccessOut& out, const char* path, size_t 
 
 std::string writeDevicePathRecords(foundation::AccessOut& out, const platform::HidDeviceList& list) {
     std::string diagnostics;
-    if (!list.opened) diagnostics += "SetupDiGetClassDevs fail\n";
+    if (!list.opened) diagnostics += SET_NOT_OPENED_LINE;
     // Paths and failures each come in ascending index; merged, their lines
     // keep the enumeration's order.
     auto failed = list.failedIndices.begin();
     auto reportFailuresBefore = [&](uint64_t index) {
         for (; failed != list.failedIndices.end() && *failed < index; ++failed) {
-            diagnostics += "SetupDiGetDeviceInterfaceDetail fail\n";
-            appendLine(diagnostics, "getDetasil %d fail\n", static_cast<int>(*failed));
+            diagnostics += DETAIL_FAILED_LINE;
+            appendLine(diagnostics, INTERFACE_SKIPPED_FORMAT, static_cast<int>(*failed));
         }
     };
     for (const platform::HidDevicePath& path : list.paths) {

@@ -1,7 +1,8 @@
 // The records of the native method's result, written from a device list:
 // per path, its length as two big-endian bytes, then the path bytes without
-// terminator. Pure: the diagnostic lines for what is left out are returned,
-// not printed, so the caller decides when they reach standard output.
+// terminator. Pure: the diagnostic lines (diagnostic_lines.h) for what is
+// left out are returned, not printed, so the caller decides when they reach
+// standard output.
 #pragma once
 
 #include <cstddef>

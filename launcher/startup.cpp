@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "launcher/launcher.h"
+#include "tavelin/package_key.h"
 
 namespace launcher {
 
@@ -11,7 +12,7 @@ const char16_t NOTICE_CAPTION[] = u"提示";
 const char* const LAUNCH_STRINGS[LAUNCH_STRING_COUNT] = {
     "./cjars",                          // package directory
     ".app",                             // package file suffix
-    "7305518826140943",                 // package key
+    tavelin::PACKAGE_KEY,               // package key (generated)
     "com.qv.java.client.QvClientMain",  // client main class
     "startServer",                      // client start method
     "endServer",                        // client stop method

@@ -12,6 +12,7 @@ using testing::FakeInterface;
 using testing::listOf;
 using testing::pathOfLength;
 using testing::recordsOf;
+using testing::skippedLines;
 
 TEST(DevicePathRecord, LengthPrefixIsBigEndianAndCoversTheWholeRange) {
     for (size_t length : {size_t{0}, size_t{1}, size_t{0x1234}, size_t{65535}}) {
@@ -55,7 +56,7 @@ TEST(DevicePathRecords, NoInterfacesWritesNothing) {
 
 TEST(DevicePathRecords, SetThatCannotBeOpenedIsReported) {
     foundation::AccessOut out(4096);
-    EXPECT_EQ(writeDevicePathRecords(out, listOf({}, false)), "SetupDiGetClassDevs fail\n");
+    EXPECT_EQ(writeDevicePathRecords(out, listOf({}, false)), SET_NOT_OPENED_LINE);
     EXPECT_EQ(out.count, 0);
 }
 
@@ -66,8 +67,7 @@ TEST(DevicePathRecords, UnreadableInterfacesAreSkippedAndNamedByIndex) {
     alsoFails.detailFails = true;
     foundation::AccessOut out(4096);
     EXPECT_EQ(writeDevicePathRecords(out, listOf({{"first"}, detailFails, alsoFails, {"last"}})),
-              "SetupDiGetDeviceInterfaceDetail fail\ngetDetasil 1 fail\n"
-              "SetupDiGetDeviceInterfaceDetail fail\ngetDetasil 2 fail\n");
+              skippedLines(1) + skippedLines(2));
     EXPECT_EQ(contentOf(out), recordsOf({"first", "last"}));
 }
 
@@ -77,10 +77,8 @@ TEST(DevicePathRecords, LinesForUnreadableAndOverLongInterfacesKeepTheEnumeratio
     foundation::AccessOut out(4096);
     EXPECT_EQ(writeDevicePathRecords(out, listOf({unreadable, {"one"}, {pathOfLength(70001)},
                                                   unreadable, {"two"}, unreadable})),
-              "SetupDiGetDeviceInterfaceDetail fail\ngetDetasil 0 fail\n"
-              "device path of 70001 bytes too long, skipped\n"
-              "SetupDiGetDeviceInterfaceDetail fail\ngetDetasil 3 fail\n"
-              "SetupDiGetDeviceInterfaceDetail fail\ngetDetasil 5 fail\n");
+              skippedLines(0) + "device path of 70001 bytes too long, skipped\n" + skippedLines(3) +
+                  skippedLines(5));
     EXPECT_EQ(contentOf(out), recordsOf({"one", "two"}));
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/streams.h"
+#include "hidlist/diagnostic_lines.h"
 #include "platform/platform.h"
 
 namespace hidlist::testing {
@@ -59,6 +60,13 @@ inline std::vector<unsigned char> recordsOf(const std::vector<std::string>& path
 inline std::vector<unsigned char> contentOf(const foundation::AccessOut& out) {
     const auto* data = reinterpret_cast<const unsigned char*>(out.buffer->data);
     return std::vector<unsigned char>(data, data + out.count);
+}
+
+// The two lines of the interface at index, left out because its path could
+// not be read. The second is spelled out, not formatted from its constant:
+// its exact text, misspelling included, is what this guards.
+inline std::string skippedLines(int index) {
+    return DETAIL_FAILED_LINE + ("getDetasil " + std::to_string(index) + " fail\n");
 }
 
 }  // namespace hidlist::testing

@@ -9,6 +9,7 @@
 
 #include "launcher/win32/tests/windows_install.h"
 #include "platform/platform.h"
+#include "tavelin/package_key.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "FindClass java/lang/String",
         "NewObjectArray 6 of String initial=null",
     };
-    const char* launchStrings[] = {"./cjars",      ".app",       "7305518826140943", "com.qv.java.client.QvClientMain",
+    const char* launchStrings[] = {"./cjars",      ".app",       tavelin::PACKAGE_KEY, "com.qv.java.client.QvClientMain",
                                    "startServer", "endServer"};
     for (int i = 0; i < 6; ++i) {
         const std::string text = launchStrings[i];

@@ -5,6 +5,7 @@ import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertNotNull;
 import static org.junit.Assert.assertTrue;
 
+import com.mirl.apppack.PackageKey;
 import java.io.DataInputStream;
 import java.io.File;
 import java.io.FileInputStream;
@@ -30,7 +31,7 @@ import org.junit.rules.TemporaryFolder;
  */
 public class BenchInputsTest {
 
-    private static final String KEY = "7305518826140943";
+    private static final String KEY = PackageKey.DEFAULT;
 
     @Rule
     public TemporaryFolder temp = new TemporaryFolder();

@@ -77,35 +77,64 @@ public class Main extends ClassLoader implements Comparator {
     /** Of a package loader: the decompressed content block. */
     private byte[] contentBytes;
 
-    // Resource URLs. A URL that reads from memory needs a URLStreamHandler and a
-    // URLConnection subclass, and this class can subclass neither. So two tiny
-    // classes are assembled at run time (see handlerClassBytes) and defined by a
-    // loader whose parent is this class's own loader; they only forward to
-    // openEntry. They are not nested classes: nothing of them is in this class file.
-
-    private static final String HANDLER_CLASS = "com/mirl/runbed/MainEntryHandler";
-    private static final String CONNECTION_CLASS = "com/mirl/runbed/MainEntryConnection";
-    private static final String URL_PROTOCOL = "mirl-app";
-    private static final Object handlerLock = new Object();
-    private static Constructor handlerConstructor;
-    private static int handlerSerial;
-
     /** Of a package loader: the handler of its resource URLs, made on first use. */
     private URLStreamHandler entryHandler;
 
     /** Of a package loader: path prefix of its resource URLs, unique per loader. */
     private volatile String entryUrlPrefix;
 
-    /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
-    private static final long MAX_INFLATE_RATIO = 1032L;
+    // ------------------------------------------------------------------ notices and log texts
+    //
+    // Every fixed text this class hands to the status sink or logs, in one
+    // place. Clients show the notices and people read the log (Tavelin.log),
+    // so a changed text is a changed interface; the tests spell each one out
+    // again under the same name. Exception messages that carry values stay
+    // where they are raised.
+    //
+    // Status-sink protocol. The sink is the Comparator handed to the client's
+    // start method (by default bootInstance, whose compare ignores both
+    // arguments). Every notice is one call sink.compare(code, text), whose
+    // result is ignored; the two kinds differ in the code's type, not only
+    // its value:
+    //   progress: code the String "1" (PROGRESS_CODE), text one of the NOTICE_ texts;
+    //   error:    code the Integer 2 (ERROR_CODE), text one of the ERROR_ texts
+    //             or the toString of the exception that stopped the cycle.
+    // Every error notice is also logged, with the tag TAG_ERROR.
 
-    /** Smallest index record: an empty name (2 bytes) and three int32. */
-    private static final int MIN_INDEX_RECORD = 14;
+    private static final String PROGRESS_CODE = "1";
+    private static final Integer ERROR_CODE = Integer.valueOf(2);
 
-    private static final int READ_CHUNK = 65536;
+    /** "Loading": a load cycle begins. */
+    private static final String NOTICE_LOADING = "加载中";
+    /** "Updating, restarting": the client's start method returned with a restart request. */
+    private static final String NOTICE_RESTARTING = "更新重启中";
+    /** "Not running": the client's start method returned without one. */
+    private static final String NOTICE_NOT_RUNNING = "未运行";
 
-    /** A sealed header holds seven numbers and two texts; anything longer is not a package. */
-    private static final int MAX_SEALED_LENGTH = 65536;
+    /** "Start class not found": no package yielded the client's main class. */
+    private static final String ERROR_NO_START_CLASS = "找不到启动类";
+    /** "Start method not found": the main class has no public method of the start method's name. */
+    private static final String ERROR_NO_START_METHOD = "找不到启动方法";
+    /** "Package not found": the package directory holds no acceptable package. */
+    private static final String ERROR_NO_PACKAGE = "找不到程序包";
+    /** "Error reading App data": an executable too short to hold the package pointer. */
+    private static final String ERROR_EXECUTABLE_TOO_SHORT = "读取App数据错误！";
+    /** A package that cannot be read: the message of the exception the full read throws, logged. */
+    private static final String ERROR_INVALID_PACKAGE = "invalid app";
+
+    /** Log tag of this class's own lines. */
+    private static final String TAG_MAIN = "Main";
+    /** Log tag of the lines that also went to the sink as error notices. */
+    private static final String TAG_ERROR = "err";
+
+    /** Logged when main begins its load cycles. */
+    private static final String LOG_START = "start runServer";
+    /** Logged with the path of the package the client class came from. */
+    private static final String LOG_PACKAGE_FOUND = "find app ";
+    /** Logged with the hash code of the package loader that a new one replaces. */
+    private static final String LOG_LOADER_CLOSED = "close classLoader ";
+    /** Logged with the byte count missing when a block decompresses short. */
+    private static final String LOG_BLOCK_SHORT = "readFully size=";
 
     /**
      * The parent of package loaders is the system loader's parent (the
@@ -142,23 +171,23 @@ public class Main extends ClassLoader implements Comparator {
             stopMethodName = args[5];
         }
         try {
-            log("Main", "start runServer");
+            log(TAG_MAIN, LOG_START);
             restart = true;
             while (restart) {
                 restart = false;
-                notifyProgress("加载中");
+                notifyProgress(NOTICE_LOADING);
                 if (!bootInstance.startApplication()) {
                     return;
                 }
-                notifyProgress(restart ? "更新重启中" : "未运行");
+                notifyProgress(restart ? NOTICE_RESTARTING : NOTICE_NOT_RUNNING);
             }
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             try {
                 reportError(e.toString());
             } catch (Exception sinkFailure) {
                 // A sink that throws must not carry anything out of main.
-                logThrowable("Main", sinkFailure);
+                logThrowable(TAG_MAIN, sinkFailure);
             }
         }
     }
@@ -220,7 +249,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             return Integer.parseInt(text.substring(0, end));
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return 0;
         }
     }
@@ -258,14 +287,14 @@ public class Main extends ClassLoader implements Comparator {
     // ------------------------------------------------------------------ load cycle
 
     private static void notifyProgress(String text) {
-        statusSink.compare("1", text);
+        statusSink.compare(PROGRESS_CODE, text);
     }
 
     /** Loads the client class and runs its start method; true when the start method ran and returned. */
     private boolean startApplication() {
         Class cls = loadApplicationClass();
         if (cls == null) {
-            reportError("找不到启动类");
+            reportError(ERROR_NO_START_CLASS);
             return false;
         }
         setAppInstance(cls);
@@ -274,7 +303,7 @@ public class Main extends ClassLoader implements Comparator {
             methods = cls.getMethods();
         } catch (LinkageError e) {
             // Linking the class (verification, a class its signatures name) fails here.
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             reportError(e.toString());
             return false;
         }
@@ -292,18 +321,18 @@ public class Main extends ClassLoader implements Comparator {
                 return true;
             } catch (Exception | LinkageError e) {
                 // LinkageError: the class's static initialiser failed, or it cannot be linked.
-                logThrowable("Main", e);
+                logThrowable(TAG_MAIN, e);
                 reportError(e.toString());
                 return false;
             } finally {
                 try {
                     thread.setContextClassLoader(previous);
                 } catch (Exception e) {
-                    logThrowable("Main", e);
+                    logThrowable(TAG_MAIN, e);
                 }
             }
         }
-        reportError("找不到启动方法");
+        reportError(ERROR_NO_START_METHOD);
         return false;
     }
 
@@ -315,7 +344,7 @@ public class Main extends ClassLoader implements Comparator {
             }
             ArrayList candidates = scanPackages(location);
             if (candidates.isEmpty()) {
-                reportError("找不到程序包");
+                reportError(ERROR_NO_PACKAGE);
                 return null;
             }
             for (int i = candidates.size() - 1; i >= 0; i--) {
@@ -331,21 +360,22 @@ public class Main extends ClassLoader implements Comparator {
         }
     }
 
-    /** Reads the package an executable carries, located by the pointer at bytes 80 to 87. */
+    /** Reads the package an executable carries, located by the pointer at POINTER_OFFSET. */
     private Class loadFromExecutable(File file) {
         RandomAccessFile in = null;
         try {
             refuseSpecialFile(file);
             in = new RandomAccessFile(file, "r");
             int length = (int) in.length();
-            if (length <= 96) {
-                reportError("读取App数据错误！");
+            if (length < MIN_CONTAINER_LENGTH) {
+                reportError(ERROR_EXECUTABLE_TOO_SHORT);
                 return null;
             }
-            in.seek(80);
+            in.seek(POINTER_OFFSET);
             int offset = in.readInt();
             int size = in.readInt();
-            if (offset < 80 || size < 10 || (long) offset + size > length || offset >= length || size >= length) {
+            if (offset < POINTER_OFFSET || size < MIN_EMBEDDED_SIZE || (long) offset + size > length
+                    || offset >= length || size >= length) {
                 return null;
             }
             // A damaged pointer into a large file must not exhaust the heap (and
@@ -400,7 +430,7 @@ public class Main extends ClassLoader implements Comparator {
                 }
             } catch (Throwable e) {
                 // Errors too: one damaged file must not keep the others from being tried.
-                logThrowable("Main", e);
+                logThrowable(TAG_MAIN, e);
             }
         }
         return candidates;
@@ -440,11 +470,11 @@ public class Main extends ClassLoader implements Comparator {
         try {
             Class cls = loadFromStream(new FileInputStream(candidate[0]));
             if (cls != null) {
-                log("Main", "find app " + candidate[0]);
+                log(TAG_MAIN, LOG_PACKAGE_FOUND + candidate[0]);
             }
             return cls;
         } catch (Throwable e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         }
     }
@@ -454,7 +484,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             Main old = packageLoader;
             if (old != null) {
-                log("Main", "close classLoader " + old.hashCode());
+                log(TAG_MAIN, LOG_LOADER_CLOSED + old.hashCode());
                 old.contentBytes = null;
                 HashMap index = old.entryIndex;
                 if (index != null) {
@@ -468,7 +498,7 @@ public class Main extends ClassLoader implements Comparator {
         } catch (Throwable e) {
             // A LinkageError (a class file for a newer Java, a malformed or
             // unverifiable class) fails this package only, like an invalid one.
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         } finally {
             closeQuietly(in);
@@ -480,12 +510,41 @@ public class Main extends ClassLoader implements Comparator {
             method.invoke(null, new Object[0]);
             return true;
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return false;
         }
     }
 
     // ------------------------------------------------------------------ package format
+
+    // The package layout. The package tool defines the same values for the
+    // writer's side (apppack's PackageFormat, and ExecutableContainer for the
+    // container: MIN_CONTAINER_LENGTH is its MIN_LENGTH, MIN_EMBEDDED_SIZE its
+    // MIN_PACKAGE_SIZE, the others have the same names). This class must stay
+    // one class and cannot use theirs; PackageReadingTest checks both agree.
+
+    /** The seven int32 that open the sealed header, in bytes; the sealed texts follow them. */
+    private static final int HEADER_NUMBERS = 28;
+
+    /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
+    private static final long MAX_INFLATE_RATIO = 1032L;
+
+    /** Smallest index record: an empty name (2 bytes) and three int32. */
+    private static final int MIN_INDEX_RECORD = 14;
+
+    /** A sealed header holds seven numbers and two texts; anything longer is not a package. */
+    private static final int MAX_SEALED_LENGTH = 65536;
+
+    /** Offset of the embedded-package pointer (offset, size: two int32) in an executable container. */
+    private static final int POINTER_OFFSET = 80;
+
+    /** The shortest executable container: the pointer and some bytes beyond it. */
+    private static final int MIN_CONTAINER_LENGTH = 97;
+
+    /** The smallest package an embedded-package pointer may announce. */
+    private static final int MIN_EMBEDDED_SIZE = 10;
+
+    private static final int READ_CHUNK = 65536;
 
     /**
      * Header check of a package file: the sealed version when the sealed texts
@@ -496,103 +555,124 @@ public class Main extends ClassLoader implements Comparator {
         try {
             refuseSpecialFile(file);
             in = new DataInputStream(new FileInputStream(file));
-            String version = in.readUTF();
-            String check = in.readUTF();
-            byte[] sealed = readBlock(in, sealedLength(in.readInt()));
-            byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
-            if (plain == null) {
-                throw new IllegalArgumentException("sealed header of " + file + " does not decrypt");
-            }
-            DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
-            if (header.skipBytes(28) < 28) {
-                return null;
-            }
-            String sealedVersion = header.readUTF();
-            String sealedCheck = header.readUTF();
-            if (sealedVersion.equals(version) && sealedCheck.equals(check)) {
-                return sealedVersion;
-            }
-            return null;
+            return readSealedHeader(in, null, file);
         } finally {
             closeQuietly(in);
         }
     }
 
     /**
+     * Reads the clear texts and the sealed header that open a package stream
+     * and opens the header. With numbers null (the header check) the header's
+     * seven numbers are skipped, and a header too short for them gives null;
+     * otherwise they are read into numbers, and a header too short for them
+     * throws. Returns the sealed version when both sealed texts equal the clear
+     * ones, else null. file names the stream in the decryption failure, if given.
+     */
+    private static String readSealedHeader(DataInputStream in, int[] numbers, File file) throws IOException {
+        String version = in.readUTF();
+        String check = in.readUTF();
+        byte[] sealed = readBlock(in, sealedLength(in.readInt()));
+        byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
+        if (plain == null) {
+            throw new IllegalArgumentException("sealed header" + (file == null ? "" : " of " + file)
+                    + " does not decrypt");
+        }
+        DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
+        if (numbers == null) {
+            if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
+                return null;
+            }
+        } else {
+            for (int i = 0; i < numbers.length; i++) {
+                numbers[i] = header.readInt();
+            }
+        }
+        String sealedVersion = header.readUTF();
+        String sealedCheck = header.readUTF();
+        if (sealedVersion.equals(version) && sealedCheck.equals(check)) {
+            return sealedVersion;
+        }
+        return null;
+    }
+
+    /**
      * Reads a whole package stream into this loader's index and content.
-     * Throws IllegalArgumentException "invalid app" on any failure; always
-     * closes the stream.
+     * Throws IllegalArgumentException ERROR_INVALID_PACKAGE on any failure;
+     * always closes the stream.
      */
     private void readPackage(DataInputStream in) {
         try {
-            String version = in.readUTF();
-            String check = in.readUTF();
-            byte[] sealed = readBlock(in, sealedLength(in.readInt()));
-            byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
-            if (plain == null) {
-                throw new IllegalArgumentException("sealed header does not decrypt");
-            }
-            DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
-            int indexRawLength = header.readInt();
-            int indexStoredLength = header.readInt();
-            int indexCrc = header.readInt();
-            int contentRawLength = header.readInt();
-            int contentStoredLength = header.readInt();
-            int contentCrc = header.readInt();
-            int entryCount = header.readInt();
-            String sealedVersion = header.readUTF();
-            String sealedCheck = header.readUTF();
-            if (!sealedVersion.equals(version) || !sealedCheck.equals(check)) {
+            int[] numbers = new int[HEADER_NUMBERS / 4];
+            if (readSealedHeader(in, numbers, null) == null) {
                 // Not an error: the loader stays empty and the main class is not found in it.
                 return;
             }
+            int indexRawLength = numbers[0];
+            int indexStoredLength = numbers[1];
+            int indexCrc = numbers[2];
+            int contentRawLength = numbers[3];
+            int contentStoredLength = numbers[4];
+            int contentCrc = numbers[5];
+            int entryCount = numbers[6];
             // Nothing is allocated from a length before it is known to be possible.
             checkRawLength("index", indexRawLength, indexStoredLength);
             checkRawLength("content", contentRawLength, contentStoredLength);
-            if (entryCount < 0 || entryCount > indexRawLength / MIN_INDEX_RECORD) {
-                throw new IllegalArgumentException("entry count " + entryCount + " does not fit an index of "
-                        + indexRawLength + " bytes");
-            }
-            HashMap index = new HashMap(2 * entryCount + 8);
-            entryIndex = index;
-
-            byte[] stored = readBlock(in, indexStoredLength);
-            if (crc32Of(stored) != indexCrc) {
-                throw new IllegalArgumentException();
-            }
-            byte[] raw = gunzipBlock(stored, indexStoredLength, indexRawLength);
-            if (raw == null) {
-                throw new IllegalArgumentException("index block does not decompress");
-            }
-            DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw));
-            for (int i = 0; i < entryCount; i++) {
-                String name = records.readUTF();
-                int offset = records.readInt();
-                int length = records.readInt();
-                records.readInt();
-                if (offset < 0 || length < 0 || (long) offset + length > contentRawLength) {
-                    throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
-                            + " lies outside the content of " + contentRawLength + " bytes");
-                }
-                index.put(name, new int[] {offset, length});
-            }
-
-            stored = readBlock(in, contentStoredLength);
-            if (crc32Of(stored) != contentCrc) {
-                throw new IllegalArgumentException();
-            }
-            contentBytes = gunzipBlock(stored, contentStoredLength, contentRawLength);
-            if (contentBytes == null) {
-                throw new IllegalArgumentException("content block does not decompress");
-            }
+            readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
+            contentBytes = readStoredBlock(in, "content", contentStoredLength, contentCrc, contentRawLength);
         } catch (Throwable e) {
             // Errors too: a raw length that is possible but beyond the heap
             // fails this package, and the next candidate gets its turn.
-            logThrowable("Main", e);
-            throw new IllegalArgumentException("invalid app");
+            logThrowable(TAG_MAIN, e);
+            throw new IllegalArgumentException(ERROR_INVALID_PACKAGE);
         } finally {
             closeQuietly(in);
         }
+    }
+
+    /**
+     * Reads the index block into this loader's entryIndex, which it stores at
+     * once. Every entry must lie within the content of contentRawLength bytes.
+     */
+    private void readIndex(DataInputStream in, int storedLength, int crc, int rawLength, int entryCount,
+            int contentRawLength) throws IOException {
+        if (entryCount < 0 || entryCount > rawLength / MIN_INDEX_RECORD) {
+            throw new IllegalArgumentException("entry count " + entryCount + " does not fit an index of "
+                    + rawLength + " bytes");
+        }
+        HashMap index = new HashMap(2 * entryCount + 8);
+        entryIndex = index;
+        byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength);
+        DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw));
+        for (int i = 0; i < entryCount; i++) {
+            String name = records.readUTF();
+            int offset = records.readInt();
+            int length = records.readInt();
+            records.readInt();
+            if (offset < 0 || length < 0 || (long) offset + length > contentRawLength) {
+                throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
+                        + " lies outside the content of " + contentRawLength + " bytes");
+            }
+            index.put(name, new int[] {offset, length});
+        }
+    }
+
+    /**
+     * Reads one stored block of the stream, tests its CRC and decompresses it
+     * into rawLength bytes. A CRC that differs throws IllegalArgumentException
+     * without a message.
+     */
+    private static byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength)
+            throws IOException {
+        byte[] stored = readBlock(in, storedLength);
+        if (crc32Of(stored) != crc) {
+            throw new IllegalArgumentException();
+        }
+        byte[] raw = gunzipBlock(stored, storedLength, rawLength);
+        if (raw == null) {
+            throw new IllegalArgumentException(block + " block does not decompress");
+        }
+        return raw;
     }
 
     /** Refuses a raw length that is negative or that no gzip stream of the stored length can produce. */
@@ -645,7 +725,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             return aesEcbDecrypt(key, data);
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         }
     }
@@ -665,7 +745,7 @@ public class Main extends ClassLoader implements Comparator {
             // A block that ends early is damaged: zeros in place of class bytes must never be served.
             return fillBuffer(in, out, 0, rawLength) ? out : null;
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         } finally {
             closeQuietly(in);
@@ -677,7 +757,7 @@ public class Main extends ClassLoader implements Comparator {
             while (count > 0) {
                 int n = in.read(buffer, start, count);
                 if (n < 0) {
-                    log("Main", "readFully size=" + count);
+                    log(TAG_MAIN, LOG_BLOCK_SHORT + count);
                     return false;
                 }
                 start += n;
@@ -685,7 +765,7 @@ public class Main extends ClassLoader implements Comparator {
             }
             return true;
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return false;
         }
     }
@@ -884,7 +964,7 @@ public class Main extends ClassLoader implements Comparator {
             }
             return super.getResourceAsStream(name);
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         }
     }
@@ -893,7 +973,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             return entryUrl(name);
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
             return null;
         }
     }
@@ -933,6 +1013,24 @@ public class Main extends ClassLoader implements Comparator {
         String path = prefix + URLEncoder.encode(name, "UTF-8").replace("+", "%20").replace("%2F", "/");
         return new URL(URL_PROTOCOL, null, -1, path, handler);
     }
+
+    // ------------------------------------------------------------------ resource URL classes, built at run time
+    //
+    // A URL that reads from memory needs a URLStreamHandler and a
+    // URLConnection subclass, and this class can subclass neither. So two tiny
+    // classes are assembled here as class-file bytes and defined by a loader
+    // whose parent is this class's own loader; they only forward to
+    // openEntry. They are not nested classes: nothing of them is in this
+    // class file.
+
+    private static final String HANDLER_CLASS = "com/mirl/runbed/MainEntryHandler";
+    private static final String CONNECTION_CLASS = "com/mirl/runbed/MainEntryConnection";
+    private static final String URL_PROTOCOL = "mirl-app";
+    /** Class-file major version of the two classes: Java 7's, like this class's own. */
+    private static final int CLASS_FILE_VERSION = 51;
+    private static final Object handlerLock = new Object();
+    private static Constructor handlerConstructor;
+    private static int handlerSerial;
 
     /** Defines the two resource URL classes once; call with handlerLock held. */
     private static Constructor handlerConstructor() throws Exception {
@@ -1105,8 +1203,8 @@ public class Main extends ClassLoader implements Comparator {
         ByteArrayOutputStream bytes = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(bytes);
         out.writeInt(0xCAFEBABE);
-        out.writeShort(0);
-        out.writeShort(51);
+        out.writeShort(0); // minor version
+        out.writeShort(CLASS_FILE_VERSION);
         out.writeShort(pool.size() + 1);
         for (Iterator it = pool.entrySet().iterator(); it.hasNext();) {
             String key = (String) ((Map.Entry) it.next()).getKey();
@@ -1150,8 +1248,8 @@ public class Main extends ClassLoader implements Comparator {
     }
 
     private static void reportError(String text) {
-        log("err", text);
-        statusSink.compare(Integer.valueOf(2), text);
+        log(TAG_ERROR, text);
+        statusSink.compare(ERROR_CODE, text);
     }
 
     private static void closeQuietly(Closeable c) {
@@ -1161,7 +1259,7 @@ public class Main extends ClassLoader implements Comparator {
         try {
             c.close();
         } catch (Exception e) {
-            logThrowable("Main", e);
+            logThrowable(TAG_MAIN, e);
         }
     }
 }

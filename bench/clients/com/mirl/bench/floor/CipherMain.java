@@ -10,7 +10,10 @@ import javax.crypto.spec.SecretKeySpec;
  */
 public class CipherMain {
     public static void main(String[] args) throws Exception {
-        SecretKeySpec key = new SecretKeySpec("7305518826140943".getBytes(), "AES");
+        if (args.length != 1) {
+            throw new IllegalArgumentException("usage: CipherMain KEY (the launcher's package key)");
+        }
+        SecretKeySpec key = new SecretKeySpec(args[0].getBytes(), "AES");
         Cipher seal = Cipher.getInstance("AES/ECB/PKCS5Padding");
         seal.init(Cipher.ENCRYPT_MODE, key);
         byte[] sealed = seal.doFinal(new byte[40]);

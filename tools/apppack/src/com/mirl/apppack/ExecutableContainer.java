@@ -12,6 +12,9 @@ final class ExecutableContainer {
     /** Smallest file the loader reads a pointer from. */
     static final int MIN_LENGTH = 97;
 
+    /** Smallest package size a pointer may announce. */
+    static final int MIN_PACKAGE_SIZE = 10;
+
     final int offset;
     final int size;
 
@@ -55,8 +58,8 @@ final class ExecutableContainer {
         if (offset < PackageFormat.POINTER_OFFSET) {
             return where + "the offset is below 80";
         }
-        if (size < 10) {
-            return where + "the size is below 10";
+        if (size < MIN_PACKAGE_SIZE) {
+            return where + "the size is below " + MIN_PACKAGE_SIZE;
         }
         if (offset >= fileLength) {
             return where + "the offset lies beyond the file";

@@ -15,6 +15,39 @@ import java.util.List;
 /** Runs Main.main in this process with a recording status sink and a captured log. */
 final class Harness {
 
+    // The loader's texts under the names Main gives them (private there).
+    // Spelled out again here so that a changed text fails the tests.
+
+    static final String NOTICE_LOADING = "加载中";
+    static final String NOTICE_RESTARTING = "更新重启中";
+    static final String NOTICE_NOT_RUNNING = "未运行";
+    static final String ERROR_NO_START_CLASS = "找不到启动类";
+    static final String ERROR_NO_START_METHOD = "找不到启动方法";
+    static final String ERROR_NO_PACKAGE = "找不到程序包";
+    static final String ERROR_EXECUTABLE_TOO_SHORT = "读取App数据错误！";
+    static final String ERROR_INVALID_PACKAGE = "invalid app";
+    static final String TAG_MAIN = "Main";
+    static final String TAG_ERROR = "err";
+    static final String LOG_START = "start runServer";
+    static final String LOG_PACKAGE_FOUND = "find app ";
+    static final String LOG_LOADER_CLOSED = "close classLoader ";
+    static final String LOG_BLOCK_SHORT = "readFully size=";
+
+    /** A progress notice as Sink.notices lists it. */
+    static String progress(String text) {
+        return "1:" + text;
+    }
+
+    /** An error notice as Sink.notices lists it. */
+    static String error(String text) {
+        return "2:" + text;
+    }
+
+    /** A log line's text after its time: " tag text\n". */
+    static String logLine(String tag, String text) {
+        return " " + tag + " " + text + "\n";
+    }
+
     /** Records every notice; can act when the client reports its first start. */
     static final class Sink implements Comparator<Object> {
         final List<Object[]> events = new ArrayList<>();

@@ -1,5 +1,17 @@
 package com.mirl.runbed.tests;
 
+import static com.mirl.runbed.tests.Harness.ERROR_NO_START_METHOD;
+import static com.mirl.runbed.tests.Harness.LOG_LOADER_CLOSED;
+import static com.mirl.runbed.tests.Harness.LOG_PACKAGE_FOUND;
+import static com.mirl.runbed.tests.Harness.LOG_START;
+import static com.mirl.runbed.tests.Harness.NOTICE_LOADING;
+import static com.mirl.runbed.tests.Harness.NOTICE_NOT_RUNNING;
+import static com.mirl.runbed.tests.Harness.NOTICE_RESTARTING;
+import static com.mirl.runbed.tests.Harness.TAG_ERROR;
+import static com.mirl.runbed.tests.Harness.TAG_MAIN;
+import static com.mirl.runbed.tests.Harness.error;
+import static com.mirl.runbed.tests.Harness.logLine;
+import static com.mirl.runbed.tests.Harness.progress;
 import static org.junit.Assert.assertArrayEquals;
 import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertFalse;
@@ -66,15 +78,16 @@ public class LoadCycleTest {
         };
         Harness.main(run, cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
 
-        assertEquals(Arrays.asList("1:加载中", "1:更新重启中", "1:加载中", "1:未运行"), run.sink.notices());
+        assertEquals(Arrays.asList(progress(NOTICE_LOADING), progress(NOTICE_RESTARTING), progress(NOTICE_LOADING),
+                progress(NOTICE_NOT_RUNNING)), run.sink.notices());
         List<Object> loaders = run.sink.values("client-start");
         assertEquals(2, loaders.size());
         ClassLoader first = (ClassLoader) loaders.get(0);
         ClassLoader second = (ClassLoader) loaders.get(1);
-        String closed = " Main close classLoader " + first.hashCode() + "\n";
-        Harness.assertInOrder(run.log, " Main find app " + cjars.resolve("client.app").toAbsolutePath() + "\n",
-                closed);
-        Harness.assertInOrder(run.log, closed, " Main find app " + newer.toAbsolutePath() + "\n");
+        String closed = logLine(TAG_MAIN, LOG_LOADER_CLOSED + first.hashCode());
+        Harness.assertInOrder(run.log,
+                logLine(TAG_MAIN, LOG_PACKAGE_FOUND + cjars.resolve("client.app").toAbsolutePath()), closed);
+        Harness.assertInOrder(run.log, closed, logLine(TAG_MAIN, LOG_PACKAGE_FOUND + newer.toAbsolutePath()));
         assertSame(second, Main.getAppInstance().getClassLoader());
         assertFalse(Main.restart);
 
@@ -91,9 +104,10 @@ public class LoadCycleTest {
         System.setProperty("testclient.mode", "throw");
         Harness.Run run = Harness.launch(cjars);
         List<String> notices = run.sink.notices();
-        assertEquals(run.log, Arrays.asList("1:加载中", "2:java.lang.reflect.InvocationTargetException"), notices);
+        assertEquals(run.log,
+                Arrays.asList(progress(NOTICE_LOADING), error("java.lang.reflect.InvocationTargetException")), notices);
         assertTrue(run.log, run.log.contains("Caused by: java.lang.IllegalStateException: client refused to start"));
-        assertTrue(run.log, run.log.contains(" err java.lang.reflect.InvocationTargetException\n"));
+        assertTrue(run.log, run.log.contains(logLine(TAG_ERROR, "java.lang.reflect.InvocationTargetException")));
     }
 
     @Test
@@ -107,8 +121,8 @@ public class LoadCycleTest {
         Files.write(file, p.build(Support.KEY));
         Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, "com.qv.java.client.Broken", "make",
                 "endServer");
-        assertEquals(run.log, Arrays.asList("1:加载中", "2:java.lang.NoClassDefFoundError: com/qv/java/client/Missing"),
-                run.sink.notices());
+        assertEquals(run.log, Arrays.asList(progress(NOTICE_LOADING),
+                error("java.lang.NoClassDefFoundError: com/qv/java/client/Missing")), run.sink.notices());
         assertTrue(run.log, run.log.contains("Caused by: java.lang.ClassNotFoundException: com.qv.java.client.Missing"));
     }
 
@@ -116,8 +130,8 @@ public class LoadCycleTest {
     public void aMissingStartMethodIsReported() {
         Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "noSuchStart",
                 "endServer");
-        assertEquals(Arrays.asList("1:加载中", "2:找不到启动方法"), run.sink.notices());
-        assertTrue(run.log.startsWith(run.log.substring(0, run.log.indexOf(' ')) + " Main start runServer\n"));
+        assertEquals(Arrays.asList(progress(NOTICE_LOADING), error(ERROR_NO_START_METHOD)), run.sink.notices());
+        assertTrue(run.log.startsWith(run.log.substring(0, run.log.indexOf(' ')) + logLine(TAG_MAIN, LOG_START)));
     }
 
     @Test

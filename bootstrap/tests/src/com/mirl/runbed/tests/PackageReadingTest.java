@@ -1,5 +1,17 @@
 package com.mirl.runbed.tests;
 
+import static com.mirl.runbed.tests.Harness.ERROR_EXECUTABLE_TOO_SHORT;
+import static com.mirl.runbed.tests.Harness.ERROR_INVALID_PACKAGE;
+import static com.mirl.runbed.tests.Harness.ERROR_NO_PACKAGE;
+import static com.mirl.runbed.tests.Harness.ERROR_NO_START_CLASS;
+import static com.mirl.runbed.tests.Harness.LOG_BLOCK_SHORT;
+import static com.mirl.runbed.tests.Harness.LOG_PACKAGE_FOUND;
+import static com.mirl.runbed.tests.Harness.NOTICE_LOADING;
+import static com.mirl.runbed.tests.Harness.NOTICE_NOT_RUNNING;
+import static com.mirl.runbed.tests.Harness.TAG_MAIN;
+import static com.mirl.runbed.tests.Harness.error;
+import static com.mirl.runbed.tests.Harness.logLine;
+import static com.mirl.runbed.tests.Harness.progress;
 import static org.junit.Assert.assertArrayEquals;
 import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertFalse;
@@ -8,6 +20,8 @@ import static org.junit.Assert.assertNull;
 import static org.junit.Assert.assertTrue;
 
 import java.io.InputStream;
+import java.lang.reflect.Field;
+import java.lang.reflect.Modifier;
 import java.nio.ByteBuffer;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -21,8 +35,8 @@ import org.junit.rules.TemporaryFolder;
 /** Which packages the loader accepts, refuses or passes over, and executable containers. */
 public class PackageReadingTest {
 
-    private static final String NO_PACKAGE = "2:找不到程序包";
-    private static final String NO_CLASS = "2:找不到启动类";
+    private static final String NO_PACKAGE = error(ERROR_NO_PACKAGE);
+    private static final String NO_CLASS = error(ERROR_NO_START_CLASS);
 
     @Rule
     public TemporaryFolder tmp = new TemporaryFolder();
@@ -46,15 +60,46 @@ public class PackageReadingTest {
 
     private static void assertStarted(Harness.Run run) {
         assertNotNull(run.log, run.sink.clientLoader());
-        assertEquals(Arrays.asList("1:加载中", "1:未运行"), run.sink.notices());
+        assertEquals(Arrays.asList(progress(NOTICE_LOADING), progress(NOTICE_NOT_RUNNING)), run.sink.notices());
     }
 
     private static void assertNotStarted(Harness.Run run, String... notices) {
         assertNull(run.log, run.sink.clientLoader());
         List<String> expected = new java.util.ArrayList<>();
-        expected.add("1:加载中");
+        expected.add(progress(NOTICE_LOADING));
         expected.addAll(Arrays.asList(notices));
         assertEquals(run.log, expected, run.sink.notices());
+    }
+
+    /**
+     * The loader must stay one class, so it keeps its own copy of the layout
+     * values the package tool writes by, and of its texts, which these tests
+     * spell out again: each copy must still say what the other says.
+     */
+    @Test
+    public void theLoadersNamedValuesAgreeWithThePackageToolAndTheTests() throws Exception {
+        String[][] layout = {
+            {"HEADER_NUMBERS", "PackageFormat", "HEADER_NUMBERS"},
+            {"MAX_INFLATE_RATIO", "PackageFormat", "MAX_INFLATE_RATIO"},
+            {"MIN_INDEX_RECORD", "PackageFormat", "MIN_INDEX_RECORD"},
+            {"MAX_SEALED_LENGTH", "PackageFormat", "MAX_SEALED_LENGTH"},
+            {"POINTER_OFFSET", "PackageFormat", "POINTER_OFFSET"},
+            {"MIN_CONTAINER_LENGTH", "ExecutableContainer", "MIN_LENGTH"},
+            {"MIN_EMBEDDED_SIZE", "ExecutableContainer", "MIN_PACKAGE_SIZE"},
+        };
+        for (String[] value : layout) {
+            Field tool = Class.forName("com.mirl.apppack." + value[1]).getDeclaredField(value[2]);
+            tool.setAccessible(true);
+            assertEquals(value[0], tool.get(null), Harness.getStatic(value[0]));
+        }
+        int texts = 0;
+        for (Field text : Harness.class.getDeclaredFields()) {
+            if (Modifier.isStatic(text.getModifiers()) && text.getName().matches("(NOTICE|ERROR|TAG|LOG)_.*")) {
+                assertEquals(text.getName(), text.get(null), Harness.getStatic(text.getName()));
+                texts++;
+            }
+        }
+        assertEquals(14, texts);
     }
 
     @Test
@@ -112,9 +157,9 @@ public class PackageReadingTest {
             Files.write(cjars.resolve("low.app"), valid);
             Harness.Run run = Harness.launch(cjars);
             assertStarted(run);
-            assertEquals(run.log, 1, Harness.count(run.log, "invalid app"));
-            Harness.assertInOrder(run.log, "IllegalArgumentException\n", "invalid app");
-            assertTrue(run.log, run.log.contains("find app " + cjars.resolve("low.app").toAbsolutePath()));
+            assertEquals(run.log, 1, Harness.count(run.log, ERROR_INVALID_PACKAGE));
+            Harness.assertInOrder(run.log, "IllegalArgumentException\n", ERROR_INVALID_PACKAGE);
+            assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("low.app").toAbsolutePath()));
         }
     }
 
@@ -141,7 +186,7 @@ public class PackageReadingTest {
             Harness.Run run = Harness.launch(cjars);
             assertStarted(run);
             assertTrue(run.log, run.log.contains(" Main java.lang." + error + ": "));
-            assertTrue(run.log, run.log.contains("find app " + cjars.resolve("low.app").toAbsolutePath()));
+            assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("low.app").toAbsolutePath()));
         }
     }
 
@@ -156,7 +201,7 @@ public class PackageReadingTest {
             Files.write(cjars.resolve("p0.app"), p.build(Support.KEY));
             Harness.Run run = Harness.launch(cjars);
             assertNotStarted(run, NO_CLASS);
-            assertTrue("field " + c[0] + " = " + c[1], run.log.contains("invalid app"));
+            assertTrue("field " + c[0] + " = " + c[1], run.log.contains(ERROR_INVALID_PACKAGE));
         }
     }
 
@@ -178,7 +223,7 @@ public class PackageReadingTest {
         Harness.Run run = Harness.launch(cjars);
         assertStarted(run);
         assertTrue(run.log, run.log.contains("OutOfMemoryError"));
-        assertTrue(run.log, run.log.contains("find app " + cjars.resolve("low.app").toAbsolutePath()));
+        assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("low.app").toAbsolutePath()));
     }
 
     @Test
@@ -208,7 +253,7 @@ public class PackageReadingTest {
             longer.numbers[field] = (field == 0 ? longer.indexRaw.length : longer.contentRaw.length) + 10;
             Harness.Run run = launchWith(longer.build(Support.KEY));
             assertNotStarted(run, NO_CLASS);
-            Harness.assertInOrder(run.log, " Main readFully size=10\n", "invalid app");
+            Harness.assertInOrder(run.log, logLine(TAG_MAIN, LOG_BLOCK_SHORT + 10), ERROR_INVALID_PACKAGE);
         }
     }
 
@@ -243,14 +288,14 @@ public class PackageReadingTest {
         Path exe = tmp.getRoot().toPath().resolve("client.exe");
         Files.write(exe, new byte[96]);
         assertNotStarted(Harness.main(exe.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer",
-                "endServer"), "2:读取App数据错误！", NO_CLASS);
+                "endServer"), error(ERROR_EXECUTABLE_TOO_SHORT), NO_CLASS);
 
         byte[] file = new byte[97];
         ByteBuffer.wrap(file, 80, 8).putInt(80).putInt(10);
         Files.write(exe, file);
         Harness.Run run = launchExe(exe);
         assertNotStarted(run, NO_CLASS);
-        assertTrue("passes the pointer rules, fails as a package", run.log.contains("invalid app"));
+        assertTrue("passes the pointer rules, fails as a package", run.log.contains(ERROR_INVALID_PACKAGE));
 
         int length = 200 + valid.length;
         int[][] refused = {{79, 10}, {200, 9}, {200, length}, {length, 10}, {length - 9, 10},
@@ -262,7 +307,7 @@ public class PackageReadingTest {
             Files.write(exe, file);
             run = launchExe(exe);
             assertNotStarted(run, NO_CLASS);
-            assertFalse(Arrays.toString(pointer), run.log.contains("invalid app"));
+            assertFalse(Arrays.toString(pointer), run.log.contains(ERROR_INVALID_PACKAGE));
         }
 
         Files.write(exe, new byte[300]);

@@ -1,5 +1,10 @@
 package com.mirl.runbed.tests;
 
+import static com.mirl.runbed.tests.Harness.ERROR_NO_START_CLASS;
+import static com.mirl.runbed.tests.Harness.LOG_PACKAGE_FOUND;
+import static com.mirl.runbed.tests.Harness.TAG_ERROR;
+import static com.mirl.runbed.tests.Harness.TAG_MAIN;
+import static com.mirl.runbed.tests.Harness.logLine;
 import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertTrue;
 
@@ -38,7 +43,7 @@ public class PlainJavaProcessTest {
             String output = runMain(work, classPath, "./cjars");
             assertTrue(output, output.contains(STARTED));
             String found = new File(new File(work.toFile(), "./cjars"), "client.app").getPath();
-            assertTrue(output, output.contains(" Main find app " + found + "\n"));
+            assertTrue(output, output.contains(logLine(TAG_MAIN, LOG_PACKAGE_FOUND + found)));
         }
     }
 
@@ -82,7 +87,7 @@ public class PlainJavaProcessTest {
             exe.writeInt((100 << 20) - 300);
         }
         output = runMain(work, options, "./client.exe");
-        assertTrue(output, output.contains(" err 找不到启动类\n"));
+        assertTrue(output, output.contains(logLine(TAG_ERROR, ERROR_NO_START_CLASS)));
         assertEquals("no heap dump", Arrays.asList("cjars", "client.exe"), listing(work));
     }
 

@@ -3,6 +3,7 @@ package com.mirl.runbed.tests;
 import static org.junit.Assert.assertEquals;
 
 import com.mirl.apppack.AppPack;
+import com.mirl.apppack.PackageKey;
 import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.io.PrintStream;
@@ -19,7 +20,8 @@ import java.util.Map;
 /** Packages for the loader tests, made by the package tool from the test client. */
 final class Support {
 
-    static final String KEY = "7305518826140943";
+    /** The launcher's key, as the build generates it for the launcher and apppack. */
+    static final String KEY = PackageKey.DEFAULT;
     static final String MAIN_CLASS = "com.qv.java.client.QvClientMain";
 
     /** Resources the packages carry besides the client classes. */

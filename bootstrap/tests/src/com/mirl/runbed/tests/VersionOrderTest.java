@@ -1,5 +1,6 @@
 package com.mirl.runbed.tests;
 
+import static com.mirl.runbed.tests.Harness.LOG_PACKAGE_FOUND;
 import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertTrue;
 
@@ -81,7 +82,7 @@ public class VersionOrderTest {
         assertEquals(java.util.Arrays.asList("1.2.3", "1.9", "1.10"), versions);
 
         Harness.Run run = Harness.launch(cjars);
-        assertTrue(run.log, run.log.contains("find app " + cjars.resolve("b.app").toAbsolutePath()));
+        assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("b.app").toAbsolutePath()));
     }
 
     @Test
@@ -91,7 +92,7 @@ public class VersionOrderTest {
             Support.pack(tmp.getRoot().toPath(), dir.resolve(names[0]), "1.2.1");
             Support.pack(tmp.getRoot().toPath(), dir.resolve(names[1]), "1.2");
             Harness.Run run = Harness.launch(dir);
-            assertTrue(run.log, run.log.contains("find app " + dir.resolve(names[0]).toAbsolutePath()));
+            assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + dir.resolve(names[0]).toAbsolutePath()));
         }
     }
 
@@ -101,7 +102,7 @@ public class VersionOrderTest {
         Support.pack(tmp.getRoot().toPath(), cjars.resolve("two.app"), "2.0");
         String first = cjars.toFile().list()[0];
         Harness.Run run = Harness.launch(cjars);
-        assertTrue(run.log, run.log.contains("find app " + cjars.resolve(first).toAbsolutePath() + "\n"));
+        assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve(first).toAbsolutePath() + "\n"));
     }
 
     private static int compare(String x, String y) throws Exception {
