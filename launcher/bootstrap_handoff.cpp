@@ -57,7 +57,7 @@ bool clientWasLoaded(JNIEnv* env, jclass mainClass) {
 
 }  // namespace
 
-int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
+int32_t callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
     JNIEnv* env = host->env;
     jmethodID main = env->GetStaticMethodID(host->mainClass, "main", "([Ljava/lang/String;)V");
     if (main == nullptr) {

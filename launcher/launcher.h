@@ -5,7 +5,7 @@
 // jre7/bin/jvm.set, the bootstrap class defined from the launcher's own
 // data and its main called with the six launch strings. A VM that cannot
 // be created halves the heap setting and restarts the launcher. Every
-// operation takes the OS through a LauncherSystem.
+// operation takes the OS through a platform::System.
 #pragma once
 
 #include <jni.h>
@@ -17,9 +17,16 @@
 
 #include "foundation/arrays.h"
 #include "foundation/strings.h"
-#include "launcher/system.h"
+#include "platform/platform.h"
 
 namespace launcher {
+
+// The Java runtime library, relative to the launcher's directory.
+#ifdef _WIN32
+constexpr char RUNTIME_LIBRARY_PATH[] = "jre7\\bin\\client\\jvm.dll";
+#else
+constexpr char RUNTIME_LIBRARY_PATH[] = "jre7/lib/server/libjvm.so";
+#endif
 
 // Sizes of the launcher's fixed, zero-filled text buffers. Paths are UTF-8:
 // a module path of up to 260 UTF-16 units (MAX_PATH) takes at most three
@@ -48,7 +55,7 @@ int32_t parseDelay(const char16_t* text);
 
 // Waits min(first argument, 10000) ms when the first argument is a positive
 // number, and then ends stale processes. Returns the wait (0 for none).
-int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& arguments);
+int32_t startupDelay(platform::System& system, const std::vector<std::u16string>& arguments);
 
 // Exit codes of the launcher. Every code but 0 comes with a notice, or
 // (EXIT_MAIN_THREW) with the exception on standard error.
@@ -65,7 +72,7 @@ extern const char* const VM_OPTION_VARIABLES[2];
 
 // The whole start-up sequence. Returns the process's exit code; the caller
 // ends the process with it at once.
-int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& arguments);
+int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments);
 
 // ---- Output log -------------------------------------------------------------
 
@@ -76,7 +83,7 @@ constexpr int64_t OUTPUT_LOG_LIMIT = 1 << 20;  // larger, it moves to "Tavelin.l
 // Tavelin.log beside the launcher, appended; a log larger than the limit
 // is first moved to Tavelin.log.1. True, with the log's path in logPath,
 // when a stream now goes there; false (empty logPath) otherwise.
-bool openOutputLog(LauncherSystem& system, char (&logPath)[FORMATTED_PATH_SIZE]);
+bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]);
 
 // ---- Stale-instance termination --------------------------------------------
 
@@ -85,41 +92,41 @@ extern const char SIBLING_SERVER_NAME[];  // "OrvantaServer.exe"
 
 // The launcher's directory: its own path cut at the last separator, with no
 // trailing separator. False (empty buffer) when the path cannot be had.
-bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZE]);
+bool launcherDirectory(platform::System& system, char (&directory)[MODULE_PATH_SIZE]);
 
 // Ends every other process that runs from the launcher's directory tree or
 // is one of the two sibling programs. Returns how many matched. The tree
 // counts only where the launcher's directory is its own (ownsDirectoryTree).
-int32_t killStaleInstances(LauncherSystem& system);
+int32_t killStaleInstances(platform::System& system);
 
 // False where "everything below the launcher's directory" would take in
 // programs no installation owns: a volume root ("C:", or the empty text the
 // POSIX root leaves), a share root (\\server\share, also spelt
 // \\?\UNC\server\share), and the Windows and Program Files folders
 // themselves.
-bool ownsDirectoryTree(LauncherSystem& system, const char* directory);
+bool ownsDirectoryTree(platform::System& system, const char* directory);
 
 // True for a volume or share root as launcherDirectory leaves it (no
 // trailing separator), and for the empty text.
 bool isRootDirectory(const char* directory);
 
 // Examines every process but the own one; returns how many matched.
-int32_t findProcesses(LauncherSystem& system, const char* directory, const char* firstName,
+int32_t findProcesses(platform::System& system, const char* directory, const char* firstName,
                       const char* secondName, bool terminate);
 
 // Examines one process; returns pathBuffer (PROCESS_PATH_SIZE bytes), which
 // then holds its executable path (empty when it could not be read).
-char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const char* directory,
+char* matchProcess(platform::System& system, uint32_t id, char* pathBuffer, const char* directory,
                    const char* firstName, const char* secondName, bool terminate, int32_t& count);
 
 // True when path names a file inside directory or below it: it begins with
 // directory followed by a separator, compared by the OS's rule for names
-// (LauncherSystem::samePathText). An empty directory contains nothing.
-bool isInsideDirectory(LauncherSystem& system, const char* path, const char* directory);
+// (platform::System::samePathText). An empty directory contains nothing.
+bool isInsideDirectory(platform::System& system, const char* path, const char* directory);
 
 // True when the file name of path (after its last separator) is name, by
 // the OS's rule for names.
-bool hasFileName(LauncherSystem& system, const char* path, const char* name);
+bool hasFileName(platform::System& system, const char* path, const char* name);
 
 // True when text is strictly longer than suffix and ends with it (bytewise).
 bool endsWith(const char* text, const char* suffix);
@@ -162,10 +169,10 @@ int32_t readHeapSetting(const char* path);
 bool storeHeapSetting(const char* path, int32_t megabytes);
 
 // Creates the VM and runs the bootstrap class's main; see the result codes.
-int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings);
+int32_t runJava(platform::System& system, VmHost* host, int32_t count, const char* const* strings);
 
 // Destroys the VM and releases the runtime library, each once.
-void closeVm(LauncherSystem& system, VmHost* host);
+void closeVm(platform::System& system, VmHost* host);
 
 // Writes all bytes and closes the file in every case. 0 when all were
 // written, 1 otherwise.
@@ -201,7 +208,7 @@ jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* stri
 // then RUN_NO_CLIENT when the class's getAppInstance() is null (no client
 // was ever loaded), RUN_MAIN_THREW when there was an exception, else
 // RUN_MAIN_RETURNED.
-int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings);
+int32_t callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings);
 
 // ---- Native binding ------------------------------------------------------------
 

@@ -9,7 +9,7 @@ namespace launcher {
 
 const char OUTPUT_LOG_NAME[] = "Tavelin.log";
 
-bool openOutputLog(LauncherSystem& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
+bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
     logPath[0] = '\0';
     unsigned streams = system.unusableStandardStreams();
     if (streams == 0) return false;

@@ -10,7 +10,7 @@ namespace launcher {
 const char SIBLING_NAME[] = "Orvanta.exe";
 const char SIBLING_SERVER_NAME[] = "OrvantaServer.exe";
 
-bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZE]) {
+bool launcherDirectory(platform::System& system, char (&directory)[MODULE_PATH_SIZE]) {
     std::memset(directory, 0, sizeof directory);
     if (!system.ownModulePath(directory, sizeof directory)) {
         directory[0] = '\0';
@@ -29,7 +29,7 @@ bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZ
     return true;
 }
 
-int32_t killStaleInstances(LauncherSystem& system) {
+int32_t killStaleInstances(platform::System& system) {
     char directory[MODULE_PATH_SIZE];
     // Without its own path the launcher cannot tell its tree; the sibling
     // names still apply.
@@ -100,7 +100,7 @@ bool isRootDirectory(const char* directory) {
     return isDriveName(rest);
 }
 
-bool ownsDirectoryTree(LauncherSystem& system, const char* directory) {
+bool ownsDirectoryTree(platform::System& system, const char* directory) {
     if (isRootDirectory(directory)) return false;
     size_t length = std::strlen(directory);
     for (const std::string& folder : system.protectedFolders()) {
@@ -109,7 +109,7 @@ bool ownsDirectoryTree(LauncherSystem& system, const char* directory) {
     return true;
 }
 
-int32_t findProcesses(LauncherSystem& system, const char* directory, const char* firstName,
+int32_t findProcesses(platform::System& system, const char* directory, const char* firstName,
                       const char* secondName, bool terminate) {
     std::vector<uint32_t> ids;
     if (!system.listProcesses(ids) || ids.empty()) return 0;
@@ -123,7 +123,7 @@ int32_t findProcesses(LauncherSystem& system, const char* directory, const char*
     return count;
 }
 
-char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const char* directory,
+char* matchProcess(platform::System& system, uint32_t id, char* pathBuffer, const char* directory,
                    const char* firstName, const char* secondName, bool terminate, int32_t& count) {
     pathBuffer[0] = '\0';
     platform::ProcessHandle process = system.openProcess(id);
@@ -145,7 +145,7 @@ char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const 
     return pathBuffer;
 }
 
-bool isInsideDirectory(LauncherSystem& system, const char* path, const char* directory) {
+bool isInsideDirectory(platform::System& system, const char* path, const char* directory) {
     if (path == nullptr || directory == nullptr || directory[0] == '\0') return false;
     size_t length = std::strlen(directory);
     // Letter case may make the same name longer or shorter in UTF-8, so
@@ -156,7 +156,7 @@ bool isInsideDirectory(LauncherSystem& system, const char* path, const char* dir
     return false;
 }
 
-bool hasFileName(LauncherSystem& system, const char* path, const char* name) {
+bool hasFileName(platform::System& system, const char* path, const char* name) {
     if (path == nullptr || name == nullptr) return false;
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {

@@ -43,7 +43,7 @@ int32_t parseDelay(const char16_t* text) {
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& arguments) {
+int32_t startupDelay(platform::System& system, const std::vector<std::u16string>& arguments) {
     if (arguments.empty()) return 0;
     int32_t delay = parseDelay(arguments[0].c_str());
     if (delay <= 0) return 0;
@@ -55,7 +55,7 @@ int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& 
 
 const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
-int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& arguments) {
+int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
     // First of all, while descriptors 1 and 2 are still free when the
     // program was started without them.
     char logPath[FORMATTED_PATH_SIZE] = {0};

@@ -47,7 +47,7 @@ const char* heapSettingFile() {
     return path.c_str();
 }
 
-void notice(LauncherSystem& system, const char16_t* text) {
+void notice(platform::System& system, const char16_t* text) {
     system.messageBox(text, NOTICE_CAPTION);
 }
 
@@ -80,7 +80,7 @@ bool storeHeapSetting(const char* path, int32_t megabytes) {
     return readFileStart(path, stored, 2) == 2 && stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
 }
 
-int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
+int32_t runJava(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
     char directory[MODULE_PATH_SIZE];
     // Without its own location the launcher cannot find the runtime beside
     // it (an empty directory would send it to the root instead).
@@ -92,7 +92,7 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     char libraryPath[FORMATTED_PATH_SIZE] = {0};
     char runtimeDirectory[FORMATTED_PATH_SIZE] = {0};
     formatPath(settingPath, directory, heapSettingFile());
-    formatPath(libraryPath, directory, platform::RUNTIME_LIBRARY_PATH);
+    formatPath(libraryPath, directory, RUNTIME_LIBRARY_PATH);
     formatPath(runtimeDirectory, directory, runtimeBinDirectory());
 
     // The runtime library must be there, and be more than a stub.
@@ -178,7 +178,7 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     return callMain(system, host, count, strings);
 }
 
-void closeVm(LauncherSystem& system, VmHost* host) {
+void closeVm(platform::System& system, VmHost* host) {
     if (host->vm != nullptr) {
         JavaVM* vm = host->vm;
         host->vm = nullptr;

@@ -1,4 +1,4 @@
-// A LauncherSystem that records what the launcher asks of the OS and
+// A platform::System that records what the launcher asks of the OS and
 // answers from a table the test sets up. Whatever a test does not set up
 // goes to the real machine.
 #pragma once
@@ -16,7 +16,7 @@
 
 namespace launcher_test {
 
-class FakeSystem : public launcher::LauncherSystem {
+class FakeSystem : public platform::System {
 public:
     std::string modulePath = "/opt/shop/Tavelin";
     bool moduleReadable = true;

@@ -16,7 +16,7 @@
 namespace {
 
 // The real OS, except for the launcher's own path and its notices.
-class TestSystem : public launcher::LauncherSystem {
+class TestSystem : public platform::System {
 public:
     std::string modulePath;
     std::vector<std::u16string> notices;
@@ -40,7 +40,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher_test::TempDir dir;
     std::filesystem::create_directories(dir / "jre7/bin");
     std::filesystem::create_directories(dir / "jre7/lib/server");
-    std::filesystem::create_symlink(JDK_HOME "/lib/server/libjvm.so", dir / platform::RUNTIME_LIBRARY_PATH);
+    std::filesystem::create_symlink(JDK_HOME "/lib/server/libjvm.so", dir / launcher::RUNTIME_LIBRARY_PATH);
     launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x80});  // 128 MB
     TestSystem system;
     system.modulePath = dir / "Tavelin";

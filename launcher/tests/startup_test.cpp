@@ -53,7 +53,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     FakeSystem system;
     system.modulePath = dir / "Tavelin";
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
-    launcher_test::writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {1, 2, 3});
+    launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
     std::filesystem::create_directories(dir / "jre7/bin");
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_CLIENT_ENDED);
@@ -79,7 +79,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     EXPECT_EQ(system.notices.size(), 1u);
 
     // No runtime at all: a notice, no restart.
-    std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
+    std::filesystem::remove(dir / launcher::RUNTIME_LIBRARY_PATH);
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
     EXPECT_TRUE(system.copiesStarted.empty());
     EXPECT_TRUE(system.redirections.empty()) << "standard streams that work are kept";

@@ -40,7 +40,7 @@ protected:
         creationResult = -1;
         system.modulePath = dir / "Tavelin";
         system.entryPoint = reinterpret_cast<void*>(&fakeCreate);
-        writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {0x7F, 'E', 'L', 'F'});
+        writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {0x7F, 'E', 'L', 'F'});
         std::filesystem::create_directories(dir / "jre7/bin");
     }
 
@@ -83,7 +83,7 @@ TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.libraryLoads = false;
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败"}));
-    EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / platform::RUNTIME_LIBRARY_PATH}));
+    EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / launcher::RUNTIME_LIBRARY_PATH}));
     EXPECT_EQ(system.libraryDirectories, (std::vector<std::string>{dir / "jre7/bin"}))
         << "the runtime's dependencies come from its own bin folder";
     EXPECT_EQ(system.directories.back(), dir.path()) << "the launcher's directory is current on every path";
