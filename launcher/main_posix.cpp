@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launcher/launcher.h"
+#include "launcher/layout.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

@@ -1,9 +1,13 @@
 // Ending the processes left over from an earlier run: everything started
 // from the launcher's directory tree, and the two sibling programs.
+#include "launcher/stale_instances.h"
+
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 
@@ -114,35 +118,36 @@ int32_t findProcesses(platform::System& system, const char* directory, const cha
     std::vector<uint32_t> ids;
     if (!system.listProcesses(ids) || ids.empty()) return 0;
     int32_t count = 0;
-    char path[PROCESS_PATH_SIZE] = {0};
     uint32_t self = system.currentProcessId();
     for (uint32_t id : ids) {
         if (id == self) continue;
-        matchProcess(system, id, path, directory, firstName, secondName, terminate, count);
+        if (matchProcess(system, id, directory, firstName, secondName, terminate) != ProcessMatch::NONE) ++count;
     }
     return count;
 }
 
-char* matchProcess(platform::System& system, uint32_t id, char* pathBuffer, const char* directory,
-                   const char* firstName, const char* secondName, bool terminate, int32_t& count) {
-    pathBuffer[0] = '\0';
+ProcessMatch matchProcess(platform::System& system, uint32_t id, const char* directory, const char* firstName,
+                          const char* secondName, bool terminate) {
     platform::ProcessHandle process = system.openProcess(id);
-    if (process == nullptr) return pathBuffer;
-    if (!system.processExecutablePath(process, pathBuffer, PROCESS_PATH_REQUEST)) pathBuffer[0] = '\0';
-    pathBuffer[PROCESS_PATH_REQUEST - 1] = '\0';
-    bool matched = pathBuffer[0] != '\0' && (isInsideDirectory(system, pathBuffer, directory) ||
-                                             hasFileName(system, pathBuffer, firstName) ||
-                                             hasFileName(system, pathBuffer, secondName));
-    if (matched) {
-        ++count;
-        if (terminate && !system.terminateProcess(process)) {
+    if (process == nullptr) return ProcessMatch::NONE;
+    char path[PROCESS_PATH_SIZE] = {0};
+    if (!system.processExecutablePath(process, path, PROCESS_PATH_REQUEST)) path[0] = '\0';
+    path[PROCESS_PATH_REQUEST - 1] = '\0';
+    ProcessMatch found = ProcessMatch::NONE;
+    if (path[0] != '\0' && (isInsideDirectory(system, path, directory) || hasFileName(system, path, firstName) ||
+                             hasFileName(system, path, secondName))) {
+        found = ProcessMatch::MATCHED;
+        if (terminate && system.terminateProcess(process)) {
+            found = ProcessMatch::TERMINATED;
+        } else if (terminate) {
+            found = ProcessMatch::NOT_TERMINATED;
             char line[PROCESS_PATH_SIZE + 32];
-            std::snprintf(line, sizeof line, "kill fail process=%s\n", pathBuffer);
+            std::snprintf(line, sizeof line, KILL_FAILED_LINE, path);
             system.writeOutput(line);
         }
     }
     system.closeProcess(process);
-    return pathBuffer;
+    return found;
 }
 
 bool isInsideDirectory(platform::System& system, const char* path, const char* directory) {

@@ -1,12 +1,16 @@
 // Entry sequence: delay, stale processes, the VM host, and the restart when
 // the VM could not be created.
+#include "launcher/startup.h"
+
 #include <cstdint>
 
-#include "launcher/launcher.h"
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/output_log.h"
+#include "launcher/stale_instances.h"
+#include "launcher/vm_host.h"
 
 namespace launcher {
-
-const char16_t NOTICE_CAPTION[] = u"提示";
 
 const char* const LAUNCH_STRINGS[LAUNCH_STRING_COUNT] = {
     "./cjars",                          // package directory
@@ -49,7 +53,6 @@ int32_t startupDelay(platform::System& system, const std::vector<std::u16string>
     if (delay <= 0) return 0;
     if (delay > MAX_DELAY_MS) delay = MAX_DELAY_MS;
     system.sleepMilliseconds(static_cast<uint32_t>(delay));
-    killStaleInstances(system);
     return delay;
 }
 
@@ -62,7 +65,9 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     bool logging = openOutputLog(system, logPath);
     for (const char* name : VM_OPTION_VARIABLES) system.removeEnvironmentVariable(name);
 
-    startupDelay(system, arguments);
+    // Only a start that was asked to wait clears away the processes left
+    // from an earlier run.
+    if (startupDelay(system, arguments) > 0) killStaleInstances(system);
     char modulePath[MODULE_PATH_SIZE] = {0};
     system.ownModulePath(modulePath, sizeof modulePath);
     // The VM keeps nothing of this record; it only has to outlive runJava.
@@ -80,7 +85,7 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
         return EXIT_NO_BOOTSTRAP;
     case RUN_NO_CLIENT: {
         // The bootstrap class's reasons are in its log: say where it is.
-        std::u16string text = u"找不到启动类";
+        std::u16string text = NOTICE_NO_CLIENT;
         if (logging) {
             std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
             if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {

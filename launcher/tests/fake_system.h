@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/messages.h"
+#include "platform/platform.h"
 
 namespace launcher_test {
 
@@ -102,7 +103,7 @@ public:
     void closeProcess(platform::ProcessHandle) override { --openHandles; }
 
     void messageBox(const char16_t* text, const char16_t* caption) override {
-        EXPECT_EQ(std::u16string(caption), u"提示");
+        EXPECT_EQ(std::u16string(caption), launcher::NOTICE_CAPTION);
         notices.emplace_back(text);
     }
     bool setCurrentDirectory(const char* path) override {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "launcher/tests/temp_dir.h"
-#include "launcher/launcher.h"
+#include "launcher/layout.h"
 
 namespace launcher_test {
 

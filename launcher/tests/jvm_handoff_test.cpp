@@ -10,7 +10,12 @@
 #include <cstring>
 #include <memory>
 
-#include "launcher/launcher.h"
+#include "launcher/action_binding.h"
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/startup.h"
+#include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
 
 namespace {
@@ -90,7 +95,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher::VmHost noMain = host;
     noMain.mainClass = env->FindClass("java/lang/Object");
     EXPECT_EQ(launcher::callMain(system, &noMain, 0, nullptr), launcher::RUN_NO_MAIN);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
     env->ExceptionClear();
 
     // Launch strings that cannot be made into a String[]: main is not
@@ -112,7 +117,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     env->functions = live;
     EXPECT_EQ(refusedResult, launcher::RUN_NO_MAIN);
     EXPECT_EQ(voidCalls, 0);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
     EXPECT_FALSE(env->ExceptionCheck()) << "the refusal was described and cleared";
 
     // The native binding, called as the VM would.

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "launcher/launcher.h"
+#include "launcher/stale_instances.h"
 #include "launcher/tests/install_layout.h"
 #include "launcher/tests/process_runner.h"
 
