@@ -114,7 +114,7 @@ bool pending = false;
 
 std::string readMode() {
     std::string text;
-    if (FILE* in = std::fopen(besideMe("stand-in.mode").c_str(), "rb")) {
+    if (FILE* in = _wfopen(besideMe(L"stand-in.mode").c_str(), L"rb")) {
         for (int c; (c = std::fgetc(in)) != EOF && c != '\r' && c != '\n';) text += static_cast<char>(c);
         std::fclose(in);
     }
