@@ -1,6 +1,9 @@
 // Handing the new VM its first class: defined from the launcher's own data
 // with no class loader, then its main called with the launch strings.
-#include "launcher/launcher.h"
+#include "launcher/bootstrap_handoff.h"
+
+#include "launcher/class_text_decoding.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 
@@ -57,18 +60,18 @@ bool clientWasLoaded(JNIEnv* env, jclass mainClass) {
 
 }  // namespace
 
-int32_t callMain(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
+RunResult callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
     JNIEnv* env = host->env;
     jmethodID main = env->GetStaticMethodID(host->mainClass, "main", "([Ljava/lang/String;)V");
     if (main == nullptr) {
-        system.messageBox(u"加载主函数失败", NOTICE_CAPTION);
+        system.messageBox(NOTICE_NO_MAIN, NOTICE_CAPTION);
         return RUN_NO_MAIN;
     }
     jobjectArray arguments = makeStringArray(env, count, strings);
     if (arguments == nullptr) {
         // Without all its launch strings main is not called at all.
         if (env->ExceptionCheck()) env->ExceptionDescribe();
-        system.messageBox(u"加载主函数失败", NOTICE_CAPTION);
+        system.messageBox(NOTICE_NO_MAIN, NOTICE_CAPTION);
         return RUN_NO_MAIN;
     }
     // Runs the whole hosted application.

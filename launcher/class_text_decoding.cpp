@@ -1,12 +1,13 @@
 // Turning the embedded class text back into class bytes: base64, then
 // inflation of the gzip member it holds.
+#include "launcher/class_text_decoding.h"
+
 #include <zlib.h>
 
 #include <cstring>
 
 #include "foundation/errors.h"
 #include "foundation/streams.h"
-#include "launcher/launcher.h"
 
 namespace launcher {
 namespace {

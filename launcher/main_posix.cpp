@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launcher/launcher.h"
+#include "launcher/layout.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
             "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 1 no VM\n"
             "(runtime missing, heap setting at its floor or not writable, copy not started); 2 the\n"
             "bootstrap class or its main unusable; 3 no client was loaded; 4 main left an exception.\n",
-            platform::RUNTIME_LIBRARY_PATH);
+            launcher::RUNTIME_LIBRARY_PATH);
         return 0;
     }
     std::vector<std::u16string> arguments;
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
         for (const char* p = argv[i]; *p != '\0'; ++p) argument += static_cast<char16_t>(static_cast<unsigned char>(*p));
         arguments.push_back(argument);
     }
-    int code = launcher::launcherMain(launcher::hostSystem(), arguments);
+    platform::System system;
+    int code = launcher::launcherMain(system, arguments);
     // Ends the process at once, whatever Java threads still run.
     std::exit(code);
 }

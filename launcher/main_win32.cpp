@@ -16,7 +16,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     if (commandLine != nullptr && commandLine[0] != L'\0') {
         arguments = platform::splitCommandLine(reinterpret_cast<const char16_t*>(commandLine));
     }
-    int code = launcher::launcherMain(launcher::hostSystem(), arguments);
+    platform::System system;
+    int code = launcher::launcherMain(system, arguments);
     // Ends the process at once, whatever Java threads still run.
     std::exit(code);
 }

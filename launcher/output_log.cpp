@@ -1,15 +1,16 @@
 // Tavelin.log: where the standard streams go when the launcher was started
 // without them (a GUI start on Windows), so that the bootstrap class's log,
 // the VM's messages and an exception left by main can be read afterwards.
+#include "launcher/output_log.h"
+
 #include <cstdio>
 
-#include "launcher/launcher.h"
+#include "launcher/messages.h"
+#include "launcher/stale_instances.h"
 
 namespace launcher {
 
-const char OUTPUT_LOG_NAME[] = "Tavelin.log";
-
-bool openOutputLog(LauncherSystem& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
+bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
     logPath[0] = '\0';
     unsigned streams = system.unusableStandardStreams();
     if (streams == 0) return false;

@@ -1,16 +1,20 @@
 // Ending the processes left over from an earlier run: everything started
 // from the launcher's directory tree, and the two sibling programs.
+#include "launcher/stale_instances.h"
+
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/messages.h"
 
 namespace launcher {
 
 const char SIBLING_NAME[] = "Orvanta.exe";
 const char SIBLING_SERVER_NAME[] = "OrvantaServer.exe";
 
-bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZE]) {
+bool launcherDirectory(platform::System& system, char (&directory)[MODULE_PATH_SIZE]) {
     std::memset(directory, 0, sizeof directory);
     if (!system.ownModulePath(directory, sizeof directory)) {
         directory[0] = '\0';
@@ -29,7 +33,7 @@ bool launcherDirectory(LauncherSystem& system, char (&directory)[MODULE_PATH_SIZ
     return true;
 }
 
-int32_t killStaleInstances(LauncherSystem& system) {
+int32_t killStaleInstances(platform::System& system) {
     char directory[MODULE_PATH_SIZE];
     // Without its own path the launcher cannot tell its tree; the sibling
     // names still apply.
@@ -100,7 +104,7 @@ bool isRootDirectory(const char* directory) {
     return isDriveName(rest);
 }
 
-bool ownsDirectoryTree(LauncherSystem& system, const char* directory) {
+bool ownsDirectoryTree(platform::System& system, const char* directory) {
     if (isRootDirectory(directory)) return false;
     size_t length = std::strlen(directory);
     for (const std::string& folder : system.protectedFolders()) {
@@ -109,43 +113,44 @@ bool ownsDirectoryTree(LauncherSystem& system, const char* directory) {
     return true;
 }
 
-int32_t findProcesses(LauncherSystem& system, const char* directory, const char* firstName,
+int32_t findProcesses(platform::System& system, const char* directory, const char* firstName,
                       const char* secondName, bool terminate) {
     std::vector<uint32_t> ids;
     if (!system.listProcesses(ids) || ids.empty()) return 0;
     int32_t count = 0;
-    char path[PROCESS_PATH_SIZE] = {0};
     uint32_t self = system.currentProcessId();
     for (uint32_t id : ids) {
         if (id == self) continue;
-        matchProcess(system, id, path, directory, firstName, secondName, terminate, count);
+        if (matchProcess(system, id, directory, firstName, secondName, terminate) != ProcessMatch::NONE) ++count;
     }
     return count;
 }
 
-char* matchProcess(LauncherSystem& system, uint32_t id, char* pathBuffer, const char* directory,
-                   const char* firstName, const char* secondName, bool terminate, int32_t& count) {
-    pathBuffer[0] = '\0';
+ProcessMatch matchProcess(platform::System& system, uint32_t id, const char* directory, const char* firstName,
+                          const char* secondName, bool terminate) {
     platform::ProcessHandle process = system.openProcess(id);
-    if (process == nullptr) return pathBuffer;
-    if (!system.processExecutablePath(process, pathBuffer, PROCESS_PATH_REQUEST)) pathBuffer[0] = '\0';
-    pathBuffer[PROCESS_PATH_REQUEST - 1] = '\0';
-    bool matched = pathBuffer[0] != '\0' && (isInsideDirectory(system, pathBuffer, directory) ||
-                                             hasFileName(system, pathBuffer, firstName) ||
-                                             hasFileName(system, pathBuffer, secondName));
-    if (matched) {
-        ++count;
-        if (terminate && !system.terminateProcess(process)) {
+    if (process == nullptr) return ProcessMatch::NONE;
+    char path[PROCESS_PATH_SIZE] = {0};
+    if (!system.processExecutablePath(process, path, PROCESS_PATH_REQUEST)) path[0] = '\0';
+    path[PROCESS_PATH_REQUEST - 1] = '\0';
+    ProcessMatch found = ProcessMatch::NONE;
+    if (path[0] != '\0' && (isInsideDirectory(system, path, directory) || hasFileName(system, path, firstName) ||
+                             hasFileName(system, path, secondName))) {
+        found = ProcessMatch::MATCHED;
+        if (terminate && system.terminateProcess(process)) {
+            found = ProcessMatch::TERMINATED;
+        } else if (terminate) {
+            found = ProcessMatch::NOT_TERMINATED;
             char line[PROCESS_PATH_SIZE + 32];
-            std::snprintf(line, sizeof line, "kill fail process=%s\n", pathBuffer);
+            std::snprintf(line, sizeof line, KILL_FAILED_LINE, path);
             system.writeOutput(line);
         }
     }
     system.closeProcess(process);
-    return pathBuffer;
+    return found;
 }
 
-bool isInsideDirectory(LauncherSystem& system, const char* path, const char* directory) {
+bool isInsideDirectory(platform::System& system, const char* path, const char* directory) {
     if (path == nullptr || directory == nullptr || directory[0] == '\0') return false;
     size_t length = std::strlen(directory);
     // Letter case may make the same name longer or shorter in UTF-8, so
@@ -156,7 +161,7 @@ bool isInsideDirectory(LauncherSystem& system, const char* path, const char* dir
     return false;
 }
 
-bool hasFileName(LauncherSystem& system, const char* path, const char* name) {
+bool hasFileName(platform::System& system, const char* path, const char* name) {
     if (path == nullptr || name == nullptr) return false;
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {

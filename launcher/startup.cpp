@@ -1,13 +1,17 @@
 // Entry sequence: delay, stale processes, the VM host, and the restart when
 // the VM could not be created.
+#include "launcher/startup.h"
+
 #include <cstdint>
 
-#include "launcher/launcher.h"
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/output_log.h"
+#include "launcher/stale_instances.h"
+#include "launcher/vm_host.h"
 #include "tavelin/package_key.h"
 
 namespace launcher {
-
-const char16_t NOTICE_CAPTION[] = u"提示";
 
 const char* const LAUNCH_STRINGS[LAUNCH_STRING_COUNT] = {
     "./cjars",                          // package directory
@@ -44,26 +48,27 @@ int32_t parseDelay(const char16_t* text) {
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
-int32_t startupDelay(LauncherSystem& system, const std::vector<std::u16string>& arguments) {
+int32_t startupDelay(platform::System& system, const std::vector<std::u16string>& arguments) {
     if (arguments.empty()) return 0;
     int32_t delay = parseDelay(arguments[0].c_str());
     if (delay <= 0) return 0;
     if (delay > MAX_DELAY_MS) delay = MAX_DELAY_MS;
     system.sleepMilliseconds(static_cast<uint32_t>(delay));
-    killStaleInstances(system);
     return delay;
 }
 
 const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
-int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& arguments) {
+int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
     // First of all, while descriptors 1 and 2 are still free when the
     // program was started without them.
     char logPath[FORMATTED_PATH_SIZE] = {0};
     bool logging = openOutputLog(system, logPath);
     for (const char* name : VM_OPTION_VARIABLES) system.removeEnvironmentVariable(name);
 
-    startupDelay(system, arguments);
+    // Only a start that was asked to wait clears away the processes left
+    // from an earlier run.
+    if (startupDelay(system, arguments) > 0) killStaleInstances(system);
     char modulePath[MODULE_PATH_SIZE] = {0};
     system.ownModulePath(modulePath, sizeof modulePath);
     // The VM keeps nothing of this record; it only has to outlive runJava.
@@ -81,7 +86,7 @@ int launcherMain(LauncherSystem& system, const std::vector<std::u16string>& argu
         return EXIT_NO_BOOTSTRAP;
     case RUN_NO_CLIENT: {
         // The bootstrap class's reasons are in its log: say where it is.
-        std::u16string text = u"找不到启动类";
+        std::u16string text = NOTICE_NO_CLIENT;
         if (logging) {
             std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
             if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {

@@ -1,10 +1,15 @@
 // Creating the Java VM from the runtime installed beside the launcher, with
 // the heap sized by jvm.set, and handing over to the bootstrap class.
+#include "launcher/vm_host.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "launcher/launcher.h"
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/stale_instances.h"
 
 namespace launcher {
 namespace {
@@ -47,7 +52,7 @@ const char* heapSettingFile() {
     return path.c_str();
 }
 
-void notice(LauncherSystem& system, const char16_t* text) {
+void notice(platform::System& system, const char16_t* text) {
     system.messageBox(text, NOTICE_CAPTION);
 }
 
@@ -64,7 +69,7 @@ int32_t readHeapSetting(const char* path) {
 
 std::u16string vmStartFailedNotice(int32_t creationResult) {
     // Wide, like every other notice, so it reads on any system.
-    std::u16string text = u"启动虚拟机失败";
+    std::u16string text = NOTICE_VM_NOT_STARTED;
     for (char c : std::to_string(static_cast<long long>(creationResult))) text += static_cast<char16_t>(c);
     return text;
 }
@@ -80,52 +85,68 @@ bool storeHeapSetting(const char* path, int32_t megabytes) {
     return readFileStart(path, stored, 2) == 2 && stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
 }
 
-int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char* const* strings) {
-    char directory[MODULE_PATH_SIZE];
+namespace {
+
+// Where the runtime lies beside the launcher: full paths, UTF-8.
+struct RuntimeLocation {
+    char directory[MODULE_PATH_SIZE];                 // the launcher's own
+    char settingPath[FORMATTED_PATH_SIZE] = {0};      // jre7/bin/jvm.set
+    char libraryPath[FORMATTED_PATH_SIZE] = {0};      // RUNTIME_LIBRARY_PATH
+    char binDirectory[FORMATTED_PATH_SIZE] = {0};     // jre7/bin
+};
+
+// Finds the launcher's directory and the runtime library in it. False, with
+// the notice shown, when either is missing.
+bool locateRuntime(platform::System& system, RuntimeLocation& location) {
     // Without its own location the launcher cannot find the runtime beside
     // it (an empty directory would send it to the root instead).
-    if (!launcherDirectory(system, directory)) {
-        notice(system, u"加载虚拟机失败,jvm.dll丢失");
-        return RUN_RUNTIME_FAILED;
+    if (!launcherDirectory(system, location.directory)) {
+        notice(system, NOTICE_RUNTIME_MISSING);
+        return false;
     }
-    char settingPath[FORMATTED_PATH_SIZE] = {0};
-    char libraryPath[FORMATTED_PATH_SIZE] = {0};
-    char runtimeDirectory[FORMATTED_PATH_SIZE] = {0};
-    formatPath(settingPath, directory, heapSettingFile());
-    formatPath(libraryPath, directory, platform::RUNTIME_LIBRARY_PATH);
-    formatPath(runtimeDirectory, directory, runtimeBinDirectory());
+    formatPath(location.settingPath, location.directory, heapSettingFile());
+    formatPath(location.libraryPath, location.directory, RUNTIME_LIBRARY_PATH);
+    formatPath(location.binDirectory, location.directory, runtimeBinDirectory());
 
     // The runtime library must be there, and be more than a stub.
     unsigned char probe[2] = {0, 0};
-    if (readFileStart(libraryPath, probe, 2) < 2) {
-        notice(system, u"加载虚拟机失败,jvm.dll丢失");
-        return RUN_RUNTIME_FAILED;
+    if (readFileStart(location.libraryPath, probe, 2) < 2) {
+        notice(system, NOTICE_RUNTIME_MISSING);
+        return false;
     }
+    return true;
+}
 
-    int32_t heap = readHeapSetting(settingPath);
-
+// Loads the runtime library into host->library and finds its
+// JNI_CreateJavaVM. Null, with the notice shown and nothing left loaded,
+// when either fails.
+CreateJavaVm loadRuntime(platform::System& system, const RuntimeLocation& location, VmHost* host) {
     // The runtime's own libraries (the C runtime it was built with among
     // them) lie in its bin folder: that folder, not the working directory
     // or PATH, supplies what the runtime library needs while it loads. The
     // runtime is loaded standing in that folder, and after that the
     // launcher's directory is the working directory for good (the Java side
     // resolves "./cjars" against it).
-    system.setCurrentDirectory(runtimeDirectory);
-    system.addLibraryDirectory(runtimeDirectory);
-    void* library = system.loadLibrary(libraryPath);
-    system.setCurrentDirectory(directory);
+    system.setCurrentDirectory(location.binDirectory);
+    system.addLibraryDirectory(location.binDirectory);
+    void* library = system.loadLibrary(location.libraryPath);
+    system.setCurrentDirectory(location.directory);
     if (library == nullptr) {
-        notice(system, u"加载虚拟机失败");
-        return RUN_RUNTIME_FAILED;
+        notice(system, NOTICE_RUNTIME_NOT_LOADED);
+        return nullptr;
     }
     host->library = library;
     auto create = reinterpret_cast<CreateJavaVm>(system.findSymbol(library, "JNI_CreateJavaVM"));
     if (create == nullptr) {
-        notice(system, u"查找虚拟机入口失败");
+        notice(system, NOTICE_NO_VM_ENTRY);
         closeVm(system, host);
-        return RUN_RUNTIME_FAILED;
     }
+    return create;
+}
 
+// Creates the VM with the fixed option list and the heap in megabytes;
+// returns what JNI_CreateJavaVM returned.
+jint createVm(CreateJavaVm create, VmHost* host, int32_t heap) {
     char maxHeap[32] = {0};
     std::snprintf(maxHeap, sizeof maxHeap, "-Xmx%dm", static_cast<int>(heap));
     char minHeap[] = "-Xms32m";
@@ -151,26 +172,42 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     arguments.nOptions = 5;
     arguments.options = options;
     arguments.ignoreUnrecognized = JNI_TRUE;
+    return create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
+}
 
-    jint created = create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
-    if (created < 0) {
-        host->creationResult = created;
-        heap /= 2;
-        bool stored = storeHeapSetting(settingPath, heap);
-        closeVm(system, host);
-        // A restarted copy reads the setting again: unless it now holds the
-        // halved value it would fail the same way, and restart again,
-        // without end (each copy a new elevated process on Windows).
-        if (heap < MIN_HEAP_MB || !stored) {
-            notice(system, vmStartFailedNotice(created).c_str());
-            return RUN_RUNTIME_FAILED;
-        }
-        return RESTART_REQUESTED;
+// After a failed creation: releases the runtime, stores half the heap
+// setting and asks for a restart; or, where half is below the floor or
+// cannot be stored, ends the chain with the notice.
+RunResult halveHeapAndRestart(platform::System& system, VmHost* host, const char* settingPath, int32_t heap,
+                              jint created) {
+    host->creationResult = created;
+    heap /= 2;
+    bool stored = storeHeapSetting(settingPath, heap);
+    closeVm(system, host);
+    // A restarted copy reads the setting again: unless it now holds the
+    // halved value it would fail the same way, and restart again, without
+    // end (each copy a new elevated process on Windows).
+    if (heap < MIN_HEAP_MB || !stored) {
+        notice(system, vmStartFailedNotice(created).c_str());
+        return RUN_RUNTIME_FAILED;
     }
+    return RESTART_REQUESTED;
+}
+
+}  // namespace
+
+RunResult runJava(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
+    RuntimeLocation location;
+    if (!locateRuntime(system, location)) return RUN_RUNTIME_FAILED;
+    int32_t heap = readHeapSetting(location.settingPath);
+    CreateJavaVm create = loadRuntime(system, location, host);
+    if (create == nullptr) return RUN_RUNTIME_FAILED;
+    jint created = createVm(create, host, heap);
+    if (created < 0) return halveHeapAndRestart(system, host, location.settingPath, heap, created);
 
     jclass mainClass = defineBootstrapClass(host->env);
     if (mainClass == nullptr) {
-        notice(system, u"加载主类失败");
+        notice(system, NOTICE_NO_BOOTSTRAP_CLASS);
         closeVm(system, host);
         return RUN_NO_BOOTSTRAP_CLASS;
     }
@@ -178,7 +215,7 @@ int32_t runJava(LauncherSystem& system, VmHost* host, int32_t count, const char*
     return callMain(system, host, count, strings);
 }
 
-void closeVm(LauncherSystem& system, VmHost* host) {
+void closeVm(platform::System& system, VmHost* host) {
     if (host->vm != nullptr) {
         JavaVM* vm = host->vm;
         host->vm = nullptr;

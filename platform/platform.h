@@ -2,8 +2,11 @@
 //
 // Everything above this header (foundation, launcher, HID listing) is
 // platform-neutral; platform/win32 implements it with the Win32 API and
-// platform/posix with POSIX. The functions here carry no system logic:
-// they are thin wrappers so the logic above can be tested on Linux.
+// platform/posix with POSIX, one file per section below. The functions here
+// carry no system logic: they are thin wrappers so the logic above can be
+// tested on Linux. The launcher's services are the virtual methods of one
+// object, System, which its tests replace; the foundation and the HID
+// listing call free functions.
 //
 // Text handed across this seam: paths are narrow UTF-8 text on every OS
 // (Windows converts them to and from UTF-16 and calls only its wide
@@ -21,7 +24,8 @@
 namespace platform {
 
 // ---------------------------------------------------------------------------
-// Text, locking and time (used by the foundation library)
+// Text, console, clock and locking, for the foundation library
+// (platform/<os>/text_console.cpp)
 // ---------------------------------------------------------------------------
 
 // 8-bit to UTF-16 conversion in the manner of MultiByteToWideChar with no
@@ -50,11 +54,10 @@ int64_t clockMillis();
 void writeStdout(const char16_t* text);
 
 // ---------------------------------------------------------------------------
-// Processes, files, libraries and the user (used by the launcher)
+// Paths (platform/<os>/files.cpp)
 // ---------------------------------------------------------------------------
 
-// Paths are narrow UTF-8 text. A process handle is an opaque token from
-// openProcess, given back with closeProcess.
+// Paths are narrow UTF-8 text on every OS (Windows converts them to UTF-16).
 
 // Separator the OS puts between the directories of its own paths.
 #ifdef _WIN32
@@ -65,119 +68,132 @@ constexpr char PATH_SEPARATOR = '/';
 // True for every character the OS accepts as a directory separator.
 bool isPathSeparator(char c);
 
-// The Java runtime library, relative to the launcher's directory.
-extern const char RUNTIME_LIBRARY_PATH[];
-
-// The running executable's full path into buffer (NUL-terminated). Returns
-// false, with an empty buffer, when it cannot be read or does not fit.
-bool ownModulePath(char* buffer, size_t size);
-
-// True when the two texts (UTF-8, given by length) name the same file by the
-// OS's rule: case-insensitive on Windows (ordinal, as the file system
-// compares names), byte for byte on POSIX. Invalid UTF-8 never matches
-// anything but itself byte for byte.
-bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
-
-// Folders that hold many unrelated programs and that no installation owns:
-// the Windows folder and the Program Files folders themselves (full paths,
-// no trailing separator). None on POSIX.
-std::vector<std::string> protectedFolders();
-
 // fopen for a UTF-8 path (the wide _wfopen on Windows); null on failure.
 FILE* openFile(const char* path, const char* mode);
 
-void sleepMilliseconds(uint32_t milliseconds);
-
-// Starts a new process of the executable at modulePath with no arguments
-// (its command line is the quoted path alone) and does not wait for it.
-bool startCopyOfSelf(const char* modulePath);
-
-uint32_t currentProcessId();
-
-// Ids of the running processes, appended to ids. False when the process
-// table cannot be read at all.
-bool listProcesses(std::vector<uint32_t>& ids);
-
-using ProcessHandle = void*;
-// A handle with the rights to read the path and terminate (and only those;
-// never inherited by child processes), or null when the process cannot be
-// opened so (gone, or access refused). The handle stays bound to the process
-// it was opened for: once that ends, its id may be reused, but nothing done
-// through the handle reaches the newcomer. (On Linux it holds a pidfd for
-// that; a kernel without pidfds, before 5.3, leaves only the id.)
-ProcessHandle openProcess(uint32_t id);
-// The process's main executable path into buffer (NUL-terminated; empty
-// when it cannot be read). Returns false when it could not be read.
-bool processExecutablePath(ProcessHandle process, char* buffer, size_t size);
-// Starts the forced termination of the process (exit code 0 on Windows,
-// SIGKILL on POSIX); does not wait. True when it was started.
-bool terminateProcess(ProcessHandle process);
-void closeProcess(ProcessHandle process);
-
-// A modal notice to the user with one OK button and no owner window. On
-// POSIX: one line "caption: text" on standard error.
-void messageBox(const char16_t* text, const char16_t* caption);
-
-bool setCurrentDirectory(const char* path);
-
-// Shared library by full path; null on failure. On Windows the library's
-// dependencies are looked for beside it, in the folders addLibraryDirectory
-// named and in the system folders, never in the working directory or the
-// PATH folders (where the system is too old to be told so: beside it first,
-// then the usual order without the working directory).
-void* loadLibrary(const char* path);
-// Adds directory to the folders where libraries loaded later find their
-// dependencies, for the rest of the process. Nothing to do on POSIX, where
-// a library names its own folders.
-bool addLibraryDirectory(const char* directory);
 #ifdef _WIN32
 // Takes the working directory and the PATH folders out of the search for
 // every library the process loads from now on (where the system is too old
 // for that, the working directory only). Called first thing at start-up.
 void restrictLibrarySearch();
-#endif
-// Exported symbol by name; null when absent.
-void* findSymbol(void* library, const char* name);
-void freeLibrary(void* library);
 
 // Splits a command line into arguments by the OS's own rules
-// (CommandLineToArgvW on Windows; blanks and double quotes on POSIX).
+// (CommandLineToArgvW; platform/win32/processes.cpp).
 std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
-
-// ---------------------------------------------------------------------------
-// Standard streams, files and the environment (used by the launcher)
-// ---------------------------------------------------------------------------
-
-// Paths here are UTF-8 on every OS (Windows converts them to UTF-16).
+#endif
 
 // The standard streams, as bits of a set.
 constexpr unsigned STANDARD_OUTPUT = 1;
 constexpr unsigned STANDARD_ERROR = 2;
 
-// The standard streams that lead nowhere usable: closed or read-only
-// descriptors on POSIX; on Windows no handle or an invalid one (a GUI
-// program started from the desktop has none).
-unsigned unusableStandardStreams();
-
-// Points the given standard streams at the file at path, opened for
-// appending (created when missing): for the C runtime (descriptors 1 and 2
-// and stdout/stderr) and, on Windows, for the process's standard handles,
-// which a Java VM created later takes for System.out and System.err. False,
-// with nothing changed, when the file cannot be opened.
-bool redirectStandardStreams(unsigned streams, const char* path);
-
-// Size in bytes of the file at path; -1 when it cannot be had.
-int64_t fileSize(const char* path);
-
-// Renames the file from to to, replacing a file of that name.
-bool replaceFile(const char* from, const char* to);
-
-// Removes a variable from the process's environment: on Windows from the
-// process environment block and from the C runtime's copy.
-void removeEnvironmentVariable(const char* name);
+// A process handle is an opaque token from System::openProcess, given back
+// with System::closeProcess.
+using ProcessHandle = void*;
 
 // ---------------------------------------------------------------------------
-// HID device interfaces (used by the HID listing library)
+// The services the launcher takes from the OS, as one object
+// ---------------------------------------------------------------------------
+
+// Every method is the real OS call, implemented in platform/<os>/ in the
+// file its group names. The launcher takes the object by reference, so
+// tests derive from it to stand in for what cannot happen on their machine
+// (a refused process, a failed termination) and to watch what is asked.
+// A new OS call is one declaration here and one definition per OS.
+class System {
+public:
+    virtual ~System() = default;
+
+    // ---- Notices and output (platform/<os>/text_console.cpp) ----
+
+    // A modal notice to the user with one OK button and no owner window. On
+    // POSIX: one line "caption: text" on standard error.
+    virtual void messageBox(const char16_t* text, const char16_t* caption);
+    // Writes the narrow text to standard output and flushes it.
+    virtual void writeOutput(const char* text);
+
+    // ---- Processes (platform/<os>/processes.cpp) ----
+
+    virtual void sleepMilliseconds(uint32_t milliseconds);
+    // Starts a new process of the executable at modulePath with no arguments
+    // (its command line is the quoted path alone) and does not wait for it.
+    virtual bool startCopyOfSelf(const char* modulePath);
+    virtual uint32_t currentProcessId();
+    // Ids of the running processes, appended to ids. False when the process
+    // table cannot be read at all.
+    virtual bool listProcesses(std::vector<uint32_t>& ids);
+    // A handle with the rights to read the path and terminate (and only
+    // those; never inherited by child processes), or null when the process
+    // cannot be opened so (gone, or access refused). The handle stays bound
+    // to the process it was opened for: once that ends, its id may be
+    // reused, but nothing done through the handle reaches the newcomer. (On
+    // Linux it holds a pidfd for that; a kernel without pidfds, before 5.3,
+    // leaves only the id.)
+    virtual ProcessHandle openProcess(uint32_t id);
+    // The process's main executable path into buffer (NUL-terminated; empty
+    // when it cannot be read). Returns false when it could not be read.
+    virtual bool processExecutablePath(ProcessHandle process, char* buffer, size_t size);
+    // Starts the forced termination of the process (exit code 0 on Windows,
+    // SIGKILL on POSIX); does not wait. True when it was started.
+    virtual bool terminateProcess(ProcessHandle process);
+    virtual void closeProcess(ProcessHandle process);
+
+    // ---- Files, paths, libraries, the environment and the standard
+    //      streams (platform/<os>/files.cpp) ----
+
+    // The running executable's full path into buffer (NUL-terminated).
+    // Returns false, with an empty buffer, when it cannot be read or does
+    // not fit.
+    virtual bool ownModulePath(char* buffer, size_t size);
+    // True when the two texts (UTF-8, given by length) name the same file by
+    // the OS's rule: case-insensitive on Windows (ordinal, as the file
+    // system compares names), byte for byte on POSIX. Invalid UTF-8 never
+    // matches anything but itself byte for byte.
+    virtual bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
+    // Folders that hold many unrelated programs and that no installation
+    // owns: the Windows folder and the Program Files folders themselves
+    // (full paths, no trailing separator). None on POSIX.
+    virtual std::vector<std::string> protectedFolders();
+    virtual bool setCurrentDirectory(const char* path);
+
+    // Shared library by full path; null on failure. On Windows the library's
+    // dependencies are looked for beside it, in the folders
+    // addLibraryDirectory named and in the system folders, never in the
+    // working directory or the PATH folders (where the system is too old to
+    // be told so: beside it first, then the usual order without the working
+    // directory).
+    virtual void* loadLibrary(const char* path);
+    // Adds directory to the folders where libraries loaded later find their
+    // dependencies, for the rest of the process. Nothing to do on POSIX,
+    // where a library names its own folders.
+    virtual bool addLibraryDirectory(const char* directory);
+    // Exported symbol by name; null when absent.
+    virtual void* findSymbol(void* library, const char* name);
+    virtual void freeLibrary(void* library);
+
+    // The standard streams that lead nowhere usable (STANDARD_OUTPUT,
+    // STANDARD_ERROR): closed or read-only descriptors on POSIX; on Windows
+    // no handle or an invalid one (a GUI program started from the desktop
+    // has none).
+    virtual unsigned unusableStandardStreams();
+    // Points the given standard streams at the file at path, opened for
+    // appending (created when missing): for the C runtime (descriptors 1
+    // and 2 and stdout/stderr) and, on Windows, for the process's standard
+    // handles, which a Java VM created later takes for System.out and
+    // System.err. False, with nothing changed, when the file cannot be
+    // opened.
+    virtual bool redirectStandardStreams(unsigned streams, const char* path);
+    // Size in bytes of the file at path; -1 when it cannot be had.
+    virtual int64_t fileSize(const char* path);
+    // Renames the file from to to, replacing a file of that name.
+    virtual bool replaceFile(const char* from, const char* to);
+    // Removes a variable from the process's environment: on Windows from
+    // the process environment block and from the C runtime's copy.
+    virtual void removeEnvironmentVariable(const char* name);
+};
+
+// ---------------------------------------------------------------------------
+// HID device interfaces, for the HID listing library
+// (platform/<os>/hid_devices.cpp)
 // ---------------------------------------------------------------------------
 
 // One HID device interface whose path could be read. The path bytes stay

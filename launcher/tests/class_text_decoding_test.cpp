@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/class_text_decoding.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "launcher/launcher.h"
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/class_text_decoding.h"
 #include "launcher/tests/temp_dir.h"
 
 namespace {

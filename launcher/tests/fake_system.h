@@ -1,4 +1,4 @@
-// A LauncherSystem that records what the launcher asks of the OS and
+// A platform::System that records what the launcher asks of the OS and
 // answers from a table the test sets up. Whatever a test does not set up
 // goes to the real machine.
 #pragma once
@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/messages.h"
+#include "platform/platform.h"
 
 namespace launcher_test {
 
-class FakeSystem : public launcher::LauncherSystem {
+class FakeSystem : public platform::System {
 public:
     std::string modulePath = "/opt/shop/Tavelin";
     bool moduleReadable = true;
@@ -102,7 +103,7 @@ public:
     void closeProcess(platform::ProcessHandle) override { --openHandles; }
 
     void messageBox(const char16_t* text, const char16_t* caption) override {
-        EXPECT_EQ(std::u16string(caption), u"提示");
+        EXPECT_EQ(std::u16string(caption), launcher::NOTICE_CAPTION);
         notices.emplace_back(text);
     }
     bool setCurrentDirectory(const char* path) override {

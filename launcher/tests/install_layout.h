@@ -6,7 +6,7 @@
 #include <string>
 
 #include "launcher/tests/temp_dir.h"
-#include "platform/platform.h"
+#include "launcher/layout.h"
 
 namespace launcher_test {
 
@@ -23,7 +23,7 @@ public:
     const std::string& root() const { return root_; }
     const std::string& launcher() const { return launcher_; }
     const TempDir& temp() const { return dir_; }
-    std::string runtimeLibrary() const { return root_ + "/" + platform::RUNTIME_LIBRARY_PATH; }
+    std::string runtimeLibrary() const { return root_ + "/" + launcher::RUNTIME_LIBRARY_PATH; }
     std::string settingFile() const { return root_ + "/jre7/bin/jvm.set"; }
 
     // The runtime library: a link to an existing library (the real VM's is

@@ -10,13 +10,18 @@
 #include <cstring>
 #include <memory>
 
-#include "launcher/launcher.h"
+#include "launcher/action_binding.h"
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/startup.h"
+#include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
 
 namespace {
 
 // The real OS, except for the launcher's own path and its notices.
-class TestSystem : public launcher::LauncherSystem {
+class TestSystem : public platform::System {
 public:
     std::string modulePath;
     std::vector<std::u16string> notices;
@@ -40,7 +45,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher_test::TempDir dir;
     std::filesystem::create_directories(dir / "jre7/bin");
     std::filesystem::create_directories(dir / "jre7/lib/server");
-    std::filesystem::create_symlink(JDK_HOME "/lib/server/libjvm.so", dir / platform::RUNTIME_LIBRARY_PATH);
+    std::filesystem::create_symlink(JDK_HOME "/lib/server/libjvm.so", dir / launcher::RUNTIME_LIBRARY_PATH);
     launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x80});  // 128 MB
     TestSystem system;
     system.modulePath = dir / "Tavelin";
@@ -90,7 +95,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher::VmHost noMain = host;
     noMain.mainClass = env->FindClass("java/lang/Object");
     EXPECT_EQ(launcher::callMain(system, &noMain, 0, nullptr), launcher::RUN_NO_MAIN);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
     env->ExceptionClear();
 
     // Launch strings that cannot be made into a String[]: main is not
@@ -112,7 +117,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     env->functions = live;
     EXPECT_EQ(refusedResult, launcher::RUN_NO_MAIN);
     EXPECT_EQ(voidCalls, 0);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载主函数失败"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
     EXPECT_FALSE(env->ExceptionCheck()) << "the refusal was described and cleared";
 
     // The native binding, called as the VM would.

@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "launcher/launcher.h"
+#include "launcher/messages.h"
+#include "launcher/output_log.h"
 #include "launcher/tests/install_layout.h"
 #include "launcher/tests/process_runner.h"
 
@@ -122,7 +124,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         InstallLayout install;
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
         install.addPackage(PROBE_PACKAGE, "probe.app");
-        const std::string log = install.root() + "/Tavelin.log";
+        const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
         launcher_test::writeBytes(log, {'e', 'a', 'r', 'l', 'i', 'e', 'r', '\n'});
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.err;
@@ -138,7 +140,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
     {
         InstallLayout install;
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
-        const std::string log = install.root() + "/Tavelin.log";
+        const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
         launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'x'));
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
@@ -156,7 +158,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
         unsetenv("TAVELIN_PROBE");
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_MAIN_THREW)) << result.status;
-        const std::string text = readText(install.root() + "/Tavelin.log");
+        const std::string text = readText(install.root() + "/" + launcher::OUTPUT_LOG_NAME);
         EXPECT_EQ(linesWith(text, "probe-vm-options:").size(), 1u) << text;
         EXPECT_EQ(linesWith(text, "java.lang.Error: probe: the status sink fails").size(), 1u) << text;
         EXPECT_EQ(text.find("提示"), std::string::npos) << text;
@@ -168,7 +170,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         auto result = runProgram(install.launcher(), {}, install.temp().path());
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 找不到启动类\n");
-        EXPECT_FALSE(std::filesystem::exists(install.root() + "/Tavelin.log"));
+        EXPECT_FALSE(std::filesystem::exists(install.root() + "/" + launcher::OUTPUT_LOG_NAME));
     }
 }
 

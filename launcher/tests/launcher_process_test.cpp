@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "launcher/launcher.h"
+#include "launcher/stale_instances.h"
 #include "launcher/tests/install_layout.h"
 #include "launcher/tests/process_runner.h"
 
@@ -170,7 +171,8 @@ TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
 // the launcher's directory tree: it ends the stale instances around it.
 TEST(LauncherProcess, StaleInstanceProbe) {
     if (std::getenv("TAVELIN_STALE_PROBE") == nullptr) GTEST_SKIP() << "runs only as the copied test runner";
-    std::printf("matched %d\n", static_cast<int>(launcher::killStaleInstances(launcher::hostSystem())));
+    platform::System system;
+    std::printf("matched %d\n", static_cast<int>(launcher::killStaleInstances(system)));
 }
 
 bool stillRunning(pid_t pid) {

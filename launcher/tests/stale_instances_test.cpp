@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/stale_instances.h"
 #include "launcher/tests/fake_system.h"
 
 namespace {
@@ -45,7 +49,9 @@ TEST(StaleInstances, FailedTerminationCountsAndIsReported) {
     system.processes = {{1, "/opt/shop/Tavelin"}, {2, "/opt/shop/stuck"}, {3, "/opt/shop/gone"}};
     system.unkillable = {2};
     EXPECT_EQ(launcher::killStaleInstances(system), 2);
-    EXPECT_EQ(system.output, "kill fail process=/opt/shop/stuck\n");
+    char line[64];
+    std::snprintf(line, sizeof line, launcher::KILL_FAILED_LINE, "/opt/shop/stuck");
+    EXPECT_EQ(system.output, line);
     EXPECT_EQ(system.terminated, (std::vector<uint32_t>{3}));
 }
 

@@ -3,6 +3,11 @@
 
 #include <climits>
 
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/output_log.h"
+#include "launcher/startup.h"
+#include "launcher/vm_host.h"
 #include "launcher/tests/fake_system.h"
 #include "launcher/tests/temp_dir.h"
 
@@ -28,6 +33,7 @@ TEST(Startup, OnlyAPositiveFirstArgumentWaitsAndEndsStaleProcesses) {
     for (const Args& arguments : {Args{}, Args{u"0"}, Args{u"-200"}, Args{u"abc"}, Args{u"0", u"5000"}}) {
         FakeSystem system;
         EXPECT_EQ(launcher::startupDelay(system, arguments), 0);
+        launcher::launcherMain(system, arguments);
         EXPECT_TRUE(system.sleeps.empty());
         EXPECT_EQ(system.listCalls, 0) << "no stale-instance termination without a delay";
     }
@@ -38,7 +44,8 @@ TEST(Startup, OnlyAPositiveFirstArgumentWaitsAndEndsStaleProcesses) {
     for (const Case& c : {Case{u"2500", 2500}, Case{u"15000", 10000}, Case{u"2500abc", 2500}}) {
         FakeSystem system;
         system.processes = {{2, "/opt/shop/old"}};
-        launcher::startupDelay(system, {c.argument, u"ignored"});
+        // No runtime beside /opt/shop/Tavelin: the start ends after them.
+        launcher::launcherMain(system, {c.argument, u"ignored"});
         EXPECT_EQ(system.sleeps, std::vector<uint32_t>{c.wait});
         EXPECT_EQ(system.terminated, std::vector<uint32_t>{2});
     }
@@ -53,7 +60,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     FakeSystem system;
     system.modulePath = dir / "Tavelin";
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
-    launcher_test::writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {1, 2, 3});
+    launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
     std::filesystem::create_directories(dir / "jre7/bin");
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_CLIENT_ENDED);
@@ -68,7 +75,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     system.copiesStarted.clear();
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
     EXPECT_EQ(system.copiesStarted.size(), 1u);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
 
     // Below the floor: a notice, no restart.
     launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x40});
@@ -79,7 +86,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     EXPECT_EQ(system.notices.size(), 1u);
 
     // No runtime at all: a notice, no restart.
-    std::filesystem::remove(dir / platform::RUNTIME_LIBRARY_PATH);
+    std::filesystem::remove(dir / launcher::RUNTIME_LIBRARY_PATH);
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
     EXPECT_TRUE(system.copiesStarted.empty());
     EXPECT_TRUE(system.redirections.empty()) << "standard streams that work are kept";
@@ -90,7 +97,7 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     FakeSystem system;
     system.modulePath = dir / "Tavelin";
     system.unusableStreams = platform::STANDARD_OUTPUT | platform::STANDARD_ERROR;
-    const std::string log = dir / "Tavelin.log";
+    const std::string log = dir / launcher::OUTPUT_LOG_NAME;
     char path[launcher::FORMATTED_PATH_SIZE];
 
     // Up to the limit the log is appended to.

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "launcher/layout.h"
+#include "launcher/messages.h"
+#include "launcher/startup.h"
 #include "launcher/tests/fake_system.h"
+#include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
 
 namespace {
@@ -40,7 +44,7 @@ protected:
         creationResult = -1;
         system.modulePath = dir / "Tavelin";
         system.entryPoint = reinterpret_cast<void*>(&fakeCreate);
-        writeBytes(dir / platform::RUNTIME_LIBRARY_PATH, {0x7F, 'E', 'L', 'F'});
+        writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {0x7F, 'E', 'L', 'F'});
         std::filesystem::create_directories(dir / "jre7/bin");
     }
 
@@ -67,7 +71,7 @@ TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
     creationResult = -4;
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
     EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x38}));  // 56
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-4"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-4"}));
 
     // A stored 56 reads as 64 and fails down to 32.
     system.notices.clear();
@@ -76,14 +80,14 @@ TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
     EXPECT_EQ(creations.back()[0], "-Xmx64m");
     EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x20}));
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
 }
 
 TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.libraryLoads = false;
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败"}));
-    EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / platform::RUNTIME_LIBRARY_PATH}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_RUNTIME_NOT_LOADED}));
+    EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / launcher::RUNTIME_LIBRARY_PATH}));
     EXPECT_EQ(system.libraryDirectories, (std::vector<std::string>{dir / "jre7/bin"}))
         << "the runtime's dependencies come from its own bin folder";
     EXPECT_EQ(system.directories.back(), dir.path()) << "the launcher's directory is current on every path";
@@ -92,7 +96,7 @@ TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.entryPoint = nullptr;
     system.notices.clear();
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"查找虚拟机入口失败"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_VM_ENTRY}));
     EXPECT_EQ(system.librariesFreed, 1);
     EXPECT_FALSE(std::filesystem::exists(settingFile()));
     EXPECT_TRUE(creations.empty());
@@ -104,7 +108,7 @@ TEST_F(VmHostTest, ASettingThatCannotBeStoredEndsTheChain) {
     // would read 900 again and fail again, without end.
     std::filesystem::create_directories(settingFile());
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"启动虚拟机失败-1"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
     EXPECT_EQ(system.librariesFreed, 1);
     EXPECT_EQ(host.creationResult, -1);
 
@@ -119,7 +123,7 @@ TEST_F(VmHostTest, ASettingThatCannotBeStoredEndsTheChain) {
 TEST_F(VmHostTest, WithoutItsOwnPathTheLauncherLooksNowhereElse) {
     system.moduleReadable = false;
     EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{u"加载虚拟机失败,jvm.dll丢失"}));
+    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_RUNTIME_MISSING}));
     EXPECT_TRUE(system.librariesLoaded.empty());
 }
 

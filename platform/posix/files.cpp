@@ -1,20 +1,129 @@
-// File size and replacing rename.
+// Files, paths, libraries, the environment and the standard streams on
+// POSIX.
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/platform.h"
 
 namespace platform {
 
-int64_t fileSize(const char* path) {
+bool isPathSeparator(char c) {
+    return c == '/';
+}
+
+// The running program's own location.
+bool System::ownModulePath(char* buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return false;
+    buffer[0] = '\0';
+    ssize_t n = readlink("/proc/self/exe", buffer, size);
+    if (n <= 0 || static_cast<size_t>(n) >= size) {
+        buffer[0] = '\0';
+        return false;
+    }
+    buffer[n] = '\0';
+    return true;
+}
+
+bool System::setCurrentDirectory(const char* path) {
+    return path != nullptr && chdir(path) == 0;
+}
+
+// File names as POSIX file systems see them: byte strings, compared exactly.
+bool System::samePathText(const char* a, size_t aLength, const char* b, size_t bLength) {
+    if (a == nullptr || b == nullptr) return false;
+    return aLength == bLength && std::memcmp(a, b, aLength) == 0;
+}
+
+std::vector<std::string> System::protectedFolders() {
+    return {};
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    if (path == nullptr || path[0] == '\0' || mode == nullptr) return nullptr;
+    return std::fopen(path, mode);
+}
+
+// File size and replacing rename.
+int64_t System::fileSize(const char* path) {
     struct stat info;
     if (path == nullptr || stat(path, &info) != 0) return -1;
     return static_cast<int64_t>(info.st_size);
 }
 
-bool replaceFile(const char* from, const char* to) {
+bool System::replaceFile(const char* from, const char* to) {
     return from != nullptr && to != nullptr && std::rename(from, to) == 0;
+}
+
+void* System::loadLibrary(const char* path) {
+    if (path == nullptr) return nullptr;
+    // Global, as the Java launcher itself loads the VM library.
+    return dlopen(path, RTLD_NOW | RTLD_GLOBAL);
+}
+
+bool System::addLibraryDirectory(const char* directory) {
+    // A shared library names its own folders (its run path); the loader is
+    // not told any others.
+    return directory != nullptr;
+}
+
+void* System::findSymbol(void* library, const char* name) {
+    if (library == nullptr || name == nullptr) return nullptr;
+    return dlsym(library, name);
+}
+
+void System::freeLibrary(void* library) {
+    if (library != nullptr) dlclose(library);
+}
+
+void System::removeEnvironmentVariable(const char* name) {
+    if (name != nullptr) unsetenv(name);
+}
+
+// Standard output and error of a program started without them (closed, or
+// open for reading only) sent to a file instead.
+namespace {
+
+bool usable(int fd) {
+    int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
+}
+
+}  // namespace
+
+unsigned System::unusableStandardStreams() {
+    unsigned streams = 0;
+    if (!usable(STDOUT_FILENO)) streams |= STANDARD_OUTPUT;
+    if (!usable(STDERR_FILENO)) streams |= STANDARD_ERROR;
+    return streams;
+}
+
+bool System::redirectStandardStreams(unsigned streams, const char* path) {
+    if (path == nullptr || streams == 0) return false;
+    // With descriptor 1 or 2 closed the file may well get one of them.
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool kept = false;
+    const int targets[2][2] = {{static_cast<int>(STANDARD_OUTPUT), STDOUT_FILENO},
+                               {static_cast<int>(STANDARD_ERROR), STDERR_FILENO}};
+    for (const auto& target : targets) {
+        if ((streams & static_cast<unsigned>(target[0])) == 0) continue;
+        if (target[1] == fd) {
+            // Inherited by a restarted copy like any standard stream.
+            fcntl(fd, F_SETFD, 0);
+            kept = true;
+        } else {
+            std::fflush(target[1] == STDOUT_FILENO ? stdout : stderr);
+            dup2(fd, target[1]);
+        }
+    }
+    if (!kept) close(fd);
+    return true;
 }
 
 }  // namespace platform

@@ -1,20 +1,28 @@
-// The process table through /proc; termination by SIGKILL, through a pidfd
-// where the kernel has them, so that a process id reused after the process
-// ended is never signalled.
+// Processes on POSIX: the process table, opening, reading and ending a
+// process, a fresh copy of the running program, and waiting.
 #include <dirent.h>
 #include <errno.h>
 #include <signal.h>
+#include <spawn.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/syscall.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/platform.h"
 
+extern char** environ;
+
 namespace platform {
+
+// The process table through /proc; termination by SIGKILL, through a pidfd
+// where the kernel has them, so that a process id reused after the process
+// ended is never signalled.
 namespace {
 
 struct OpenedProcess {
@@ -60,11 +68,11 @@ bool parsePid(const char* name, uint32_t& id) {
 
 }  // namespace
 
-uint32_t currentProcessId() {
+uint32_t System::currentProcessId() {
     return static_cast<uint32_t>(getpid());
 }
 
-bool listProcesses(std::vector<uint32_t>& ids) {
+bool System::listProcesses(std::vector<uint32_t>& ids) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr) return false;
     while (dirent* entry = readdir(proc)) {
@@ -75,7 +83,7 @@ bool listProcesses(std::vector<uint32_t>& ids) {
     return true;
 }
 
-ProcessHandle openProcess(uint32_t id) {
+ProcessHandle System::openProcess(uint32_t id) {
     pid_t pid = static_cast<pid_t>(id);
     if (pid <= 0) return nullptr;
     // A pidfd (close-on-exec by itself) names this very process from now
@@ -91,7 +99,7 @@ ProcessHandle openProcess(uint32_t id) {
     return new OpenedProcess(opened);
 }
 
-bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
+bool System::processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     if (process == nullptr) return false;
@@ -113,14 +121,30 @@ bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     return true;
 }
 
-bool terminateProcess(ProcessHandle process) {
+bool System::terminateProcess(ProcessHandle process) {
     return process != nullptr && signalProcess(*static_cast<OpenedProcess*>(process), SIGKILL) == 0;
 }
 
-void closeProcess(ProcessHandle process) {
+void System::closeProcess(ProcessHandle process) {
     auto* opened = static_cast<OpenedProcess*>(process);
     if (opened != nullptr && opened->pidfd >= 0) close(opened->pidfd);
     delete opened;
+}
+
+// A fresh copy of the running program, started detached from this one.
+bool System::startCopyOfSelf(const char* modulePath) {
+    if (modulePath == nullptr || modulePath[0] == '\0') return false;
+    char* argv[] = {const_cast<char*>(modulePath), nullptr};
+    pid_t child = 0;
+    // Not waited for: the caller ends right after, and the child is then
+    // adopted by the system.
+    return posix_spawn(&child, modulePath, nullptr, nullptr, argv, environ) == 0;
+}
+
+void System::sleepMilliseconds(uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace platform

@@ -1,14 +1,131 @@
-// File size and replacing rename, by UTF-16 path.
+// Files, paths, libraries, the environment and the standard streams on
+// Windows, all by UTF-16 path (UTF-8 across the seam).
 #include <windows.h>
+// windows.h first: shlobj.h needs its types.
+#include <fcntl.h>
+#include <io.h>
+#include <shlobj.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/wide_path.h"
 
 namespace platform {
 
-int64_t fileSize(const char* path) {
+bool isPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// The running program's own location.
+bool System::ownModulePath(char* buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return false;
+    buffer[0] = '\0';
+    // Every UTF-16 unit takes at least one UTF-8 byte, so a path that fits
+    // the buffer has fewer units than it has bytes.
+    std::vector<wchar_t> wide(size < 0x8000 ? size : 0x8000);
+    DWORD n = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    // A full buffer means the path was cut: better no path than a wrong one.
+    if (n == 0 || n >= wide.size()) return false;
+    return win32::utf8Path(wide.data(), n, buffer, size);
+}
+
+bool System::setCurrentDirectory(const char* path) {
+    std::wstring wide;
+    return win32::widePath(path, wide) && !wide.empty() && SetCurrentDirectoryW(wide.c_str()) != FALSE;
+}
+
+// File names as the Windows file system sees them: compared without regard
+// to letter case, opened through the wide functions, and the system's own
+// folders.
+namespace {
+
+bool wideText(const char* text, size_t length, std::wstring& out) {
+    out.clear();
+    if (length == 0) return true;
+    if (length > 0x7FFFFFFF) return false;
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), nullptr, 0);
+    if (n <= 0) return false;
+    out.resize(static_cast<size_t>(n));
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), &out[0], n) == n;
+}
+
+// Adds a folder in UTF-8, without trailing separators (a root keeps none:
+// "C:\" becomes "C:").
+void addFolder(std::vector<std::string>& folders, const wchar_t* folder) {
+    size_t length = std::wcslen(folder);
+    while (length > 0 && (folder[length - 1] == L'\\' || folder[length - 1] == L'/')) --length;
+    char utf8[MAX_PATH * 3 + 1];
+    if (win32::utf8Path(folder, length, utf8, sizeof utf8)) folders.emplace_back(utf8);
+}
+
+void addShellFolder(std::vector<std::string>& folders, int id) {
+    wchar_t folder[MAX_PATH] = {0};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
+}
+
+// The 64-bit Program Files folder, which a 32-bit program on 64-bit Windows
+// is not shown as its own: from the machine's registry, which only
+// administrators can change (unlike the environment the launcher inherits).
+void addNativeProgramFiles(std::vector<std::string>& folders) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    wchar_t folder[MAX_PATH + 1] = {0};
+    DWORD type = 0;
+    DWORD bytes = sizeof folder - sizeof folder[0];  // room for a terminator the value may lack
+    if (RegQueryValueExW(key, L"ProgramW6432Dir", nullptr, &type, reinterpret_cast<BYTE*>(folder), &bytes) ==
+            ERROR_SUCCESS &&
+        type == REG_SZ) {
+        folder[bytes / sizeof folder[0]] = L'\0';
+        addFolder(folders, folder);
+    }
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+bool System::samePathText(const char* a, size_t aLength, const char* b, size_t bLength) {
+    if (a == nullptr || b == nullptr) return false;
+    std::wstring wideA, wideB;
+    if (!wideText(a, aLength, wideA) || !wideText(b, bLength, wideB)) {
+        return aLength == bLength && std::char_traits<char>::compare(a, b, aLength) == 0;
+    }
+    if (wideA.empty() || wideB.empty()) return wideA.empty() && wideB.empty();
+    return CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::vector<std::string> System::protectedFolders() {
+    std::vector<std::string> folders;
+    wchar_t folder[MAX_PATH + 1] = {0};
+    UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    // The shared one, where a terminal server gives each user a private one
+    // above.
+    n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addShellFolder(folders, CSIDL_PROGRAM_FILES);
+    addShellFolder(folders, CSIDL_PROGRAM_FILESX86);
+    addNativeProgramFiles(folders);
+    return folders;
+}
+
+FILE* openFile(const char* path, const char* mode) {
+    std::wstring widePath;
+    if (!win32::widePath(path, widePath) || widePath.empty() || mode == nullptr) return nullptr;
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));  // ASCII
+    return _wfopen(widePath.c_str(), wideMode.c_str());
+}
+
+// File size and replacing rename, by UTF-16 path.
+int64_t System::fileSize(const char* path) {
     std::wstring wide;
     if (!win32::widePath(path, wide) || wide.empty()) return -1;
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -17,13 +134,149 @@ int64_t fileSize(const char* path) {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool replaceFile(const char* from, const char* to) {
+bool System::replaceFile(const char* from, const char* to) {
     std::wstring wideFrom;
     std::wstring wideTo;
     if (!win32::widePath(from, wideFrom) || !win32::widePath(to, wideTo) || wideFrom.empty() || wideTo.empty()) {
         return false;
     }
     return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+// Libraries loaded by full path, with their dependencies taken only from
+// folders the installation controls and from the system.
+namespace {
+
+// Not in every kernel32 the launcher may meet (Windows 7 without its
+// update KB2533623 lacks them), so looked up rather than imported.
+template <typename Function>
+Function kernelFunction(const char* name) {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+}
+
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+using AddDllDirectoryFunction = void*(WINAPI*)(PCWSTR);
+
+// The flags the system understands only with those functions.
+constexpr DWORD SEARCH_DLL_LOAD_DIR = 0x00000100;   // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+constexpr DWORD SEARCH_DEFAULT_DIRS = 0x00001000;   // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+
+}  // namespace
+
+void restrictLibrarySearch() {
+    auto setDefault = kernelFunction<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
+    if (setDefault != nullptr && setDefault(SEARCH_DEFAULT_DIRS)) return;
+    // The older systems' remedy: the working directory leaves the search.
+    SetDllDirectoryW(L"");
+}
+
+bool System::addLibraryDirectory(const char* directory) {
+    std::wstring wide;
+    if (!win32::widePath(directory, wide) || wide.empty()) return false;
+    if (auto add = kernelFunction<AddDllDirectoryFunction>("AddDllDirectory")) return add(wide.c_str()) != nullptr;
+    // Without it, the one folder the older systems let a program add takes
+    // the place the working directory had.
+    return SetDllDirectoryW(wide.c_str()) != FALSE;
+}
+
+void* System::loadLibrary(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return nullptr;
+    HMODULE library = LoadLibraryExW(wide.c_str(), nullptr, SEARCH_DLL_LOAD_DIR | SEARCH_DEFAULT_DIRS);
+    // Refused as unknown flags on systems without the new search: the
+    // library's own folder first, then the usual order.
+    if (library == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+        library = LoadLibraryExW(wide.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    return reinterpret_cast<void*>(library);
+}
+
+void* System::findSymbol(void* library, const char* name) {
+    if (library == nullptr || name == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void System::freeLibrary(void* library) {
+    if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+void System::removeEnvironmentVariable(const char* name) {
+    if (name == nullptr) return;
+    // The names are ASCII. msvcrt.dll keeps a copy of the environment of
+    // its own, which getenv reads; "NAME=" removes the variable there.
+    std::wstring wideName;
+    for (const char* p = name; *p != '\0'; ++p) wideName += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    _wputenv((wideName + L"=").c_str());
+    SetEnvironmentVariableW(wideName.c_str(), nullptr);
+}
+
+// Standard output and error of a program started without them (a GUI
+// program started from the desktop has none) sent to a file instead: for
+// the OS's standard handles, which a Java VM takes for System.out and
+// System.err when it is created, and for the C runtime's descriptors 1 and
+// 2, which msvcrt.dll shares with every DLL of the process (Quenvil's
+// printf included).
+namespace {
+
+bool usable(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+    // A handle value copied from a parent without being inherited names
+    // nothing (or something else) here.
+    SetLastError(NO_ERROR);
+    return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
+}
+
+// Points C runtime descriptor fd, its stream and the standard handle which
+// at handle (which stays the caller's); path is the file's, as a last
+// resort for the stream.
+void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD which) {
+    HANDLE own = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        return;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_TEXT);
+    if (descriptor < 0) {
+        CloseHandle(own);
+        return;
+    }
+    std::fflush(stream);
+    if (_dup2(descriptor, fd) == 0) _close(descriptor);
+    // A C runtime that marked the stream as having no descriptor at start
+    // does not write it to descriptor fd: it gets a stream of its own on
+    // the file, appending as well.
+    if (_fileno(stream) != fd) _wfreopen(path, L"a", stream);
+    // Unbuffered, so lines of the C runtime and of the VM keep their order.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    // Should the descriptor not take it, the duplicate stays open for the
+    // VM's sake.
+    SetStdHandle(which, standard != INVALID_HANDLE_VALUE ? standard : own);
+}
+
+}  // namespace
+
+unsigned System::unusableStandardStreams() {
+    unsigned streams = 0;
+    if (!usable(STD_OUTPUT_HANDLE)) streams |= STANDARD_OUTPUT;
+    if (!usable(STD_ERROR_HANDLE)) streams |= STANDARD_ERROR;
+    return streams;
+}
+
+bool System::redirectStandardStreams(unsigned streams, const char* path) {
+    std::wstring widePath;
+    if (streams == 0 || !win32::widePath(path, widePath) || widePath.empty()) return false;
+    // Append-only access appends every write at the end, whoever else
+    // writes; a restarted copy may rename the file while this one ends.
+    HANDLE file = CreateFileW(widePath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    if ((streams & STANDARD_OUTPUT) != 0) attach(file, widePath.c_str(), 1, stdout, STD_OUTPUT_HANDLE);
+    if ((streams & STANDARD_ERROR) != 0) attach(file, widePath.c_str(), 2, stderr, STD_ERROR_HANDLE);
+    CloseHandle(file);
+    return true;
 }
 
 }  // namespace platform

@@ -1,9 +1,12 @@
-// The process table through a Toolhelp snapshot; paths from the process
-// object itself.
+// Processes on Windows: the process table, opening, reading and ending a
+// process, a fresh copy of the running program, waiting, and the command
+// line's arguments.
 #include <windows.h>
-// windows.h first: tlhelp32.h needs its types.
+// windows.h first: tlhelp32.h and shellapi.h need its types.
+#include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -11,11 +14,13 @@
 
 namespace platform {
 
-uint32_t currentProcessId() {
+// The process table through a Toolhelp snapshot; paths from the process
+// object itself.
+uint32_t System::currentProcessId() {
     return GetCurrentProcessId();
 }
 
-bool listProcesses(std::vector<uint32_t>& ids) {
+bool System::listProcesses(std::vector<uint32_t>& ids) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPALL, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return false;
     PROCESSENTRY32W entry;
@@ -30,7 +35,7 @@ bool listProcesses(std::vector<uint32_t>& ids) {
     return true;
 }
 
-ProcessHandle openProcess(uint32_t id) {
+ProcessHandle System::openProcess(uint32_t id) {
     // Only what is needed: the limited query right reads the path of any
     // process (64-bit ones too) without reading its memory, and a handle
     // that is not inherited never reaches the restarted launcher.
@@ -38,7 +43,7 @@ ProcessHandle openProcess(uint32_t id) {
     return process;  // null when refused
 }
 
-bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
+bool System::processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     if (process == nullptr) return false;
@@ -49,12 +54,50 @@ bool processExecutablePath(ProcessHandle process, char* buffer, size_t size) {
     return win32::utf8Path(wide.data(), n, buffer, size);
 }
 
-bool terminateProcess(ProcessHandle process) {
+bool System::terminateProcess(ProcessHandle process) {
     return process != nullptr && TerminateProcess(static_cast<HANDLE>(process), 0) != FALSE;
 }
 
-void closeProcess(ProcessHandle process) {
+void System::closeProcess(ProcessHandle process) {
     if (process != nullptr) CloseHandle(static_cast<HANDLE>(process));
+}
+
+// A fresh copy of the running program, started detached from this one.
+bool System::startCopyOfSelf(const char* modulePath) {
+    std::wstring application;
+    if (!win32::widePath(modulePath, application) || application.empty()) return false;
+    // The quoted path as the whole command line: without it Windows takes
+    // the unquoted application name, and a path with a blank would hand
+    // the copy whatever follows the blank as its arguments.
+    std::wstring commandLine = L"\"" + application + L"\"";
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    ZeroMemory(&info, sizeof info);
+    // CreateProcessW may write into its command line.
+    BOOL ok = CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                             nullptr, nullptr, &startup, &info);
+    if (!ok) return false;
+    // Not waited for; the handles are not needed.
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+void System::sleepMilliseconds(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+std::vector<std::u16string> splitCommandLine(const char16_t* commandLine) {
+    std::vector<std::u16string> arguments;
+    if (commandLine == nullptr) return arguments;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(reinterpret_cast<LPCWSTR>(commandLine), &count);
+    if (argv == nullptr) return arguments;
+    for (int i = 0; i < count; ++i) arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    LocalFree(argv);
+    return arguments;
 }
 
 }  // namespace platform

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/jni/jni_stand_in.h"
+#include "launcher/win32/tests/jni_stand_in.h"
 
 namespace {
 

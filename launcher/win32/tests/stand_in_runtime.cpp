@@ -30,7 +30,7 @@
 #include <set>
 #include <string>
 
-#include "platform/win32/jni/jni_stand_in.h"
+#include "launcher/win32/tests/jni_stand_in.h"
 
 #ifndef STAND_IN_CREATES
 #error "define STAND_IN_CREATES as 0 or 1"

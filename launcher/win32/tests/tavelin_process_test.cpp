@@ -250,7 +250,7 @@ TEST(TavelinProcess, WithoutItsArgumentArrayMainIsNotCalled) {
 
 TEST(TavelinProcess, WithoutARuntimeItShowsItsNoticeAndEnds) {
     // Headless, a notice returns at once instead of waiting for a click.
-    platform::messageBox(u"加载虚拟机失败", u"提示");
+    platform::System().messageBox(u"加载虚拟机失败", u"提示");
 
     InstallDir dir;
     ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));

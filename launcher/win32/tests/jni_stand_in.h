@@ -2,7 +2,8 @@
 // run. Every slot of a table starts as a trap that reports its slot number
 // and ends the process, so a call the test did not expect can neither go
 // unnoticed nor run on with a stack that a wrong stdcall signature broke.
-// The test then fills in the few functions it expects.
+// The test then fills in the few functions it expects. Used by the
+// launcher's stand-in jvm.dll and by Quenvil's DLL test.
 #pragma once
 
 #include <windows.h>

@@ -1,0 +1,47 @@
+// Every text the launcher shows or writes for people, in one place. The
+// notices are the system's own words (Chinese, as the workstations read
+// them) and stay exactly so; the English gloss beside each says what it
+// means. All notices carry NOTICE_CAPTION.
+#pragma once
+
+namespace launcher {
+
+// "Notice": the caption of every notice.
+inline constexpr char16_t NOTICE_CAPTION[] = u"提示";
+
+// "Loading the VM failed, jvm.dll missing": the launcher cannot tell its
+// own folder, or the runtime library there is missing or a stub.
+inline constexpr char16_t NOTICE_RUNTIME_MISSING[] = u"加载虚拟机失败,jvm.dll丢失";
+
+// "Loading the VM failed": the runtime library is there but does not load.
+inline constexpr char16_t NOTICE_RUNTIME_NOT_LOADED[] = u"加载虚拟机失败";
+
+// "Finding the VM's entry failed": the library has no JNI_CreateJavaVM.
+inline constexpr char16_t NOTICE_NO_VM_ENTRY[] = u"查找虚拟机入口失败";
+
+// "Starting the VM failed", followed by the decimal result of
+// JNI_CreateJavaVM (vmStartFailedNotice): no VM, and no copy with half the
+// heap can take over.
+inline constexpr char16_t NOTICE_VM_NOT_STARTED[] = u"启动虚拟机失败";
+
+// "Loading the main class failed": the VM refused the bootstrap class.
+inline constexpr char16_t NOTICE_NO_BOOTSTRAP_CLASS[] = u"加载主类失败";
+
+// "Loading the main function failed": the bootstrap class has no
+// main(String[]), or its launch strings cannot be made into one.
+inline constexpr char16_t NOTICE_NO_MAIN[] = u"加载主函数失败";
+
+// "The start class cannot be found": main returned without ever loading a
+// client. Followed by a line with the output log's path when it was
+// written.
+inline constexpr char16_t NOTICE_NO_CLIENT[] = u"找不到启动类";
+
+// "Ending the process failed", a line on standard output with the
+// process's executable path (printf format).
+inline constexpr char KILL_FAILED_LINE[] = "kill fail process=%s\n";
+
+// The output log beside the launcher, where standard streams that lead
+// nowhere go; a log beyond the limit becomes OUTPUT_LOG_NAME ".1".
+inline constexpr char OUTPUT_LOG_NAME[] = "Tavelin.log";
+
+}  // namespace launcher
