@@ -4,6 +4,7 @@
 #include "launcher/output_log.h"
 
 #include <cstdio>
+#include <string>
 
 #include "launcher/messages.h"
 #include "launcher/stale_instances.h"
@@ -21,9 +22,8 @@ bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE
     if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof path) return false;  // room for ".1"
     // One earlier generation is kept, so the log never grows without bound.
     if (system.fileSize(path) > OUTPUT_LOG_LIMIT) {
-        char previous[FORMATTED_PATH_SIZE] = {0};
-        std::snprintf(previous, sizeof previous, "%s.1", path);
-        system.replaceFile(path, previous);
+        const std::string previous = std::string(path) + ".1";
+        system.replaceFile(path, previous.c_str());
     }
     if (!system.redirectStandardStreams(streams, path)) return false;
     std::snprintf(logPath, sizeof logPath, "%s", path);
