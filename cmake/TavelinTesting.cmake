@@ -13,6 +13,13 @@ if(CMAKE_CROSSCOMPILING)
   set(TAVELIN_GTEST_LIBS gtest gtest_main)
   # One Wine prefix per build tree: created before the first test, its
   # wineserver stopped after the last. Cross-built tests require the fixture.
+  # scripts/wine-run reads the prefix's architecture from the cache: the
+  # 64-bit test build runs under wine64.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAVELIN_WINE_ARCH win64 CACHE INTERNAL "Wine architecture of this build's tests (scripts/wine-run)")
+  else()
+    set(TAVELIN_WINE_ARCH win32 CACHE INTERNAL "Wine architecture of this build's tests (scripts/wine-run)")
+  endif()
   if(NOT TEST wine_prefix_boot)
     set(TAVELIN_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
     add_test(NAME wine_prefix_boot COMMAND ${TAVELIN_WINE_RUN} --boot ${CMAKE_BINARY_DIR})

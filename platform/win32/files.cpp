@@ -245,8 +245,18 @@ void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD whic
     std::fflush(stream);
     if (_dup2(descriptor, fd) == 0) _close(descriptor);
     // A C runtime that marked the stream as having no descriptor at start
-    // does not write it to descriptor fd: it gets a stream of its own on
-    // the file, appending as well.
+    // (msvcrt.dll gives stdout and stderr descriptor -2 when the process
+    // has no standard handles) does not write it to descriptor fd. Its
+    // FILE is public: the stream takes descriptor fd itself. freopen is no
+    // remedy there, as msvcrt implementations refuse to reopen a stream
+    // without a descriptor (seen under Wine: printf then reached nothing).
+#ifndef _UCRT
+    if (_fileno(stream) < 0) {
+        stream->_file = fd;
+        std::clearerr(stream);
+    }
+#endif
+    // Otherwise a stream of its own on the file, appending as well.
     if (_fileno(stream) != fd) _wfreopen(path, L"a", stream);
     // Unbuffered, so lines of the C runtime and of the VM keep their order.
     std::setvbuf(stream, nullptr, _IONBF, 0);

@@ -18,7 +18,12 @@ namespace {
 
 using HidList = jbyteArray(JNICALL*)(JNIEnv* env, jobject receiver);
 
+#if defined(_WIN32) && !defined(_WIN64)
 const char EXPORT_NAME[] = "_Java_com_vostrel_erp_hid_device_helper_HIDListHelper_jniHIDList@8";
+#else
+// The 64-bit test build: x64 names carry no decoration.
+const char EXPORT_NAME[] = "Java_com_vostrel_erp_hid_device_helper_HIDListHelper_jniHIDList";
+#endif
 
 // What the library asked of the stand-in VM.
 struct Calls {
