@@ -2,7 +2,8 @@
 // the gzip member, exactly as defineBootstrapClass does before DefineClass.
 #include <benchmark/benchmark.h>
 
-#include "launcher/launcher.h"
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/class_text_decoding.h"
 
 namespace {
 
