@@ -219,13 +219,17 @@ TEST(TavelinProcess, WithoutStandardHandlesTheLogBesideTheLauncherTakesThem) {
     EXPECT_NE(readText(dir / L"err.txt").find("stand-in main: System.err"), std::string::npos);
 }
 
+// Tavelin beside the recording runtime set to play mode; the exit code.
+DWORD runWithPlay(InstallDir& dir, const char* mode) {
+    EXPECT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    EXPECT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    std::ofstream(dir / STAND_IN_MODE) << mode;
+    return windows_test::run(dir / L"Tavelin.exe", L"", elsewhere());
+}
+
 TEST(TavelinProcess, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
     InstallDir dir;
-    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
-    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
-    std::ofstream(dir / STAND_IN_MODE) << "refuse-define";
-
-    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_BOOTSTRAP);
+    EXPECT_EQ(runWithPlay(dir, "refuse-define"), EXIT_NO_BOOTSTRAP);
     windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
     const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
     EXPECT_EQ(linesStartingWith(log, "create ").size(), 1u);
@@ -237,11 +241,7 @@ TEST(TavelinProcess, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
 
 TEST(TavelinProcess, WithoutItsArgumentArrayMainIsNotCalled) {
     InstallDir dir;
-    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
-    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
-    std::ofstream(dir / STAND_IN_MODE) << "no-array";
-
-    EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), EXIT_NO_BOOTSTRAP);
+    EXPECT_EQ(runWithPlay(dir, "no-array"), EXIT_NO_BOOTSTRAP);
     const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
     EXPECT_EQ(linesStartingWith(log, "NewObjectArray ").size(), 1u);
     EXPECT_EQ(linesStartingWith(log, "ExceptionDescribe").size(), 1u);
