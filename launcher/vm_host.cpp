@@ -158,7 +158,15 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap) {
     char crashDump[] = "-XX:+CreateCoredumpOnCrash";
 #endif
     char heapDump[] = "-XX:+HeapDumpOnOutOfMemoryError";
-    char protocols[] = "-Dhttps.protocols=TLSv1";
+    // The protocols HttpsURLConnection offers. The shipped Java 7 knows
+    // these three names and refuses every connection when one is unknown
+    // (TLSv1.3); a server that has turned TLS 1.0 off still speaks 1.2. A
+    // current runtime knows TLSv1.3 as well.
+#ifdef _WIN32
+    char protocols[] = "-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2";
+#else
+    char protocols[] = "-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3";
+#endif
     JavaVMOption options[5];
     std::memset(options, 0, sizeof options);
     options[0].optionString = maxHeap;
@@ -226,6 +234,22 @@ void closeVm(platform::System& system, VmHost* host) {
         host->library = nullptr;
         system.freeLibrary(library);
     }
+}
+
+void exitThroughVm(VmHost* host, int code) {
+    if (host->vm == nullptr || host->env == nullptr) return;
+    JNIEnv* env = host->env;
+    // What main or the hand-off left (a missing main) must not stop the call.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    jclass system = env->FindClass("java/lang/System");
+    jmethodID exit = system == nullptr ? nullptr : env->GetStaticMethodID(system, "exit", "(I)V");
+    if (exit == nullptr) {
+        env->ExceptionClear();
+        return;
+    }
+    env->CallStaticVoidMethod(system, exit, static_cast<jint>(code));
+    // Still here: a security manager of the client refused.
+    env->ExceptionClear();
 }
 
 int32_t writeAll(int32_t count, const char* bytes, FILE* file) {

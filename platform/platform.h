@@ -187,8 +187,9 @@ public:
     // Renames the file from to to, replacing a file of that name.
     virtual bool replaceFile(const char* from, const char* to);
     // Removes a variable from the process's environment: on Windows from
-    // the process environment block and from the C runtime's copy.
-    virtual void removeEnvironmentVariable(const char* name);
+    // the process environment block and from the C runtime's copy. True
+    // when it was set (if only to an empty value).
+    virtual bool removeEnvironmentVariable(const char* name);
 };
 
 // ---------------------------------------------------------------------------

@@ -91,7 +91,7 @@ TEST(LauncherEndToEnd, HeapSettingAsTheVmReceivedIt) {
         ASSERT_EQ(options.size(), 1u) << c.what << "\n" << result.out << result.err;
         EXPECT_EQ(options[0], std::string("probe-vm-options:|") + c.maxHeap +
                                   "|-Xms32m|-XX:+CreateCoredumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
-                                  "|-Dhttps.protocols=TLSv1")
+                                  "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3")
             << c.what;
         if (!c.setting.empty()) {
             EXPECT_EQ(launcher_test::readBytes(install.settingFile()), c.setting) << c.what;
@@ -113,7 +113,8 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     EXPECT_TRUE(result.exitedWith(0)) << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:"),
               std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m|-XX:+CreateCoredumpOnCrash"
-                                       "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1"})
+                                       "|-XX:+HeapDumpOnOutOfMemoryError"
+                                       "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"})
         << result.out;
     EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
 }
@@ -172,6 +173,63 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         EXPECT_EQ(result.err, "提示: 找不到启动类\n");
         EXPECT_FALSE(std::filesystem::exists(install.root() + "/" + launcher::OUTPUT_LOG_NAME));
     }
+}
+
+// Runs the probe client with TAVELIN_PROBE=probe and TAVELIN_PROBE_FILE=file.
+launcher_test::RunResult runProbe(const InstallLayout& install, const char* probe, const std::string& file,
+                                  launcher_test::Capture capture = launcher_test::CAPTURE_BOTH) {
+    setenv("TAVELIN_PROBE", probe, 1);
+    setenv("TAVELIN_PROBE_FILE", file.c_str(), 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path(), capture);
+    unsetenv("TAVELIN_PROBE");
+    unsetenv("TAVELIN_PROBE_FILE");
+    return result;
+}
+
+TEST(LauncherEndToEnd, TheClientsShutdownHooksRunAndItsThreadsAreNotWaitedFor) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    const std::string file = install.temp() / "shutdown";
+    auto result = runProbe(install, "shutdown-hook", file);
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(readText(file), "hook ran");
+    EXPECT_FALSE(std::filesystem::exists(file + ".thread")) << "the launcher waited for the client's thread";
+}
+
+TEST(LauncherEndToEnd, AClientThatDidNotStartEndsWithItsOwnCodeAndNotice) {
+    // Its start method throws: one notice naming the log, the cause there.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
+        auto result = runProbe(install, "throw", "", launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_START_FAILED)) << result.status << result.err;
+        EXPECT_EQ(result.err, "提示: 启动程序失败\n" + log + "\n");
+        EXPECT_EQ(linesWith(readText(log), " err java.lang.IllegalStateException: probe: the client refuses to start")
+                      .size(),
+                  1u)
+            << readText(log);
+    }
+    // It started, and cleared the client class the bootstrap class names.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        auto result = runProbe(install, "app-null", "");
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+TEST(LauncherEndToEnd, TheClientReachesAServerOfTls12AndUpOverHttps) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    auto result = runProbe(install, "https", PROBE_KEYSTORE);
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-https"), std::vector<std::string>{"probe-https: the page"}) << result.out;
 }
 
 TEST(LauncherEndToEnd, ARefusedBootstrapClassClosesTheVmWithoutRestart) {

@@ -58,7 +58,7 @@ bool exitedWith(int status, int code) {
 }
 
 const std::string OTHER_OPTIONS =
-    " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1";
+    " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3";
 
 TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
     InstallLayout install;
