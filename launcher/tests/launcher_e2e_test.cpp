@@ -223,6 +223,18 @@ TEST(LauncherEndToEnd, AClientThatDidNotStartEndsWithItsOwnCodeAndNotice) {
     }
 }
 
+TEST(LauncherEndToEnd, AClientsOwnExitCodeIsNoneOfTheLaunchers) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    auto result = runProbe(install, "exit-3", "");
+    EXPECT_TRUE(result.exitedWith(3)) << result.status << result.out << result.err;
+    for (int code : {launcher::EXIT_CLIENT_ENDED, launcher::EXIT_NO_VM, launcher::EXIT_NO_BOOTSTRAP,
+                     launcher::EXIT_NO_CLIENT, launcher::EXIT_MAIN_THREW, launcher::EXIT_START_FAILED}) {
+        EXPECT_NE(code, 3) << "a client's System.exit(3) reads as one of the launcher's own codes";
+    }
+}
+
 TEST(LauncherEndToEnd, TheClientReachesAServerOfTls12AndUpOverHttps) {
     InstallLayout install;
     install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");

@@ -35,6 +35,7 @@ import javax.net.ssl.TrustManagerFactory;
  * file TAVELIN_PROBE_FILE names, and leaves a thread (not a daemon) that
  * would write TAVELIN_PROBE_FILE ".thread" only a minute later;
  * <li>"throw": its start method throws;
+ * <li>"exit-3": it ends the VM with System.exit(3);
  * <li>"app-null": it clears the bootstrap class's client class
  * (setAppInstance(null)) and returns;
  * <li>"https": it serves a page over HTTPS on 127.0.0.1, TLS 1.2 and up
@@ -71,6 +72,8 @@ public final class QvClientMain {
             leaveShutdownWork(System.getenv("TAVELIN_PROBE_FILE"));
         } else if ("throw".equals(probe)) {
             throw new IllegalStateException("probe: the client refuses to start");
+        } else if ("exit-3".equals(probe)) {
+            System.exit(3);
         } else if ("app-null".equals(probe)) {
             sink.getClass().getMethod("setAppInstance", Class.class).invoke(null, (Object) null);
         } else if ("https".equals(probe)) {
