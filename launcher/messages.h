@@ -32,8 +32,8 @@ inline constexpr char16_t NOTICE_NO_BOOTSTRAP_CLASS[] = u"加载主类失败";
 inline constexpr char16_t NOTICE_NO_MAIN[] = u"加载主函数失败";
 
 // "The start class cannot be found": main returned and its last load cycle
-// found no client class. Followed by a line with the output log's path when it was
-// written.
+// found no client class. Followed by a line with the output log's path
+// when it was written.
 inline constexpr char16_t NOTICE_NO_CLIENT[] = u"找不到启动类";
 
 // "Starting the program failed": the client class loaded, but its start

@@ -112,7 +112,7 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "option -Xms32m",
         "option -XX:+CreateMinidumpOnCrash",
         "option -XX:+HeapDumpOnOutOfMemoryError",
-        "option -Dhttps.protocols=TLSv1",
+        "option -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2",
         "DefineClass com/mirl/runbed/Main loader=null length=" + std::to_string(bootstrapClass.size()) +
             " head=cafebabe",
         "GetStaticMethodID Main main ([Ljava/lang/String;)V",
