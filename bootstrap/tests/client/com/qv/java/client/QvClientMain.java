@@ -34,9 +34,14 @@ public class QvClientMain {
             if (mode.equals("print")) {
                 ClassLoader loader = QvClientMain.class.getClassLoader();
                 URL url = loader.getResource("res/data.txt");
-                // Rebuilt from its text, as libraries do.
                 System.out.println("client started by " + loader.getClass().getName() + "; services " + found
-                        + "; data " + read(new URL(url.toString()).openStream()));
+                        + "; data " + read(url.openStream()));
+                try {
+                    // Rebuilt from its text, as libraries do.
+                    System.out.println("data by the URL's text: " + read(new URL(url.toString()).openStream()));
+                } catch (java.io.IOException e) {
+                    System.out.println("data by the URL's text: " + e);
+                }
                 InputStream settings = loader.getResourceAsStream("client-settings.txt");
                 if (settings != null && loader.getResource("client-settings.txt") != null) {
                     System.out.println("settings beside the launcher: " + read(settings));

@@ -246,7 +246,7 @@ public class LoadCycleTest {
         assertEquals("data of the package", PackageReadingTest.read(loader.getResource("res/data.txt").openStream()));
         List<String> copies = new ArrayList<>();
         for (URL url : Collections.list(loader.getResources("res/data.txt"))) {
-            copies.add(PackageReadingTest.read(new URL(url.toString()).openStream()));
+            copies.add(PackageReadingTest.read(url.openStream()));
         }
         assertEquals(Arrays.asList("data of the package", "second copy", "third copy"), copies);
         assertEquals(1, Collections.list(loader.getResources("res/relative.txt")).size());

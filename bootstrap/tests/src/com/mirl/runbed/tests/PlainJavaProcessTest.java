@@ -43,6 +43,8 @@ public class PlainJavaProcessTest {
                 Arrays.asList("-Xbootclasspath/a:" + classes))) {
             String output = runMain(work, classPath, "./cjars");
             assertTrue(output, output.contains(STARTED));
+            // The class path's loader, and the null loader where the launcher defines the class.
+            assertTrue(output, output.contains("data by the URL's text: data of the package\n"));
             String found = new File(new File(work.toFile(), "./cjars"), "client.app").getPath();
             assertTrue(output, output.contains(logLine(TAG_MAIN, LOG_PACKAGE_FOUND + found)));
         }
