@@ -4,7 +4,6 @@ import java.io.ByteArrayOutputStream;
 import java.io.DataOutputStream;
 import java.io.IOException;
 import java.security.GeneralSecurityException;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.zip.GZIPOutputStream;
@@ -18,12 +17,6 @@ import javax.crypto.spec.SecretKeySpec;
 final class PackageWriter {
 
     private PackageWriter() {
-    }
-
-    /** The package stream of the entries, in the map's order. */
-    static byte[] write(Map<String, byte[]> entries, String version, String check, String key)
-            throws IOException, GeneralSecurityException {
-        return write(new ArrayList<>(entries.entrySet()), version, check, key);
     }
 
     /** The package stream of the records, in the list's order (a name may occur more than once). */
