@@ -1442,8 +1442,10 @@ public class Main extends ClassLoader implements Comparator {
             instance.setAccessible(true);
             Method define = unsafeClass.getMethod("defineClass", new Class[] {String.class, byte[].class, int.class,
                 int.class, ClassLoader.class, ProtectionDomain.class});
-            return (Class) define.invoke(instance.get(null), new Object[] {internalName.replace('/', '.'), bytes, Integer.valueOf(0),
-                Integer.valueOf(bytes.length), Main.class.getClassLoader(), Main.class.getProtectionDomain()});
+            ClassLoader loader = Main.class.getClassLoader();
+            return (Class) define.invoke(instance.get(null), new Object[] {internalName.replace('/', '.'), bytes,
+                Integer.valueOf(0), Integer.valueOf(bytes.length), loader,
+                loader == null ? null : Main.class.getProtectionDomain()});
         } catch (Exception | LinkageError e) {
             logThrowable(TAG_MAIN, e);
             return null;

@@ -80,7 +80,8 @@ public class PlainJavaProcessTest {
         Path config = tmp.newFolder("config").toPath();
         Files.write(config.resolve("log4j2.xml"), String.join("\n",
                 "<Configuration status=\"warn\"><Appenders>",
-                "<Console name=\"plain\" target=\"SYSTEM_OUT\"><PatternLayout pattern=\"configured: %c %m%n\"/></Console>",
+                "<Console name=\"plain\" target=\"SYSTEM_OUT\">",
+                "<PatternLayout pattern=\"configured: %c %m%n\"/></Console>",
                 "<Console name=\"xml\" target=\"SYSTEM_OUT\"><Log4j1XmlLayout/></Console>",
                 "</Appenders><Loggers><Root level=\"info\"><AppenderRef ref=\"plain\"/><AppenderRef ref=\"xml\"/>",
                 "</Root></Loggers></Configuration>").getBytes("UTF-8"));
