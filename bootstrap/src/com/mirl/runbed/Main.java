@@ -14,14 +14,17 @@ import java.io.InputStream;
 import java.io.PrintWriter;
 import java.io.RandomAccessFile;
 import java.io.StringWriter;
-import java.lang.reflect.Constructor;
+import java.lang.invoke.MethodHandles;
+import java.lang.ref.WeakReference;
+import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.net.URL;
-import java.net.URLDecoder;
-import java.net.URLEncoder;
 import java.net.URLStreamHandler;
+import java.security.CodeSource;
+import java.security.ProtectionDomain;
+import java.security.cert.Certificate;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
@@ -93,11 +96,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Of a package loader: the decompressed content block. */
     private byte[] contentBytes;
 
-    /** Of a package loader: the handler of its resource URLs, made on first use. */
-    private URLStreamHandler entryHandler;
+    /**
+     * Of a package loader: the further copies of names that several inputs
+     * held, name to an ArrayList of {offset, length} in input order; null
+     * when no name has more than one.
+     */
+    private HashMap entryCopies;
 
-    /** Of a package loader: path prefix of its resource URLs, unique per loader. */
-    private volatile String entryUrlPrefix;
+    /** Of a package loader: its classes' protection domain, whose code source is the package file. */
+    private ProtectionDomain packageDomain;
 
     // Values of cycleOutcome. The launcher has the same numbers (bootstrap_handoff.h).
 
@@ -165,7 +172,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * The parent of package loaders is the system loader's parent (the
      * extension loader on Java 7, the platform loader later): the system loader
      * serves the working directory, whose loose files must never shadow the
-     * package's classes and resources.
+     * package's classes and resources, so it is asked after the package
+     * (findClass, getResource).
      */
     public Main() {
         super(ClassLoader.getSystemClassLoader().getParent());
@@ -282,31 +290,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** The default status sink: notices are only logged where they arise. */
     public int compare(Object code, Object text) {
         return 0;
-    }
-
-    /**
-     * Streams the resource entry a resource URL of a package loader names. The
-     * run-time connection class calls this; it is public because that class
-     * lives in another loader.
-     */
-    public static InputStream openEntry(Object owner, URL url) throws IOException {
-        InputStream in = null;
-        if (owner instanceof Main && url != null) {
-            Main loader = (Main) owner;
-            String prefix = loader.entryUrlPrefix;
-            String path = url.getPath();
-            if (prefix != null && path != null && path.startsWith(prefix)) {
-                try {
-                    in = loader.entryStream(URLDecoder.decode(path.substring(prefix.length()), "UTF-8"));
-                } catch (IllegalArgumentException badEscape) {
-                    in = null;
-                }
-            }
-        }
-        if (in == null) {
-            throw new FileNotFoundException(String.valueOf(url));
-        }
-        return in;
     }
 
     // ------------------------------------------------------------------ load cycle
@@ -474,19 +457,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
             // A damaged pointer into a large file must not exhaust the heap (and
             // trigger the launcher's heap dump): refuse what cannot fit first.
-            long free = freeHeap();
-            if (size > free) {
-                System.gc(); // garbage counts as used until collected
-                free = freeHeap();
-            }
-            if (size > free) {
-                throw new IOException("the package of " + size + " bytes in " + file + " exceeds the free heap of "
-                        + free + " bytes");
-            }
+            requireFreeHeap(size, "the package in " + file);
             byte[] data = new byte[size];
             in.seek(offset);
             in.readFully(data);
-            return loadFromStream(new ByteArrayInputStream(data));
+            return loadFromStream(new ByteArrayInputStream(data), file);
         } catch (Throwable e) {
             reportError(e.toString());
             return null;
@@ -562,7 +537,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     private Class loadPackageFile(String[] candidate) {
         try {
-            Class cls = loadFromStream(new FileInputStream(candidate[0]));
+            Class cls = loadFromStream(new FileInputStream(candidate[0]), new File(candidate[0]));
             if (cls != null) {
                 log(TAG_MAIN, LOG_PACKAGE_FOUND + candidate[0]);
             }
@@ -573,20 +548,20 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    /** Replaces the package loader by a new one reading the stream; the client main class from it, or null. */
-    private Class loadFromStream(InputStream in) {
+    /**
+     * Replaces the package loader by a new one reading the stream of the
+     * package file source; the client main class from it, or null.
+     */
+    private Class loadFromStream(InputStream in, File source) {
         try {
             Main old = packageLoader;
             if (old != null) {
                 log(TAG_MAIN, LOG_LOADER_CLOSED + old.hashCode());
-                old.contentBytes = null;
-                HashMap index = old.entryIndex;
-                if (index != null) {
-                    index.clear();
-                    old.entryIndex = null;
-                }
+                old.releasePackage();
             }
             packageLoader = new Main();
+            packageLoader.packageDomain = new ProtectionDomain(new CodeSource(source.getAbsoluteFile().toURI().toURL(),
+                    (Certificate[]) null), null, packageLoader, null);
             packageLoader.readPackage(new DataInputStream(in));
             return packageLoader.loadClass(mainClassName);
         } catch (Throwable e) {
@@ -626,8 +601,17 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Smallest index record: an empty name (2 bytes) and three int32. */
     private static final int MIN_INDEX_RECORD = 14;
 
-    /** A sealed header holds seven numbers and two texts; anything longer is not a package. */
-    private static final int MAX_SEALED_LENGTH = 65536;
+    /**
+     * A sealed header holds seven numbers and two texts of at most 65,535
+     * bytes each, padded to the cipher's 16-byte blocks: 28 + 2 + 65,535 +
+     * 2 + 65,535 = 131,102 bytes seal into 131,104. Anything longer is not
+     * a package.
+     */
+    private static final int MAX_SEALED_LENGTH = 131104;
+
+    /** Where a multi-release jar keeps the classes and resources for a Java release N: this, N, "/", the name. */
+    private static final String VERSIONS_FOLDER = "META-INF/versions/";
+    private static final String MANIFEST = "META-INF/MANIFEST.MF";
 
     /** Offset of the embedded-package pointer (offset, size: two int32) in an executable container. */
     private static final int POINTER_OFFSET = 80;
@@ -713,7 +697,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             checkRawLength("index", indexRawLength, indexStoredLength);
             checkRawLength("content", contentRawLength, contentStoredLength);
             readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
-            contentBytes = readStoredBlock(in, "content", contentStoredLength, contentCrc, contentRawLength);
+            int[] filled = new int[1];
+            byte[] content = readStoredBlock(in, "content", contentStoredLength, contentCrc, contentRawLength, filled);
+            if (filled[0] < contentRawLength) {
+                dropMissingTail(filled[0]);
+            }
+            contentBytes = content;
+            serveVersionedEntries();
         } catch (Throwable e) {
             // Errors too: a raw length that is possible but beyond the heap
             // fails this package, and the next candidate gets its turn.
@@ -736,8 +726,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         HashMap index = new HashMap(2 * entryCount + 8);
         entryIndex = index;
-        byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength);
-        DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw));
+        int[] filled = new int[1];
+        byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength, filled);
+        // Records are read from what the block gave: one that reaches into
+        // a missing tail ends the stream early and fails the package.
+        DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw, 0, filled[0]));
         for (int i = 0; i < entryCount; i++) {
             String name = records.readUTF();
             int offset = records.readInt();
@@ -747,22 +740,152 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
                         + " lies outside the content of " + contentRawLength + " bytes");
             }
-            index.put(name, new int[] {offset, length});
+            int[] earlier = (int[]) index.put(name, new int[] {offset, length});
+            if (earlier != null) {
+                // A later record of a name wins. The package tool stores the
+                // copies of a name that several inputs held with the first
+                // input's last, after the others in input order: those are
+                // the further copies, for getResources.
+                if (entryCopies == null) {
+                    entryCopies = new HashMap();
+                }
+                ArrayList copies = (ArrayList) entryCopies.get(name);
+                if (copies == null) {
+                    copies = new ArrayList(2);
+                    entryCopies.put(name, copies);
+                }
+                copies.add(earlier);
+            }
+        }
+    }
+
+    /**
+     * After a content block that decompressed short: an entry that reaches
+     * into the missing tail is not served (its bytes were never inflated);
+     * every other entry is.
+     */
+    private void dropMissingTail(int filled) {
+        for (Iterator it = entryIndex.entrySet().iterator(); it.hasNext();) {
+            Map.Entry entry = (Map.Entry) it.next();
+            int[] range = (int[]) entry.getValue();
+            if (range[0] + range[1] > filled) {
+                log(TAG_MAIN, "entry " + entry.getKey() + " reaches into the missing tail of the content, not served");
+                it.remove();
+                if (entryCopies != null) {
+                    entryCopies.remove(entry.getKey());
+                }
+            }
+        }
+        if (entryCopies != null) {
+            for (Iterator it = entryCopies.values().iterator(); it.hasNext();) {
+                ArrayList copies = (ArrayList) it.next();
+                for (int i = copies.size() - 1; i >= 0; i--) {
+                    int[] range = (int[]) copies.get(i);
+                    if (range[0] + range[1] > filled) {
+                        copies.remove(i);
+                    }
+                }
+                if (copies.isEmpty()) {
+                    it.remove();
+                }
+            }
+        }
+    }
+
+    /**
+     * On Java 9 and later, a package packed from a multi-release jar serves
+     * each class and resource from the highest META-INF/versions/N/ not
+     * above the runtime's feature version, as the runtime's jar loader does;
+     * on Java 7 and 8 the base entries only.
+     */
+    private void serveVersionedEntries() {
+        int runtime = runtimeFeatureVersion();
+        HashMap index = entryIndex;
+        if (runtime < 9 || index == null || !multiRelease()) {
+            return;
+        }
+        HashMap chosen = new HashMap();
+        ArrayList names = new ArrayList(index.keySet());
+        for (int i = 0; i < names.size(); i++) {
+            String name = (String) names.get(i);
+            int slash = name.startsWith(VERSIONS_FOLDER) ? name.indexOf('/', VERSIONS_FOLDER.length()) : -1;
+            if (slash < 0) {
+                continue;
+            }
+            int version = atoiQuiet(name.substring(VERSIONS_FOLDER.length(), slash));
+            String base = name.substring(slash + 1);
+            if (version < 9 || version > runtime || base.length() == 0 || base.startsWith("META-INF/")) {
+                continue;
+            }
+            Integer best = (Integer) chosen.get(base);
+            if (best == null || best.intValue() < version) {
+                chosen.put(base, Integer.valueOf(version));
+                index.put(base, index.get(name));
+            }
+        }
+    }
+
+    /** The running Java's feature version: 7 for "1.7", 17 for "17"; -1 when unknown. */
+    private static int runtimeFeatureVersion() {
+        String spec = System.getProperty("java.specification.version", "");
+        if (spec.startsWith("1.")) {
+            spec = spec.substring(2);
+        }
+        int dot = spec.indexOf('.');
+        return atoiQuiet(dot < 0 ? spec : spec.substring(0, dot));
+    }
+
+    /** Whether a manifest the package holds (any input's copy) says "Multi-Release: true" in its main section. */
+    private boolean multiRelease() {
+        for (int copy = 0;; copy++) {
+            int[] range = entryRange(MANIFEST, copy);
+            if (range == null) {
+                return false;
+            }
+            String text;
+            try {
+                text = new String(contentBytes, range[0], range[1], "UTF-8");
+            } catch (IOException e) {
+                continue;
+            }
+            int start = 0;
+            while (start < text.length()) {
+                int end = start;
+                while (end < text.length() && text.charAt(end) != '\n' && text.charAt(end) != '\r') {
+                    end++;
+                }
+                String line = text.substring(start, end);
+                if (line.length() == 0) {
+                    break; // the main section ends at the first empty line
+                }
+                int colon = line.indexOf(':');
+                if (colon > 0 && line.substring(0, colon).trim().equalsIgnoreCase("Multi-Release")
+                        && line.substring(colon + 1).trim().equalsIgnoreCase("true")) {
+                    return true;
+                }
+                start = end < text.length() && text.charAt(end) == '\r' && end + 1 < text.length()
+                        && text.charAt(end + 1) == '\n' ? end + 2 : end + 1;
+            }
         }
     }
 
     /**
      * Reads one stored block of the stream, tests its CRC and decompresses it
-     * into rawLength bytes. A CRC that differs throws IllegalArgumentException
-     * without a message.
+     * into rawLength bytes, of which filled[0] tells how many the block gave
+     * (the rest are zero: see fillBuffer). A CRC that differs throws
+     * IllegalArgumentException without a message.
      */
-    private static byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength)
-            throws IOException {
+    private static byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength,
+            int[] filled) throws IOException {
         byte[] stored = readBlock(in, storedLength);
         if (crc32Of(stored) != crc) {
             throw new IllegalArgumentException();
         }
-        byte[] raw = gunzipBlock(stored, storedLength, rawLength);
+        // A raw length beyond the heap fails this package before anything is
+        // allocated, rather than running out of memory (and leaving the
+        // launcher's heap dump of this process in the install folder).
+        requireFreeHeap(rawLength, "the " + block + " block's raw length");
+        byte[] raw = gunzipBlock(stored, storedLength, rawLength, filled);
         if (raw == null) {
             throw new IllegalArgumentException(block + " block does not decompress");
         }
@@ -774,6 +897,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (rawLength < 0 || storedLength < 0 || rawLength > MAX_INFLATE_RATIO * storedLength) {
             throw new IllegalArgumentException(block + " raw length " + rawLength + " impossible for "
                     + storedLength + " stored bytes");
+        }
+    }
+
+    /** Throws when bytes are more than the heap can still give, after a collection. */
+    private static void requireFreeHeap(long bytes, String what) throws IOException {
+        long free = freeHeap();
+        if (bytes > free) {
+            System.gc(); // garbage counts as used until collected
+            free = freeHeap();
+        }
+        if (bytes > free) {
+            throw new IOException(what + " of " + bytes + " bytes exceeds the free heap of " + free + " bytes");
         }
     }
 
@@ -830,14 +965,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return (int) crc.getValue();
     }
 
-    /** Decompresses into exactly rawLength bytes; null on failure, and when the stream ends early. */
-    private static byte[] gunzipBlock(byte[] data, int storedLength, int rawLength) {
+    /**
+     * Decompresses into an array of rawLength bytes; filled[0] is how many the
+     * stream gave, fewer when it ends early (logged), the rest staying zero.
+     * Null on failure (a stream that is no gzip stream or breaks off).
+     */
+    private static byte[] gunzipBlock(byte[] data, int storedLength, int rawLength, int[] filled) {
         GZIPInputStream in = null;
         try {
             byte[] out = new byte[rawLength];
             in = new GZIPInputStream(new ByteArrayInputStream(data, 0, storedLength), READ_CHUNK);
-            // A block that ends early is damaged: zeros in place of class bytes must never be served.
-            return fillBuffer(in, out, 0, rawLength) ? out : null;
+            filled[0] = fillBuffer(in, out, 0, rawLength);
+            return filled[0] < 0 ? null : out;
         } catch (Exception e) {
             logThrowable(TAG_MAIN, e);
             return null;
@@ -846,21 +985,29 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    private static boolean fillBuffer(InputStream in, byte[] buffer, int start, int count) {
+    /**
+     * Reads up to count bytes into the buffer from start; returns how many
+     * arrived (fewer when the stream ends first: the count still missing is
+     * logged), or -1 after an exception. Callers never serve bytes beyond
+     * what arrived.
+     */
+    private static int fillBuffer(InputStream in, byte[] buffer, int start, int count) {
+        int read = 0;
         try {
             while (count > 0) {
                 int n = in.read(buffer, start, count);
                 if (n < 0) {
                     log(TAG_MAIN, LOG_BLOCK_SHORT + count);
-                    return false;
+                    return read;
                 }
                 start += n;
                 count -= n;
+                read += n;
             }
-            return true;
+            return read;
         } catch (Exception e) {
             logThrowable(TAG_MAIN, e);
-            return false;
+            return -1;
         }
     }
 
@@ -1032,6 +1179,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     // ------------------------------------------------------------------ class and resource service
+    //
+    // A package stands in for the class path its inputs came from: the
+    // package first, then the usual delegation, the system class path (the
+    // working directory, where settings files lie beside the launcher)
+    // included for what the package lacks. The parents come first for
+    // classes only, as the runtime's own classes cannot be redefined anyway.
 
     protected Class findClass(String name) throws ClassNotFoundException {
         if (name.equals(Main.class.getName())) {
@@ -1043,13 +1196,31 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (index != null && content != null) {
             int[] range = (int[]) index.get(name.replace('.', '/') + ".class");
             if (range != null) {
-                return defineClass(name, content, range[0], range[1]);
+                return defineClass(name, content, range[0], range[1], packageDomain);
             }
+        }
+        ClassLoader system = systemLoaderBelow();
+        if (system != null) {
+            return system.loadClass(name);
         }
         return super.findClass(name);
     }
 
-    /** Package entries first (exact name, no leading "/" removed), then the parent loaders. */
+    /**
+     * The system class loader when it is not among this loader's own
+     * parents (the package loader's parent is the one above it), else null.
+     */
+    private ClassLoader systemLoaderBelow() {
+        ClassLoader system = ClassLoader.getSystemClassLoader();
+        for (ClassLoader p = getParent(); p != null; p = p.getParent()) {
+            if (p == system) {
+                return null;
+            }
+        }
+        return system == this ? null : system;
+    }
+
+    /** Package entries first (exact name, no leading "/" removed), then the usual delegation. */
     public InputStream getResourceAsStream(String name) {
         try {
             InputStream in = entryStream(name);
@@ -1063,107 +1234,339 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
+    /** The package's copy first (the first input's), then the usual delegation. */
+    public URL getResource(String name) {
+        URL url = packageResource(name);
+        return url != null ? url : super.getResource(name);
+    }
+
+    /**
+     * Every copy the package holds, in input order, then what the usual
+     * delegation finds (the runtime's and the system class path's), as
+     * getResources of a class path lists every jar's copy in its order.
+     */
+    public Enumeration getResources(String name) throws IOException {
+        ArrayList urls = Collections.list(findResources(name));
+        ClassLoader system = systemLoaderBelow();
+        Enumeration others = system != null ? system.getResources(name)
+                : getParent() != null ? getParent().getResources(name) : ClassLoader.getSystemResources(name);
+        while (others.hasMoreElements()) {
+            urls.add(others.nextElement());
+        }
+        return Collections.enumeration(urls);
+    }
+
+    /** The package's copy, else what the system class path holds. */
     protected URL findResource(String name) {
+        URL url = packageResource(name);
+        if (url == null) {
+            ClassLoader system = systemLoaderBelow();
+            url = system != null ? system.getResource(name) : null;
+        }
+        return url;
+    }
+
+    /** The package's copies only, in input order. */
+    protected Enumeration findResources(String name) throws IOException {
+        ArrayList urls = new ArrayList();
         try {
-            return entryUrl(name);
+            URL first = entryUrl(name, 0);
+            if (first != null) {
+                urls.add(first);
+                ArrayList copies = entryCopies == null ? null : (ArrayList) entryCopies.get(name);
+                for (int i = 1; copies != null && i <= copies.size(); i++) {
+                    urls.add(entryUrl(name, i));
+                }
+            }
+        } catch (Exception e) {
+            logThrowable(TAG_MAIN, e);
+        }
+        return Collections.enumeration(urls);
+    }
+
+    private URL packageResource(String name) {
+        try {
+            return entryUrl(name, 0);
         } catch (Exception e) {
             logThrowable(TAG_MAIN, e);
             return null;
         }
     }
 
-    protected Enumeration findResources(String name) throws IOException {
-        URL url = findResource(name);
-        return Collections.enumeration(url == null ? Collections.emptyList() : Collections.singletonList(url));
+    /**
+     * A stream over a slice of the content (no copy), or null: copy 0 is the
+     * entry the index serves, copy i the i-th further copy of its name.
+     */
+    private InputStream entryStream(String name, int copy) {
+        int[] range = entryRange(name, copy);
+        byte[] content = contentBytes;
+        return range == null || content == null ? null : new ByteArrayInputStream(content, range[0], range[1]);
     }
 
-    /** A stream over the entry's slice of the content (no copy), or null. */
     private InputStream entryStream(String name) {
+        return entryStream(name, 0);
+    }
+
+    private int[] entryRange(String name, int copy) {
         HashMap index = entryIndex;
-        byte[] content = contentBytes;
-        if (index == null || content == null || name == null) {
+        if (index == null || contentBytes == null || name == null) {
             return null;
         }
-        int[] range = (int[]) index.get(name);
-        return range == null ? null : new ByteArrayInputStream(content, range[0], range[1]);
+        if (copy == 0) {
+            return (int[]) index.get(name);
+        }
+        HashMap all = entryCopies;
+        ArrayList copies = all == null ? null : (ArrayList) all.get(name);
+        return copies == null || copy > copies.size() ? null : (int[]) copies.get(copy - 1);
     }
 
-    /** URL of a package entry, "mirl-app:/N/name" with the name percent-encoded; null when missing. */
-    private URL entryUrl(String name) throws Exception {
+    /** Releases the package: it serves no further classes, resources or URLs. */
+    private void releasePackage() {
+        contentBytes = null;
         HashMap index = entryIndex;
-        if (name == null || index == null || contentBytes == null || !index.containsKey(name)) {
+        if (index != null) {
+            index.clear();
+            entryIndex = null;
+        }
+        entryCopies = null;
+        synchronized (urlLock) {
+            if (urlSerial != 0) {
+                urlOwners.remove(Integer.valueOf(urlSerial));
+            }
+        }
+    }
+
+    // ------------------------------------------------------------------ resource URLs
+    //
+    // A package resource's URL is "runbed:/N/name[?copy=i]": N numbers the
+    // package loader, the name is percent-encoded. Libraries rebuild URLs
+    // from their text (configuration sources, XML system ids, toURI().toURL()),
+    // and the runtime then looks the protocol up anew. The VM's one
+    // URLStreamHandlerFactory belongs to the client (servlet containers set
+    // it), so the handler is found the other way the runtime offers, on Java 7
+    // as on later ones: the system property java.protocol.handler.pkgs lists
+    // package prefixes, and for a protocol P the runtime loads the class
+    // <prefix>.P.Handler by name, through the bootstrap loader and then the
+    // system class loader. With the prefix "com.mirl" and the protocol
+    // "runbed" that class is com.mirl.runbed.Handler, in this class's own
+    // package. It cannot be a nested class, so its bytes (and those of its
+    // connection class) are assembled here and defined in this class's own
+    // loader and package, where those look-ups find it: through
+    // MethodHandles.Lookup.defineClass on Java 9 and later, through
+    // sun.misc.Unsafe.defineClass on Java 7 and 8. Nothing of them is in this
+    // class file. Every URL made here also carries the handler object, so a
+    // URL object works even where the name look-up cannot reach the class.
+
+    private static final String URL_PROTOCOL = "runbed";
+    /** The prefix added to java.protocol.handler.pkgs: its protocol package is this class's. */
+    private static final String HANDLER_PREFIX = "com.mirl";
+    private static final String HANDLER_PACKAGES = "java.protocol.handler.pkgs";
+    private static final String HANDLER_CLASS = "com/mirl/runbed/Handler";
+    private static final String CONNECTION_CLASS = "com/mirl/runbed/HandlerConnection";
+    private static final String COPY_QUERY = "copy=";
+    /** Class-file major version of the two classes: Java 7's, like this class's own. */
+    private static final int CLASS_FILE_VERSION = 51;
+    private static final Object urlLock = new Object();
+    private static URLStreamHandler urlHandler;
+    private static int urlSerials;
+    /** Package loaders by the N of their URLs; weak, so that a URL kept by a client holds no loader. */
+    private static final HashMap urlOwners = new HashMap();
+
+    /** Of a package loader: the N of its resource URLs, 0 before the first. */
+    private int urlSerial;
+
+    /** URL of copy 0 (the index's entry) or copy i of a package entry; null when missing. */
+    private URL entryUrl(String name, int copy) throws Exception {
+        if (entryRange(name, copy) == null) {
             return null;
         }
         URLStreamHandler handler;
-        String prefix;
-        synchronized (handlerLock) {
-            if (entryHandler == null) {
-                entryHandler = (URLStreamHandler) handlerConstructor().newInstance(new Object[] {this});
-                entryUrlPrefix = "/" + (++handlerSerial) + "/";
+        int serial;
+        synchronized (urlLock) {
+            handler = resourceUrlHandler();
+            if (urlSerial == 0) {
+                urlSerial = ++urlSerials;
+                urlOwners.put(Integer.valueOf(urlSerial), new WeakReference(this));
             }
-            handler = entryHandler;
-            prefix = entryUrlPrefix;
+            serial = urlSerial;
         }
-        String path = prefix + URLEncoder.encode(name, "UTF-8").replace("+", "%20").replace("%2F", "/");
-        return new URL(URL_PROTOCOL, null, -1, path, handler);
+        String file = "/" + serial + "/" + percentEncode(name) + (copy == 0 ? "" : "?" + COPY_QUERY + copy);
+        return new URL(URL_PROTOCOL, null, -1, file, handler);
     }
 
-    // ------------------------------------------------------------------ resource URL classes, built at run time
-    //
-    // A URL that reads from memory needs a URLStreamHandler and a
-    // URLConnection subclass, and this class can subclass neither. So two tiny
-    // classes are assembled here as class-file bytes and defined by a loader
-    // whose parent is this class's own loader; they only forward to
-    // openEntry. They are not nested classes: nothing of them is in this
-    // class file.
-
-    private static final String HANDLER_CLASS = "com/mirl/runbed/MainEntryHandler";
-    private static final String CONNECTION_CLASS = "com/mirl/runbed/MainEntryConnection";
-    private static final String URL_PROTOCOL = "mirl-app";
-    /** Class-file major version of the two classes: Java 7's, like this class's own. */
-    private static final int CLASS_FILE_VERSION = 51;
-    private static final Object handlerLock = new Object();
-    private static Constructor handlerConstructor;
-    private static int handlerSerial;
-
-    /** Defines the two resource URL classes once; call with handlerLock held. */
-    private static Constructor handlerConstructor() throws Exception {
-        if (handlerConstructor == null) {
-            Main definer = new Main(Main.class.getClassLoader());
-            byte[] connection = connectionClassBytes();
-            byte[] handler = handlerClassBytes();
-            definer.defineClass(CONNECTION_CLASS.replace('/', '.'), connection, 0, connection.length);
-            Class handlerClass = definer.defineClass(HANDLER_CLASS.replace('/', '.'), handler, 0, handler.length);
-            handlerConstructor = handlerClass.getConstructor(new Class[] {Object.class});
+    /**
+     * Streams the package entry a resource URL names. The handler's
+     * connection class calls this; it is public because that class may live
+     * in another loader.
+     */
+    public static InputStream openEntry(URL url) throws IOException {
+        InputStream in = null;
+        String path = url == null ? null : url.getPath();
+        int slash = path == null || !path.startsWith("/") ? -1 : path.indexOf('/', 1);
+        if (slash > 1 && URL_PROTOCOL.equalsIgnoreCase(url.getProtocol())) {
+            Main loader = null;
+            synchronized (urlLock) {
+                WeakReference owner = (WeakReference) urlOwners.get(Integer.valueOf(atoiQuiet(path.substring(1,
+                        slash))));
+                loader = owner == null ? null : (Main) owner.get();
+            }
+            String name = percentDecode(path.substring(slash + 1));
+            int copy = 0;
+            String query = url.getQuery();
+            if (query != null) {
+                copy = query.startsWith(COPY_QUERY) ? atoiQuiet(query.substring(COPY_QUERY.length())) : -1;
+            }
+            if (loader != null && name != null && copy >= 0) {
+                in = loader.entryStream(name, copy);
+            }
         }
-        return handlerConstructor;
+        if (in == null) {
+            throw new FileNotFoundException(String.valueOf(url));
+        }
+        return in;
+    }
+
+    /** A decimal number of digits only, else -1. */
+    private static int atoiQuiet(String digits) {
+        if (digits.length() == 0 || digits.length() > 9) {
+            return -1;
+        }
+        for (int i = 0; i < digits.length(); i++) {
+            if (digits.charAt(i) < '0' || digits.charAt(i) > '9') {
+                return -1;
+            }
+        }
+        return Integer.parseInt(digits);
+    }
+
+    /** Characters a URI path keeps as they are; everything else goes as %XX of its UTF-8 bytes. */
+    private static final String PATH_SAFE = "-._~!$&'()*+,;=:@/";
+
+    private static String percentEncode(String name) throws IOException {
+        byte[] bytes = name.getBytes("UTF-8");
+        StringBuilder text = new StringBuilder(bytes.length + 16);
+        for (int i = 0; i < bytes.length; i++) {
+            int b = bytes[i] & 0xff;
+            if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9')
+                    || (b < 0x80 && PATH_SAFE.indexOf(b) >= 0)) {
+                text.append((char) b);
+            } else {
+                text.append('%').append(Character.toUpperCase(Character.forDigit(b >> 4, 16)))
+                        .append(Character.toUpperCase(Character.forDigit(b & 15, 16)));
+            }
+        }
+        return text.toString();
+    }
+
+    /**
+     * Percent-decoding only ("+" stays "+", as in every URI path); null for
+     * a malformed escape.
+     */
+    private static String percentDecode(String text) throws IOException {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream(text.length());
+        for (int i = 0; i < text.length(); i++) {
+            char c = text.charAt(i);
+            if (c == '%') {
+                int high = i + 2 < text.length() ? Character.digit(text.charAt(i + 1), 16) : -1;
+                int low = high < 0 ? -1 : Character.digit(text.charAt(i + 2), 16);
+                if (low < 0) {
+                    return null;
+                }
+                bytes.write(high << 4 | low);
+                i += 2;
+            } else {
+                byte[] utf8 = String.valueOf(c).getBytes("UTF-8");
+                if (Character.isHighSurrogate(c) && i + 1 < text.length()) {
+                    utf8 = text.substring(i, i + 2).getBytes("UTF-8");
+                    i++;
+                }
+                bytes.write(utf8, 0, utf8.length);
+            }
+        }
+        return bytes.toString("UTF-8");
+    }
+
+    /**
+     * The one handler of resource URLs; defines its classes and makes its
+     * protocol known by name on first use. Call with urlLock held.
+     */
+    private static URLStreamHandler resourceUrlHandler() throws Exception {
+        if (urlHandler != null) {
+            return urlHandler;
+        }
+        byte[] connection = connectionClassBytes();
+        byte[] handler = handlerClassBytes();
+        Class handlerClass = null;
+        if (defineBeside(CONNECTION_CLASS, connection) != null) {
+            handlerClass = defineBeside(HANDLER_CLASS, handler);
+        }
+        if (handlerClass != null) {
+            String packages = System.getProperty(HANDLER_PACKAGES);
+            if (packages == null || packages.trim().length() == 0) {
+                System.setProperty(HANDLER_PACKAGES, HANDLER_PREFIX);
+            } else if (!Arrays.asList(packages.split("\\s*\\|\\s*")).contains(HANDLER_PREFIX)) {
+                // A client's own prefixes stay, and keep their precedence.
+                System.setProperty(HANDLER_PACKAGES, packages + "|" + HANDLER_PREFIX);
+            }
+        } else {
+            // Neither way to define a class in this loader worked: URLs work
+            // as objects, their text does not.
+            Main definer = new Main(Main.class.getClassLoader());
+            definer.defineClass(CONNECTION_CLASS.replace('/', '.'), connection, 0, connection.length);
+            handlerClass = definer.defineClass(HANDLER_CLASS.replace('/', '.'), handler, 0, handler.length);
+        }
+        urlHandler = (URLStreamHandler) handlerClass.newInstance();
+        return urlHandler;
+    }
+
+    /** Defines a class in this class's own loader and package; null when the runtime offers no way. */
+    private static Class defineBeside(String internalName, byte[] bytes) {
+        try {
+            Method define = MethodHandles.Lookup.class.getMethod("defineClass", new Class[] {byte[].class});
+            return (Class) define.invoke(MethodHandles.lookup(), new Object[] {bytes});
+        } catch (NoSuchMethodException beforeJava9) {
+            // Java 7 and 8: below.
+        } catch (Exception | LinkageError e) {
+            logThrowable(TAG_MAIN, e);
+            return null;
+        }
+        try {
+            Class unsafeClass = Class.forName("sun.misc.Unsafe");
+            Field instance = unsafeClass.getDeclaredField("theUnsafe");
+            instance.setAccessible(true);
+            Method define = unsafeClass.getMethod("defineClass", new Class[] {String.class, byte[].class, int.class,
+                int.class, ClassLoader.class, ProtectionDomain.class});
+            ClassLoader loader = Main.class.getClassLoader();
+            return (Class) define.invoke(instance.get(null), new Object[] {internalName.replace('/', '.'), bytes,
+                Integer.valueOf(0), Integer.valueOf(bytes.length), loader,
+                loader == null ? null : Main.class.getProtectionDomain()});
+        } catch (Exception | LinkageError e) {
+            logThrowable(TAG_MAIN, e);
+            return null;
+        }
     }
 
     /*
      * The connection class, in Java terms:
-     *   public final class MainEntryConnection extends URLConnection {
-     *     private final Object owner;
-     *     public MainEntryConnection(URL url, Object owner) { super(url); this.owner = owner; }
+     *   public final class HandlerConnection extends URLConnection {
+     *     public HandlerConnection(URL url) { super(url); }
      *     public void connect() { connected = true; }
-     *     public InputStream getInputStream() throws IOException { return Main.openEntry(owner, getURL()); }
+     *     public InputStream getInputStream() throws IOException { return Main.openEntry(getURL()); }
      *   }
      */
     private static byte[] connectionClassBytes() throws IOException {
         LinkedHashMap pool = new LinkedHashMap();
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
-        int owner = beginOwnerClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
+        beginClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
         out.writeShort(3); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
         code.write(0x2a); // aload_0
         code.write(0x2b); // aload_1
         writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLConnection", "<init>", "(Ljava/net/URL;)V"));
-        code.write(0x2a); // aload_0
-        code.write(0x2c); // aload_2
-        writeOp(code, 0xb5, owner); // putfield owner
         code.write(0xb1); // return
-        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/net/URL;Ljava/lang/Object;)V", 2, 3, code.toByteArray());
+        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/net/URL;)V", 2, 2, code.toByteArray());
 
         code.reset();
         code.write(0x2a); // aload_0
@@ -1174,13 +1577,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
         code.reset();
         code.write(0x2a); // aload_0
-        writeOp(code, 0xb4, owner); // getfield owner
-        code.write(0x2a); // aload_0
         writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
         writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "openEntry",
-                "(Ljava/lang/Object;Ljava/net/URL;)Ljava/io/InputStream;"));
+                "(Ljava/net/URL;)Ljava/io/InputStream;"));
         code.write(0xb0); // areturn
-        writeMethod(out, pool, 0x0001, "getInputStream", "()Ljava/io/InputStream;", 2, 1, code.toByteArray());
+        writeMethod(out, pool, 0x0001, "getInputStream", "()Ljava/io/InputStream;", 1, 1, code.toByteArray());
 
         out.writeShort(0); // class attributes
         return classFile(pool, body.toByteArray());
@@ -1188,61 +1589,45 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /*
      * The handler class, in Java terms:
-     *   public final class MainEntryHandler extends URLStreamHandler {
-     *     private final Object owner;
-     *     public MainEntryHandler(Object owner) { this.owner = owner; }
-     *     protected URLConnection openConnection(URL url) { return new MainEntryConnection(url, owner); }
+     *   public final class Handler extends URLStreamHandler {
+     *     public Handler() { }
+     *     protected URLConnection openConnection(URL url) { return new HandlerConnection(url); }
      *   }
      */
     private static byte[] handlerClassBytes() throws IOException {
         LinkedHashMap pool = new LinkedHashMap();
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
-        int owner = beginOwnerClass(out, pool, HANDLER_CLASS, "java/net/URLStreamHandler");
+        beginClass(out, pool, HANDLER_CLASS, "java/net/URLStreamHandler");
         out.writeShort(2); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
         code.write(0x2a); // aload_0
         writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLStreamHandler", "<init>", "()V"));
-        code.write(0x2a); // aload_0
-        code.write(0x2b); // aload_1
-        writeOp(code, 0xb5, owner); // putfield owner
         code.write(0xb1); // return
-        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/lang/Object;)V", 2, 2, code.toByteArray());
+        writeMethod(out, pool, 0x0001, "<init>", "()V", 1, 1, code.toByteArray());
 
         code.reset();
         writeOp(code, 0xbb, classConstant(pool, CONNECTION_CLASS)); // new
         code.write(0x59); // dup
         code.write(0x2b); // aload_1
-        code.write(0x2a); // aload_0
-        writeOp(code, 0xb4, owner); // getfield owner
-        writeOp(code, 0xb7, memberConstant(pool, 10, CONNECTION_CLASS, "<init>",
-                "(Ljava/net/URL;Ljava/lang/Object;)V"));
+        writeOp(code, 0xb7, memberConstant(pool, 10, CONNECTION_CLASS, "<init>", "(Ljava/net/URL;)V"));
         code.write(0xb0); // areturn
-        writeMethod(out, pool, 0x0004, "openConnection", "(Ljava/net/URL;)Ljava/net/URLConnection;", 4, 2,
+        writeMethod(out, pool, 0x0004, "openConnection", "(Ljava/net/URL;)Ljava/net/URLConnection;", 3, 2,
                 code.toByteArray());
 
         out.writeShort(0); // class attributes
         return classFile(pool, body.toByteArray());
     }
 
-    /**
-     * Writes the start of a class body: public final, extending base, no
-     * interfaces, one field "private final Object owner". Returns the field's
-     * constant for getfield and putfield.
-     */
-    private static int beginOwnerClass(DataOutputStream out, LinkedHashMap pool, String self, String base)
+    /** Writes the start of a class body: public final, extending base, no interfaces, no fields. */
+    private static void beginClass(DataOutputStream out, LinkedHashMap pool, String self, String base)
             throws IOException {
         out.writeShort(0x0031); // public final super
         out.writeShort(classConstant(pool, self));
         out.writeShort(classConstant(pool, base));
         out.writeShort(0); // interfaces
-        out.writeShort(1); // fields
-        out.writeShort(0x0012); // private final
-        out.writeShort(utf8Constant(pool, "owner"));
-        out.writeShort(utf8Constant(pool, "Ljava/lang/Object;"));
-        out.writeShort(0); // field attributes
-        return memberConstant(pool, 9, self, "owner", "Ljava/lang/Object;");
+        out.writeShort(0); // fields
     }
 
     // Constant pool entries are keyed "tag|operands" in insertion order, so equal

@@ -50,9 +50,12 @@ public final class AppPack {
             "                    [--runtime N] INPUT...",
             "Packs the classes and resources of the INPUTs into one package.",
             "An INPUT is a directory that is a class path root (com/x/A.class holds the",
-            "class com.x.A) or a jar. When a name occurs twice the first INPUT wins.",
+            "class com.x.A) or a jar. As on a class path, a class that several INPUTs hold",
+            "is taken from the first; a resource keeps every INPUT's copy: the loader's",
+            "getResource gives the first INPUT's, getResources all of them in INPUT order.",
             "A class file newer than the target runtime is an error (javac --release 7",
-            "makes Java 7 class files).",
+            "makes Java 7 class files); one under META-INF/versions/N/ of a multi-release",
+            "jar may need Java N.",
             "",
             "  -o, --output FILE   package to write; the loader scans for names ending in .app",
             "  --version VERSION   dotted decimal version such as 1.4.2; the loader starts",
@@ -254,14 +257,12 @@ public final class AppPack {
         if (problem == null) {
             problem = PackageFormat.checkKey(key);
         }
+        // Each is a text of at most 65535 bytes; the sealed header holds any two such texts.
         if (problem == null && PackageFormat.utfLength(check) > 65535) {
             problem = "the check text is longer than 65535 bytes";
         }
-        // The sealed header (28 bytes of numbers, both texts, padding) must stay within what the loader reads.
-        if (problem == null && 32 + PackageFormat.utfLength(version) + PackageFormat.utfLength(check)
-                >= PackageFormat.MAX_SEALED_LENGTH) {
-            problem = "the check text is too long: the sealed header holds at most "
-                    + PackageFormat.MAX_SEALED_LENGTH + " bytes";
+        if (problem == null && PackageFormat.utfLength(version) > 65535) {
+            problem = "the version is longer than 65535 bytes";
         }
         int runtime = runtime(a);
         if (problem != null) {
@@ -286,15 +287,21 @@ public final class AppPack {
             throw new Failure(tooNew + "; compile for Java " + runtime + " (javac --release " + runtime
                     + ") or give --runtime " + (versions.highest - 44));
         }
+        if (versions.folderProblem() != null) {
+            throw new Failure(versions.folderProblem());
+        }
         try {
-            byte[] stream = PackageWriter.write(inputs.entries(), version, check, key);
+            List<Map.Entry<String, byte[]>> records = inputs.records();
+            byte[] stream = PackageWriter.write(records, version, check, key);
             AtomicFile.write(output, o -> o.write(stream));
             long content = 0;
-            for (byte[] data : inputs.entries().values()) {
-                content += data.length;
+            for (Map.Entry<String, byte[]> record : records) {
+                content += record.getValue().length;
             }
-            out.println("apppack: wrote " + output + ": version " + version + ", " + inputs.entries().size()
-                    + " entries, " + content + " bytes of content, " + stream.length + " bytes in all");
+            out.println("apppack: wrote " + output + ": version " + version + ", " + records.size()
+                    + " entries" + (inputs.furtherCopies() == 0 ? "" : " (" + inputs.furtherCopies()
+                    + " of them further copies of resources several inputs hold)") + ", " + content
+                    + " bytes of content, " + stream.length + " bytes in all");
             if (!output.getFileName().toString().endsWith(".app")) {
                 err.println("apppack: note: the loader's directory scan only takes files ending in .app");
             }
@@ -437,9 +444,20 @@ public final class AppPack {
             out.println("entries:        " + n[6]);
         }
         if (!r.records.isEmpty()) {
+            // A name held more than once: the last record is copy 1, served by
+            // getResource; getResources lists it, then the others in record order.
+            Map<String, Integer> total = new HashMap<>();
+            for (PackageReader.Entry e : r.records) {
+                total.merge(e.name, 1, Integer::sum);
+            }
+            Map<String, Integer> seen = new HashMap<>();
             out.println(String.format("  %10s %10s  %s", "offset", "length", "name"));
             for (PackageReader.Entry e : r.records) {
-                out.println(String.format("  %10d %10d  %s", e.offset, e.length, e.name));
+                int n = total.get(e.name);
+                int at = seen.merge(e.name, 1, Integer::sum);
+                String copy = n == 1 ? "" : "  (copy " + (at == n ? 1 : at + 1) + " of " + n
+                        + (at == n ? ", getResource" : "") + ")";
+                out.println(String.format("  %10d %10d  %s%s", e.offset, e.length, e.name, copy));
             }
         }
         if (versions != null) {
@@ -453,6 +471,9 @@ public final class AppPack {
         }
         if (versions != null && versions.problem() != null) {
             out.println("warning:        " + versions.problem());
+        }
+        if (versions != null && versions.folderProblem() != null) {
+            out.println("warning:        " + versions.folderProblem());
         }
         out.println("status:         " + (r.accepted() ? "accepted" : "refused: " + r.problem));
         return r.accepted() ? OK : FAILED;
@@ -492,6 +513,9 @@ public final class AppPack {
         ClassNames.Versions versions = ClassNames.versions(r.entries, runtime);
         if (versions.problem() != null) {
             err.println("apppack verify: warning: " + versions.problem());
+        }
+        if (versions.folderProblem() != null) {
+            err.println("apppack verify: warning: " + versions.folderProblem());
         }
         out.println(path + ": ok, version " + r.version + ", " + r.entries.size() + " entries, "
                 + versions.describeHighest());

@@ -84,6 +84,17 @@ final class ClassNames {
         final List<String> above = new ArrayList<>();
         String firstAbove;
         int firstAboveVersion;
+        /** Classes of META-INF/versions/N/ above Java N, in entry order, each with why. */
+        final List<String> aboveFolder = new ArrayList<>();
+
+        /** Null when every versioned class runs on its folder's Java release, else why not. */
+        String folderProblem() {
+            if (aboveFolder.isEmpty()) {
+                return null;
+            }
+            return aboveFolder.get(0) + (aboveFolder.size() == 1 ? "" : "; " + (aboveFolder.size() - 1)
+                    + " more in version folders");
+        }
 
         /** One line on what the classes need, e.g. "class-file version 52 (Java 8), com/x/A.class". */
         String describeHighest() {
@@ -111,7 +122,9 @@ final class ClassNames {
 
     /**
      * The versions of the entries that the loader can define: ".class" names
-     * outside META-INF/, module-info excluded, that start like a class file.
+     * outside META-INF/, module-info excluded, that start like a class file,
+     * measured against the target; and those under META-INF/versions/N/,
+     * which the loader serves on Java N and later only, against Java N.
      */
     static Versions versions(Map<String, byte[]> entries, int release) {
         Versions v = new Versions();
@@ -119,7 +132,14 @@ final class ClassNames {
         int target = PackageFormat.classFileVersion(release);
         for (Map.Entry<String, byte[]> e : entries.entrySet()) {
             String name = e.getKey();
-            if (!name.endsWith(".class") || name.startsWith("META-INF/") || name.endsWith("module-info.class")) {
+            if (!name.endsWith(".class") || name.endsWith("module-info.class")) {
+                continue;
+            }
+            if (name.startsWith(PackageFormat.VERSIONS_FOLDER)) {
+                checkVersioned(v, name, e.getValue());
+                continue;
+            }
+            if (name.startsWith("META-INF/")) {
                 continue;
             }
             int major = majorVersion(e.getValue());
@@ -139,6 +159,22 @@ final class ClassNames {
             }
         }
         return v;
+    }
+
+    private static void checkVersioned(Versions v, String name, byte[] data) {
+        int start = PackageFormat.VERSIONS_FOLDER.length();
+        int slash = name.indexOf('/', start);
+        int folder;
+        try {
+            folder = slash < 0 ? -1 : Integer.parseInt(name.substring(start, slash));
+        } catch (NumberFormatException e) {
+            return; // not a version folder: never served as a class
+        }
+        int major = majorVersion(data);
+        if (folder >= 9 && major > PackageFormat.classFileVersion(folder)) {
+            v.aboveFolder.add(name + " needs " + PackageFormat.javaRelease(major) + " (class-file version " + major
+                    + "), above Java " + folder + " of its version folder");
+        }
     }
 
     /**

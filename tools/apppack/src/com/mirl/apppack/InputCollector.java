@@ -6,6 +6,7 @@ import java.io.PrintStream;
 import java.io.UncheckedIOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.AbstractMap;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.LinkedHashMap;
@@ -21,19 +22,54 @@ import java.util.zip.ZipInputStream;
  * path root: a file's entry name is its path below the directory with "/"
  * separators, so com/x/A.class holds the class com.x.A. A jar's entry names are
  * used as they are. Directory walks are sorted, so packing is repeatable.
+ *
+ * As on a class path, a resource name that several inputs hold keeps every
+ * input's copy (service registries and plugin lists are read from all of
+ * them); a class keeps the first input's only.
  */
 final class InputCollector {
 
+    /** Each name's first copy, in the order the names first appeared. */
     private final Map<String, byte[]> entries = new LinkedHashMap<>();
+    /** Further copies of resource names, in input order. */
+    private final Map<String, List<byte[]>> furtherCopies = new LinkedHashMap<>();
     private final Map<String, String> origins = new LinkedHashMap<>();
     private final PrintStream progress;
+    private int furtherCount;
 
     InputCollector(PrintStream progress) {
         this.progress = progress;
     }
 
+    /** Each name with its first input's copy. */
     Map<String, byte[]> entries() {
         return entries;
+    }
+
+    /** How many copies beyond the first the inputs held of resource names. */
+    int furtherCopies() {
+        return furtherCount;
+    }
+
+    /**
+     * Every copy as an index record, in the order to write them. A later
+     * record of a name replaces an earlier one in the loader's index, so a
+     * name's further copies come first, in input order, and its first
+     * input's copy last: the index serves that one, and getResources lists
+     * it first and the others after it.
+     */
+    List<Map.Entry<String, byte[]>> records() {
+        List<Map.Entry<String, byte[]>> records = new ArrayList<>(entries.size() + furtherCount);
+        for (Map.Entry<String, byte[]> entry : entries.entrySet()) {
+            List<byte[]> further = furtherCopies.get(entry.getKey());
+            if (further != null) {
+                for (byte[] copy : further) {
+                    records.add(new AbstractMap.SimpleImmutableEntry<>(entry.getKey(), copy));
+                }
+            }
+            records.add(entry);
+        }
+        return records;
     }
 
     void add(Path input) throws IOException {
@@ -89,8 +125,13 @@ final class InputCollector {
     private void put(String name, byte[] data, String origin) {
         String first = origins.get(name);
         if (first != null) {
-            progress.println("apppack: warning: " + name + " from " + origin + " ignored, already taken from "
-                    + first);
+            if (name.endsWith(".class")) {
+                progress.println("apppack: warning: " + name + " from " + origin + " ignored, already taken from "
+                        + first);
+            } else {
+                furtherCopies.computeIfAbsent(name, n -> new ArrayList<>()).add(data);
+                furtherCount++;
+            }
             return;
         }
         String mismatch = ClassNames.checkEntry(name, data);

@@ -140,8 +140,10 @@ final class PackageReader {
         if (!r.indexCrcOk) {
             throw new Refused("index block CRC mismatch");
         }
-        byte[] indexRaw = gunzip(indexStored, n[0], "index", r);
-        DataInputStream records = new DataInputStream(new ByteArrayInputStream(indexRaw));
+        int[] filled = new int[1];
+        byte[] indexRaw = gunzip(indexStored, n[0], "index", r, filled);
+        // As the loader does: records are read from what the block gave.
+        DataInputStream records = new DataInputStream(new ByteArrayInputStream(indexRaw, 0, filled[0]));
         for (int i = 0; i < count; i++) {
             String name;
             int offset;
@@ -153,7 +155,8 @@ final class PackageReader {
                 length = records.readInt();
                 reserved = records.readInt();
             } catch (IOException e) {
-                throw new Refused("index record " + i + " of " + count + " is cut off or malformed");
+                throw new Refused("index record " + i + " of " + count + (filled[0] < n[0]
+                        ? " reaches into the missing tail of the index" : " is cut off or malformed"));
             }
             r.records.add(new Entry(name, offset, length, reserved));
             if (offset < 0 || length < 0 || (long) offset + length > n[3]) {
@@ -167,12 +170,22 @@ final class PackageReader {
         if (!r.contentCrcOk) {
             throw new Refused("content block CRC mismatch");
         }
-        byte[] content = gunzip(contentStored, n[3], "content", r);
-        Map<String, byte[]> entries = new LinkedHashMap<>();
+        byte[] content = gunzip(contentStored, n[3], "content", r, filled);
+        // A later record of a name replaces an earlier one.
+        Map<String, Entry> served = new LinkedHashMap<>();
         for (Entry e : r.records) {
+            served.remove(e.name);
+            served.put(e.name, e);
+        }
+        Map<String, byte[]> entries = new LinkedHashMap<>();
+        for (Entry e : served.values()) {
+            if ((long) e.offset + e.length > filled[0]) {
+                r.warnings.add("entry " + e.name + " reaches into the missing tail of the content; the loader does "
+                        + "not serve it");
+                continue;
+            }
             byte[] data = new byte[e.length];
             System.arraycopy(content, e.offset, data, 0, e.length);
-            entries.remove(e.name);
             entries.put(e.name, data);
         }
         r.entries = entries;
@@ -190,8 +203,12 @@ final class PackageReader {
         }
     }
 
-    /** Exactly raw bytes; a block that ends before them is refused, as the loader refuses it. */
-    private static byte[] gunzip(byte[] stored, int raw, String block, Result r) throws Refused {
+    /**
+     * An array of raw bytes, filled[0] of them from the block. A block that
+     * ends before its raw length is a warning, as the loader logs it and goes
+     * on; one that cannot be decompressed is refused.
+     */
+    private static byte[] gunzip(byte[] stored, int raw, String block, Result r, int[] filledOut) throws Refused {
         byte[] out = new byte[raw];
         int filled = 0;
         try (InputStream in = new GZIPInputStream(new ByteArrayInputStream(stored), 65536)) {
@@ -206,9 +223,10 @@ final class PackageReader {
             throw new Refused("the " + block + " block does not decompress: " + e.getMessage());
         }
         if (filled < raw) {
-            throw new Refused("the " + block + " block decompresses to " + filled + " bytes, " + (raw - filled)
+            r.warnings.add("the " + block + " block decompresses to " + filled + " bytes, " + (raw - filled)
                     + " fewer than its raw length");
         }
+        filledOut[0] = filled;
         return out;
     }
 

@@ -4,6 +4,7 @@ import java.io.ByteArrayOutputStream;
 import java.io.DataOutputStream;
 import java.io.IOException;
 import java.security.GeneralSecurityException;
+import java.util.List;
 import java.util.Map;
 import java.util.zip.GZIPOutputStream;
 import javax.crypto.Cipher;
@@ -18,12 +19,12 @@ final class PackageWriter {
     private PackageWriter() {
     }
 
-    /** The package stream of the entries, in the map's order. */
-    static byte[] write(Map<String, byte[]> entries, String version, String check, String key)
+    /** The package stream of the records, in the list's order (a name may occur more than once). */
+    static byte[] write(List<Map.Entry<String, byte[]>> entries, String version, String check, String key)
             throws IOException, GeneralSecurityException {
         long contentLength = 0;
-        for (byte[] data : entries.values()) {
-            contentLength += data.length;
+        for (Map.Entry<String, byte[]> entry : entries) {
+            contentLength += entry.getValue().length;
         }
         if (contentLength > Integer.MAX_VALUE - 8) {
             throw new IOException("the content is " + contentLength + " bytes; a package holds at most 2 GB");
@@ -31,7 +32,7 @@ final class PackageWriter {
         ByteArrayOutputStream content = new ByteArrayOutputStream((int) contentLength);
         ByteArrayOutputStream index = new ByteArrayOutputStream();
         DataOutputStream records = new DataOutputStream(index);
-        for (Map.Entry<String, byte[]> entry : entries.entrySet()) {
+        for (Map.Entry<String, byte[]> entry : entries) {
             if (PackageFormat.utfLength(entry.getKey()) > 65535) {
                 throw new IOException("entry name too long: " + entry.getKey().substring(0, 80) + "...");
             }

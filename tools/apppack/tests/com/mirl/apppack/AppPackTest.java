@@ -61,6 +61,8 @@ public class AppPackTest {
         try (JarOutputStream out = new JarOutputStream(Files.newOutputStream(jar))) {
             out.putNextEntry(new ZipEntry("org/lib/Util.class"));
             out.write("class Util".getBytes(StandardCharsets.UTF_8));
+            out.putNextEntry(new ZipEntry("com/x/Helper.class"));
+            out.write("class Helper of the jar".getBytes(StandardCharsets.UTF_8));
             out.putNextEntry(new ZipEntry("org/lib/"));
             out.putNextEntry(new ZipEntry("res/config.txt"));
             out.write("from the jar".getBytes(StandardCharsets.UTF_8));
@@ -117,7 +119,8 @@ public class AppPackTest {
     public void packTakesDirectoriesAndJarsFirstInputWinning() throws Exception {
         Run run = pack("--check", "build 7");
         assertEquals(run.err, 0, run.status);
-        assertTrue(run.err, run.err.contains("warning: res/config.txt from " + jar));
+        assertTrue(run.err, run.err.contains("warning: com/x/Helper.class from " + jar + " ignored"));
+        assertFalse(run.err, run.err.contains("res/config.txt"));
         byte[] stream = Files.readAllBytes(app);
         PackageReader.Result r = PackageReader.read(stream, 0, stream.length, PackageFormat.DEFAULT_KEY);
         assertTrue(r.problem, r.accepted());
@@ -126,8 +129,21 @@ public class AppPackTest {
         Map<String, byte[]> e = r.entries;
         assertEquals(Arrays.asList("com/x/App.class", "com/x/Helper.class", "res/config.txt", "org/lib/Util.class"),
                 new ArrayList<>(e.keySet()));
+        // A resource keeps both inputs' copies: the jar's first, the
+        // directory's last, as a later record of a name wins in the index.
+        List<String> names = new ArrayList<>();
+        for (PackageReader.Entry record : r.records) {
+            names.add(record.name);
+        }
+        assertEquals(Arrays.asList("com/x/App.class", "com/x/Helper.class", "res/config.txt", "res/config.txt",
+                "org/lib/Util.class"), names);
+        assertEquals("from the jar".length(), r.records.get(2).length);
         assertArrayEquals("from the directory".getBytes(StandardCharsets.UTF_8), e.get("res/config.txt"));
+        assertArrayEquals("class Helper".getBytes(StandardCharsets.UTF_8), e.get("com/x/Helper.class"));
         assertArrayEquals("class Util".getBytes(StandardCharsets.UTF_8), e.get("org/lib/Util.class"));
+        Run inspect = apppack("inspect", app.toString());
+        assertTrue(inspect.out, inspect.out.contains("res/config.txt  (copy 2 of 2)\n"));
+        assertTrue(inspect.out, inspect.out.contains("res/config.txt  (copy 1 of 2, getResource)\n"));
 
         // Packing is repeatable.
         assertEquals(0, pack("--check", "build 7").status);
@@ -156,7 +172,7 @@ public class AppPackTest {
         Files.createDirectories(classes.resolve("java/lang"));
         Files.write(classes.resolve("java/lang/Long.class"), jdkClass(Long.class));
         Files.createDirectories(classes.resolve("META-INF/versions/11"));
-        Files.write(classes.resolve("META-INF/versions/11/Later.class"), jdkClass(Long.class));
+        Files.write(classes.resolve("META-INF/versions/11/Later.class"), withVersion(jdkClass(Long.class), 55));
         Run run = pack();
         assertEquals(run.err, 1, run.status);
         assertTrue(run.err, run.err.endsWith("error: com/x/App.class needs Java 8 (class-file version 52), above the "
@@ -179,6 +195,13 @@ public class AppPackTest {
             assertEquals(quiet.err, 0, quiet.status);
             assertFalse(quiet.out + quiet.err, (quiet.out + quiet.err).contains("needs Java"));
         }
+
+        // A class of a multi-release version folder is measured against its folder's release.
+        Files.write(classes.resolve("META-INF/versions/11/Later.class"), jdkClass(Long.class));
+        run = pack("--runtime", "17");
+        assertEquals(run.err, 1, run.status);
+        assertTrue(run.err, run.err.endsWith("error: META-INF/versions/11/Later.class needs Java 17 (class-file "
+                + "version 61), above Java 11 of its version folder\n"));
     }
 
     private static byte[] withVersion(byte[] classFile, int major) {
@@ -226,7 +249,7 @@ public class AppPackTest {
         Run inspect = apppack("inspect", app.toString());
         assertEquals(inspect.out, 0, inspect.status);
         for (String part : new String[] {"version:        \"1.4.2\"", "sealed version: \"1.4.2\" (matches)",
-                "CRC", "(ok)", "com/x/Helper.class", "entries:        4", "status:         accepted"}) {
+                "CRC", "(ok)", "com/x/Helper.class", "entries:        5", "status:         accepted"}) {
             assertTrue(part + " in\n" + inspect.out, inspect.out.contains(part));
         }
         Run verify = apppack("verify", "--main", "com.x.App", app.toString());
@@ -252,9 +275,9 @@ public class AppPackTest {
 
         Files.write(app, Arrays.copyOf(good, 40));
         assertRefused(apppack("verify", app.toString()), "sealed header needs");
-        ByteBuffer tooLong = ByteBuffer.allocate(70010).putShort((short) 0).putShort((short) 0).putInt(70000);
+        ByteBuffer tooLong = ByteBuffer.allocate(131130).putShort((short) 0).putShort((short) 0).putInt(131120);
         Files.write(app, tooLong.array());
-        assertRefused(apppack("verify", app.toString()), "sealed header length 70000 is above 65536: not a package");
+        assertRefused(apppack("verify", app.toString()), "sealed header length 131120 is above 131104: not a package");
         assertRefused(apppack("verify", tmp.getRoot().toPath().resolve("absent.app").toString()), "does not exist");
     }
 

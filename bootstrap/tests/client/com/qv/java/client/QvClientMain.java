@@ -32,10 +32,32 @@ public class QvClientMain {
             }
             sink.compare("client-services", found.toString());
             if (mode.equals("print")) {
-                URL url = QvClientMain.class.getClassLoader().getResource("res/data.txt");
-                System.out.println("client started by " + QvClientMain.class.getClassLoader().getClass().getName()
-                        + "; services " + found + "; data " + read(url.openStream()));
+                ClassLoader loader = QvClientMain.class.getClassLoader();
+                URL url = loader.getResource("res/data.txt");
+                System.out.println("client started by " + loader.getClass().getName() + "; services " + found
+                        + "; data " + read(url.openStream()));
+                try {
+                    // Rebuilt from its text, as libraries do.
+                    System.out.println("data by the URL's text: " + read(new URL(url.toString()).openStream()));
+                } catch (java.io.IOException e) {
+                    System.out.println("data by the URL's text: " + e);
+                }
+                InputStream settings = loader.getResourceAsStream("client-settings.txt");
+                if (settings != null && loader.getResource("client-settings.txt") != null) {
+                    System.out.println("settings beside the launcher: " + read(settings));
+                }
             }
+        }
+        if (mode.equals("log4j")) {
+            // Through reflection: the client is compiled without the library.
+            Object logger = Class.forName("org.apache.logging.log4j.LogManager").getMethod("getLogger", String.class)
+                    .invoke(null, "client");
+            logger.getClass().getMethod("info", String.class).invoke(logger, "hello from the package");
+            InputStream locator = QvClientMain.class.getClassLoader().getResourceAsStream(
+                    "org/apache/logging/log4j/util/StackLocator.class");
+            byte[] head = new byte[8];
+            new java.io.DataInputStream(locator).readFully(head);
+            System.out.println("StackLocator class-file version " + head[7]);
         }
     }
 

@@ -213,7 +213,7 @@ public class LoadCycleTest {
         for (String name : Support.RESOURCES.keySet()) {
             URL url = loader.getResource(name);
             assertNotNull(name, url);
-            assertEquals("mirl-app", url.getProtocol());
+            assertEquals("runbed", url.getProtocol());
             byte[] expected = Support.RESOURCES.get(name).getBytes("UTF-8");
             assertArrayEquals(name, expected, PackageReadingTest.readBytes(url.openStream()));
             assertEquals(Collections.singletonList(url), Collections.list(loader.getResources(name)));
@@ -226,6 +226,88 @@ public class LoadCycleTest {
             fail("a missing entry has no stream");
         } catch (FileNotFoundException expected) {
             // as for a missing file
+        }
+    }
+
+    @Test
+    public void resourceUrlsResolveFromTheirTextWithoutTakingTheHandlerFactory() throws Exception {
+        ClassLoader loader = Harness.launch(cjars).sink.clientLoader();
+        for (int round = 0; round < 2; round++) {
+            for (String name : Support.RESOURCES.keySet()) {
+                URL url = loader.getResource(name);
+                byte[] expected = Support.RESOURCES.get(name).getBytes("UTF-8");
+                assertArrayEquals(name, expected, PackageReadingTest.readBytes(new URL(url.toString()).openStream()));
+                assertArrayEquals(name, expected, PackageReadingTest.readBytes(url.toURI().toURL().openStream()));
+            }
+            // Only percent escapes are decoded: a "+" is a "+".
+            URL data = loader.getResource("res/data.txt");
+            assertEquals("plus", PackageReadingTest.read(new URL(data, "c++.xsd").openStream()));
+            assertEquals("plus", PackageReadingTest.read(new URL(data.toString().replace("data.txt", "c++.xsd"))
+                    .openStream()));
+            assertEquals("spaces", PackageReadingTest.read(new URL(data, "c%20%20.xsd").openStream()));
+            // The VM's one handler factory is still the client's to set, and
+            // URL texts resolve after it too.
+            if (round == 0) {
+                URL.setURLStreamHandlerFactory(protocol -> null);
+            }
+        }
+    }
+
+    @Test
+    public void classesNameThePackageFileAsTheirCodeSource() throws Exception {
+        ClassLoader loader = Harness.launch(cjars).sink.clientLoader();
+        assertEquals(cjars.resolve("client.app").toUri().toURL(), loader.loadClass(Support.MAIN_CLASS)
+                .getProtectionDomain().getCodeSource().getLocation());
+    }
+
+    @Test
+    public void sameNamedResourcesOfSeveralInputsAreAllServedInInputOrder() throws Exception {
+        Path second = tmp.newFolder("second").toPath();
+        Files.createDirectories(second.resolve("res"));
+        Files.write(second.resolve("res/data.txt"), "second copy".getBytes("UTF-8"));
+        Path third = tmp.newFolder("third").toPath();
+        Files.createDirectories(third.resolve("res"));
+        Files.write(third.resolve("res/data.txt"), "third copy".getBytes("UTF-8"));
+        Support.packInputs(cjars.resolve("client.app"), "1.0", Support.clientJar().toString(),
+                Support.resourceDir(tmp.getRoot().toPath()).toString(), second.toString(), third.toString());
+        ClassLoader loader = Harness.launch(cjars).sink.clientLoader();
+        assertEquals("data of the package", PackageReadingTest.read(loader.getResourceAsStream("res/data.txt")));
+        assertEquals("data of the package", PackageReadingTest.read(loader.getResource("res/data.txt").openStream()));
+        List<String> copies = new ArrayList<>();
+        for (URL url : Collections.list(loader.getResources("res/data.txt"))) {
+            copies.add(PackageReadingTest.read(url.openStream()));
+        }
+        assertEquals(Arrays.asList("data of the package", "second copy", "third copy"), copies);
+        assertEquals(1, Collections.list(loader.getResources("res/relative.txt")).size());
+    }
+
+    @Test
+    public void aMultiReleaseJarServesTheHighestVersionTheRuntimeRuns() throws Exception {
+        int runtime = Integer.parseInt(System.getProperty("java.specification.version"));
+        for (boolean multiRelease : new boolean[] {true, false}) {
+            Path jar = tmp.getRoot().toPath().resolve("versions-" + multiRelease + ".jar");
+            java.util.jar.Manifest manifest = new java.util.jar.Manifest();
+            manifest.getMainAttributes().putValue("Manifest-Version", "1.0");
+            if (multiRelease) {
+                manifest.getMainAttributes().putValue("Multi-Release", "true");
+            }
+            try (java.util.jar.JarOutputStream out = new java.util.jar.JarOutputStream(Files.newOutputStream(jar),
+                    manifest)) {
+                for (String[] entry : new String[][] {{"res/which.txt", "base"},
+                        {"META-INF/versions/9/res/which.txt", "9"}, {"META-INF/versions/9/res/only.txt", "9"},
+                        {"META-INF/versions/" + runtime + "/res/which.txt", String.valueOf(runtime)},
+                        {"META-INF/versions/" + (runtime + 1) + "/res/which.txt", "later"}}) {
+                    out.putNextEntry(new ZipEntry(entry[0]));
+                    out.write(entry[1].getBytes("UTF-8"));
+                }
+            }
+            Support.packInputs(cjars.resolve("client.app"), "1.0", Support.clientJar().toString(), jar.toString());
+            ClassLoader loader = Harness.launch(cjars).sink.clientLoader();
+            assertEquals(multiRelease ? String.valueOf(runtime) : "base", PackageReadingTest.read(
+                    loader.getResourceAsStream("res/which.txt")));
+            assertEquals(multiRelease ? String.valueOf(runtime) : "base", PackageReadingTest.read(
+                    loader.getResource("res/which.txt").openStream()));
+            assertEquals(multiRelease, loader.getResource("res/only.txt") != null);
         }
     }
 

@@ -222,7 +222,10 @@ public class PackageReadingTest {
         Files.write(cjars.resolve("low.app"), valid);
         Harness.Run run = Harness.launch(cjars);
         assertStarted(run);
-        assertTrue(run.log, run.log.contains("OutOfMemoryError"));
+        // Refused before the allocation: running out of memory would have the
+        // launcher's VM write a heap dump into the install folder.
+        assertTrue(run.log, run.log.contains("raw length of " + huge.numbers[3] + " bytes exceeds the free heap"));
+        assertFalse(run.log, run.log.contains("OutOfMemoryError"));
         assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("low.app").toAbsolutePath()));
     }
 
@@ -247,14 +250,53 @@ public class PackageReadingTest {
     }
 
     @Test
-    public void aBlockThatEndsBeforeItsRawLengthMakesThePackageInvalid() throws Exception {
-        for (int field : new int[] {0, 3}) {
-            RawPackage longer = RawPackage.parse(valid, Support.KEY);
-            longer.numbers[field] = (field == 0 ? longer.indexRaw.length : longer.contentRaw.length) + 10;
-            Harness.Run run = launchWith(longer.build(Support.KEY));
-            assertNotStarted(run, NO_CLASS);
-            Harness.assertInOrder(run.log, logLine(TAG_MAIN, LOG_BLOCK_SHORT + 10), ERROR_INVALID_PACKAGE);
-        }
+    public void aBlockThatEndsBeforeItsRawLengthLoadsButNothingOfItsMissingTailIsServed() throws Exception {
+        // The index: its records are read from what the block gave.
+        RawPackage longer = RawPackage.parse(valid, Support.KEY);
+        longer.numbers[0] = longer.indexRaw.length + 10;
+        Harness.Run run = launchWith(longer.build(Support.KEY));
+        assertStarted(run);
+        assertTrue(run.log, run.log.contains(logLine(TAG_MAIN, LOG_BLOCK_SHORT + 10)));
+        assertVerified(true);
+
+        // Only a record that reaches into the missing tail fails the package.
+        longer.numbers[0] = longer.indexRaw.length + 20;
+        longer.numbers[6] = longer.entryCount + 1;
+        run = launchWith(longer.build(Support.KEY));
+        assertNotStarted(run, NO_CLASS);
+        Harness.assertInOrder(run.log, logLine(TAG_MAIN, LOG_BLOCK_SHORT + 20), ERROR_INVALID_PACKAGE);
+        assertVerified(false);
+
+        // The content: an entry reaching into the missing tail is not found, every other one is served.
+        RawPackage shorter = RawPackage.parse(valid, Support.KEY);
+        List<Object[]> records = shorter.records();
+        records.add(new Object[] {"res/tail.txt", shorter.contentRaw.length - 2, 5});
+        shorter.setRecords(records);
+        shorter.numbers[3] = shorter.contentRaw.length + 10;
+        run = launchWith(shorter.build(Support.KEY));
+        assertStarted(run);
+        assertTrue(run.log, run.log.contains(logLine(TAG_MAIN, LOG_BLOCK_SHORT + 10)));
+        assertNull(run.sink.clientLoader().getResourceAsStream("res/tail.txt"));
+        assertNull(run.sink.clientLoader().getResource("res/tail.txt"));
+        assertEquals("data of the package", read(run.sink.clientLoader().getResourceAsStream("res/data.txt")));
+        assertVerified(true);
+    }
+
+    @Test
+    public void theLongestSealedHeaderTheFormatCanHoldIsAccepted() throws Exception {
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        char[] text = new char[65535];
+        Arrays.fill(text, 'c');
+        p.check = new String(text);
+        p.sealedCheck = p.check;
+        assertStarted(launchWith(p.build(Support.KEY)));
+        assertVerified(true);
+    }
+
+    /** apppack verify's verdict on p0.app. */
+    private void assertVerified(boolean accepted) {
+        Support.ToolRun verify = Support.apppack("verify", cjars.resolve("p0.app").toString());
+        assertEquals(verify.err, accepted ? 0 : 1, verify.status);
     }
 
     @Test
@@ -314,7 +356,10 @@ public class PackageReadingTest {
         Support.ToolRun embed = Support.apppack("embed", "--package", tmp.getRoot().toPath().resolve("valid.app")
                 .toString(), "--into", exe.toString());
         assertEquals(embed.err, 0, embed.status);
-        assertStarted(launchExe(exe));
+        run = launchExe(exe);
+        assertStarted(run);
+        assertEquals(exe.toUri().toURL(), run.sink.clientLoader().loadClass(Support.MAIN_CLASS).getProtectionDomain()
+                .getCodeSource().getLocation());
     }
 
     @Test

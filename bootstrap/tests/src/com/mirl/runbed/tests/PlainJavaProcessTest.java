@@ -6,6 +6,7 @@ import static com.mirl.runbed.tests.Harness.TAG_ERROR;
 import static com.mirl.runbed.tests.Harness.TAG_MAIN;
 import static com.mirl.runbed.tests.Harness.logLine;
 import static org.junit.Assert.assertEquals;
+import static org.junit.Assert.assertFalse;
 import static org.junit.Assert.assertTrue;
 
 import java.io.File;
@@ -42,6 +43,8 @@ public class PlainJavaProcessTest {
                 Arrays.asList("-Xbootclasspath/a:" + classes))) {
             String output = runMain(work, classPath, "./cjars");
             assertTrue(output, output.contains(STARTED));
+            // The class path's loader, and the null loader where the launcher defines the class.
+            assertTrue(output, output.contains("data by the URL's text: data of the package\n"));
             String found = new File(new File(work.toFile(), "./cjars"), "client.app").getPath();
             assertTrue(output, output.contains(logLine(TAG_MAIN, LOG_PACKAGE_FOUND + found)));
         }
@@ -58,8 +61,39 @@ public class PlainJavaProcessTest {
         }
         Files.createDirectories(work.resolve("res"));
         Files.write(work.resolve("res/data.txt"), "loose data".getBytes("UTF-8"));
+        // What the package lacks comes from the working directory, as on a class path.
+        Files.write(work.resolve("client-settings.txt"), "loose settings".getBytes("UTF-8"));
         String output = runMain(work, Arrays.asList("-Xbootclasspath/a:" + Support.bootstrapClasses()), "./cjars");
         assertTrue(output, output.contains(STARTED));
+        assertTrue(output, output.contains("settings beside the launcher: loose settings\n"));
+    }
+
+    @Test
+    public void aLoggingFrameworkPackedFromItsJarsRunsAsFromTheClassPath() throws Exception {
+        // log4j 2 as a user packs it: its configuration file inside the
+        // package, read through its resource URL; a layout plugin of a
+        // second jar, listed in that jar's copy of the plugin registry that
+        // log4j-core holds too; log4j-api's Java 9 classes of its
+        // multi-release jar (the Java 8 ones warn that the caller lookup is
+        // not supported).
+        Path work = tmp.newFolder().toPath();
+        Path config = tmp.newFolder("config").toPath();
+        Files.write(config.resolve("log4j2.xml"), String.join("\n",
+                "<Configuration status=\"warn\"><Appenders>",
+                "<Console name=\"plain\" target=\"SYSTEM_OUT\">",
+                "<PatternLayout pattern=\"configured: %c %m%n\"/></Console>",
+                "<Console name=\"xml\" target=\"SYSTEM_OUT\"><Log4j1XmlLayout/></Console>",
+                "</Appenders><Loggers><Root level=\"info\"><AppenderRef ref=\"plain\"/><AppenderRef ref=\"xml\"/>",
+                "</Root></Loggers></Configuration>").getBytes("UTF-8"));
+        Support.packInputs(Files.createDirectory(work.resolve("cjars")).resolve("client.app"), "1.0", "--runtime", "8",
+                Support.clientJar().toString(), config.toString(), "/usr/share/java/log4j-api.jar",
+                "/usr/share/java/log4j-core.jar", "/usr/share/java/log4j-1.2-api.jar");
+        String output = runMain(work, Arrays.asList("-Dtestclient.mode=log4j", "-Xbootclasspath/a:"
+                + Support.bootstrapClasses()), "./cjars");
+        assertTrue(output, output.contains("configured: client hello from the package\n"));
+        assertTrue(output, output.contains("<log4j:message><![CDATA[hello from the package]]></log4j:message>"));
+        assertTrue(output, output.contains("StackLocator class-file version 53\n"));
+        assertFalse(output, output.contains("WARN"));
     }
 
     @Test
@@ -88,6 +122,21 @@ public class PlainJavaProcessTest {
         }
         output = runMain(work, options, "./client.exe");
         assertTrue(output, output.contains(logLine(TAG_ERROR, ERROR_NO_START_CLASS)));
+        assertEquals("no heap dump", Arrays.asList("cjars", "client.exe"), listing(work));
+
+        // A higher package whose sealed header claims content a thousandfold
+        // of its incompressible bytes: possible for deflate, beyond the heap.
+        RawPackage huge = RawPackage.parse(Files.readAllBytes(work.resolve("cjars/client.app")), Support.KEY);
+        byte[] noise = new byte[256 * 1024];
+        new java.util.Random(7).nextBytes(noise);
+        huge.contentRaw = Arrays.copyOf(huge.contentRaw, huge.contentRaw.length + noise.length);
+        System.arraycopy(noise, 0, huge.contentRaw, huge.contentRaw.length - noise.length, noise.length);
+        huge.numbers[3] = huge.contentRaw.length * 1000;
+        huge.version = "2.0";
+        huge.sealedVersion = "2.0";
+        Files.write(work.resolve("cjars/huge.app"), huge.build(Support.KEY));
+        output = runMain(work, options, "./cjars");
+        assertTrue(output, output.contains(STARTED));
         assertEquals("no heap dump", Arrays.asList("cjars", "client.exe"), listing(work));
     }
 

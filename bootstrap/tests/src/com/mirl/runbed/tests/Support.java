@@ -32,6 +32,8 @@ final class Support {
         RESOURCES.put("res/data.txt", "data of the package");
         RESOURCES.put("res/odd name #1 %41+ü.txt", "odd");
         RESOURCES.put("res/relative.txt", "next to data");
+        RESOURCES.put("res/c++.xsd", "plus");
+        RESOURCES.put("res/c  .xsd", "spaces");
     }
 
     private Support() {
@@ -60,10 +62,16 @@ final class Support {
 
     /** Packs the test client and RESOURCES (kept in scratch); extra options go before the inputs. */
     static byte[] pack(Path scratch, Path out, String version, String... options) throws IOException {
-        List<String> args = new ArrayList<>(Arrays.asList("pack", "-o", out.toString(), "--version", version));
-        args.addAll(Arrays.asList(options));
+        List<String> args = new ArrayList<>(Arrays.asList(options));
         args.add(clientJar().toString());
         args.add(resourceDir(scratch).toString());
+        return packInputs(out, version, args.toArray(new String[0]));
+    }
+
+    /** Packs exactly the given inputs (options first, if any). */
+    static byte[] packInputs(Path out, String version, String... inputs) throws IOException {
+        List<String> args = new ArrayList<>(Arrays.asList("pack", "-o", out.toString(), "--version", version));
+        args.addAll(Arrays.asList(inputs));
         ToolRun run = apppack(args.toArray(new String[0]));
         assertEquals(run.err, 0, run.status);
         byte[] bytes = Files.readAllBytes(out);
