@@ -825,14 +825,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    /** The running Java's feature version: 7 for "1.7", 17 for "17"; -1 when unknown. */
+    /**
+     * The running Java's feature version, from its class-file version (51.0
+     * on Java 7, 61.0 on Java 17: the feature version plus 44); -1 when
+     * unknown.
+     */
     private static int runtimeFeatureVersion() {
-        String spec = System.getProperty("java.specification.version", "");
-        if (spec.startsWith("1.")) {
-            spec = spec.substring(2);
-        }
-        int dot = spec.indexOf('.');
-        return atoiQuiet(dot < 0 ? spec : spec.substring(0, dot));
+        String classVersion = System.getProperty("java.class.version", "");
+        int dot = classVersion.indexOf('.');
+        int major = atoiQuiet(dot < 0 ? classVersion : classVersion.substring(0, dot));
+        return major < 45 ? -1 : major - 44;
     }
 
     /** Whether a manifest the package holds (any input's copy) says "Multi-Release: true" in its main section. */

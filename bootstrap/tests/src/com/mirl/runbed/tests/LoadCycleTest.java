@@ -283,7 +283,7 @@ public class LoadCycleTest {
 
     @Test
     public void aMultiReleaseJarServesTheHighestVersionTheRuntimeRuns() throws Exception {
-        int runtime = Integer.parseInt(System.getProperty("java.specification.version"));
+        int runtime = Runtime.version().feature();
         for (boolean multiRelease : new boolean[] {true, false}) {
             Path jar = tmp.getRoot().toPath().resolve("versions-" + multiRelease + ".jar");
             java.util.jar.Manifest manifest = new java.util.jar.Manifest();
