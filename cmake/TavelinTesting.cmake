@@ -14,7 +14,10 @@ if(CMAKE_CROSSCOMPILING)
   # One Wine prefix per build tree: created before the first test, its
   # wineserver stopped after the last. Cross-built tests require the fixture.
   # scripts/wine-run reads the prefix's architecture from the cache: the
-  # 64-bit test build runs under wine64.
+  # 64-bit test build runs under wine64. Where 32-bit programs cannot
+  # execute here, the fixture boots the i386 machine (scripts/vm32) once for
+  # the whole run, building its image first when there is none: the
+  # generous timeout is for that one-time build.
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(TAVELIN_WINE_ARCH win64 CACHE INTERNAL "Wine architecture of this build's tests (scripts/wine-run)")
   else()
@@ -24,7 +27,7 @@ if(CMAKE_CROSSCOMPILING)
     set(TAVELIN_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
     add_test(NAME wine_prefix_boot COMMAND ${TAVELIN_WINE_RUN} --boot ${CMAKE_BINARY_DIR})
     add_test(NAME wine_prefix_stop COMMAND ${TAVELIN_WINE_RUN} --stop ${CMAKE_BINARY_DIR})
-    set_tests_properties(wine_prefix_boot PROPERTIES FIXTURES_SETUP wine LABELS win32)
+    set_tests_properties(wine_prefix_boot PROPERTIES FIXTURES_SETUP wine LABELS win32 TIMEOUT 3600)
     set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP wine LABELS win32)
   endif()
 else()

@@ -18,7 +18,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Tests run under Wine with a prefix inside the build tree (scripts/wine-run
-# picks the 32- or 64-bit prefix from the build's cache).
+# picks the 32- or 64-bit prefix from the build's cache; where 32-bit
+# programs cannot execute here, it runs them under 32-bit Wine in the
+# emulated i386 machine of scripts/vm32).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 
 # FindZLIB would take libz.dll.a, the import library of zlib1.dll.

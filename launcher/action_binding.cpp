@@ -4,6 +4,7 @@
 #include "launcher/action_binding.h"
 
 #include "foundation/errors.h"
+#include "platform/callback_type.h"
 
 namespace launcher {
 
@@ -29,6 +30,8 @@ void JNICALL onAction(JNIEnv* env, jobject, jint action, jstring text) {
     env->ReleaseStringUTFChars(text, chars);
     foundation::releaseString(local);
 }
+// The table below hands it to the VM as a void*.
+TAVELIN_CHECK_CALLBACK(onAction, void(JNICALL*)(JNIEnv*, jobject, jint, jstring));
 
 const JNINativeMethod ACTION_BINDING[1] = {
     {const_cast<char*>("onAction"), const_cast<char*>("(ILjava/lang/String;)V"), reinterpret_cast<void*>(&onAction)},
