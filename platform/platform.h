@@ -150,8 +150,12 @@ public:
     // matches anything but itself byte for byte.
     virtual bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
     // Folders that hold many unrelated programs and that no installation
-    // owns: the Windows folder and the Program Files folders themselves
-    // (full paths, no trailing separator). None on POSIX.
+    // owns (full paths, no trailing separator): the Windows folder and the
+    // Program Files folders themselves, and the shell folders where users
+    // keep or receive files of every kind (the user's profile, Desktop,
+    // Documents and Downloads, the public ones, ProgramData and the folder
+    // of all profiles). On POSIX the user's home folder and its Desktop,
+    // Documents, Downloads and Public.
     virtual std::vector<std::string> protectedFolders();
     virtual bool setCurrentDirectory(const char* path);
 

@@ -2,6 +2,7 @@
 // POSIX.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +42,17 @@ bool System::samePathText(const char* a, size_t aLength, const char* b, size_t b
 }
 
 std::vector<std::string> System::protectedFolders() {
-    return {};
+    // The account's own home, not $HOME, which the caller may set to
+    // anything.
+    std::vector<std::string> folders;
+    const struct passwd* account = getpwuid(getuid());
+    if (account == nullptr || account->pw_dir == nullptr || account->pw_dir[0] != '/') return folders;
+    std::string home = account->pw_dir;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home == "/") return folders;  // the root is no installation's anyway
+    folders.push_back(home);
+    for (const char* name : {"Desktop", "Documents", "Downloads", "Public"}) folders.push_back(home + "/" + name);
+    return folders;
 }
 
 FILE* openFile(const char* path, const char* mode) {

@@ -3,7 +3,10 @@
 #include <windows.h>
 // windows.h first: shlobj.h needs its types.
 #include <fcntl.h>
+#include <initguid.h>
 #include <io.h>
+#include <knownfolders.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -68,6 +71,14 @@ void addShellFolder(std::vector<std::string>& folders, int id) {
     if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
 }
 
+// Folders that have no CSIDL (Downloads, Public, the folder of all
+// profiles).
+void addKnownFolder(std::vector<std::string>& folders, const KNOWNFOLDERID& id) {
+    PWSTR folder = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &folder)) && folder != nullptr) addFolder(folders, folder);
+    CoTaskMemFree(folder);
+}
+
 // The 64-bit Program Files folder, which a 32-bit program on 64-bit Windows
 // is not shown as its own: from the machine's registry, which only
 // administrators can change (unlike the environment the launcher inherits).
@@ -114,6 +125,15 @@ std::vector<std::string> System::protectedFolders() {
     addShellFolder(folders, CSIDL_PROGRAM_FILES);
     addShellFolder(folders, CSIDL_PROGRAM_FILESX86);
     addNativeProgramFiles(folders);
+    // Where users keep or receive files of every kind: a launcher placed
+    // there would take everything started from there for its own.
+    for (int id : {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_COMMON_DESKTOPDIRECTORY,
+                   CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_APPDATA}) {
+        addShellFolder(folders, id);
+    }
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Downloads, &FOLDERID_Public, &FOLDERID_UserProfiles}) {
+        addKnownFolder(folders, *id);
+    }
     return folders;
 }
 
