@@ -118,6 +118,19 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
 }
 
+TEST(LauncherEndToEnd, APackageNamedBeyondAsciiRunsWithoutAUtf8Locale) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "客户端.app");
+    // The VM's file-name encoding is then ASCII: the name's bytes must be
+    // used as the OS gave them, not spelt out again.
+    setenv("LC_ALL", "C", 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    unsetenv("LC_ALL");
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-vm-options:").size(), 1u) << result.out << result.err;
+}
+
 TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
     // The client runs: its output goes to the log, after what was there.
     {
