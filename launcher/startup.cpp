@@ -59,6 +59,14 @@ int32_t startupDelay(platform::System& system, const std::vector<std::u16string>
 
 const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
+int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_t result, const char* modulePath) {
+    if (result != RESTART_REQUESTED) return EXIT_NO_VM;
+    if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
+    // Nobody tries the halved setting: the end of the chain.
+    system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
+    return EXIT_NO_VM;
+}
+
 int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
     // First of all, while descriptors 1 and 2 are still free when the
     // program was started without them.
@@ -77,10 +85,7 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     case RUN_MAIN_RETURNED:
         return EXIT_CLIENT_ENDED;
     case RESTART_REQUESTED:
-        if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
-        // Nobody tries the halved setting: the end of the chain.
-        system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
-        return EXIT_NO_VM;
+        return exitAfterFailedCreation(system, host, RESTART_REQUESTED, modulePath);
     case RUN_NO_BOOTSTRAP_CLASS:
     case RUN_NO_MAIN:
         return EXIT_NO_BOOTSTRAP;

@@ -68,6 +68,20 @@ constexpr char PATH_SEPARATOR = '/';
 // True for every character the OS accepts as a directory separator.
 bool isPathSeparator(char c);
 
+// Separator between the folders of a search list (java.library.path).
+#ifdef _WIN32
+constexpr char PATH_LIST_SEPARATOR = ';';
+#else
+constexpr char PATH_LIST_SEPARATOR = ':';
+#endif
+
+// One entry of a folder listing.
+struct DirectoryEntry {
+    std::string name;      // UTF-8
+    int64_t modified = 0;  // last write, in an OS unit that orders the entries in time
+    bool regular = false;  // a plain file (no folder, link, device or pipe)
+};
+
 // fopen for a UTF-8 path (the wide _wfopen on Windows); null on failure.
 FILE* openFile(const char* path, const char* mode);
 
@@ -186,6 +200,20 @@ public:
     // System.err. False, with nothing changed, when the file cannot be
     // opened.
     virtual bool redirectStandardStreams(unsigned streams, const char* path);
+    // Creates the folder at path where it is missing, for files of the
+    // process that no one but administrators may change: on Windows only
+    // Administrators and SYSTEM have access (full control, nothing
+    // inherited from above; an existing folder is given the same), on POSIX
+    // only the owner. True when a folder is there.
+    virtual bool createPrivateDirectory(const char* path);
+    // The path as a Java VM reads it in the text of an option (the ANSI
+    // code page on Windows; on POSIX the bytes, which the VM reads in the
+    // locale's encoding). False when that encoding cannot spell it.
+    virtual bool vmOptionPath(const char* path, std::string& text);
+    // The entries of the folder at path, in no order; empty when it cannot
+    // be read.
+    virtual std::vector<DirectoryEntry> listDirectory(const char* path);
+    virtual bool removeFile(const char* path);
     // Size in bytes of the file at path; -1 when it cannot be had.
     virtual int64_t fileSize(const char* path);
     // Renames the file from to to, replacing a file of that name.

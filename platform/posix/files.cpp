@@ -1,11 +1,15 @@
 // Files, paths, libraries, the environment and the standard streams on
 // POSIX.
+#include <dirent.h>
 #include <dlfcn.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +62,57 @@ std::vector<std::string> System::protectedFolders() {
 FILE* openFile(const char* path, const char* mode) {
     if (path == nullptr || path[0] == '\0' || mode == nullptr) return nullptr;
     return std::fopen(path, mode);
+}
+
+// Folders of the process's own, their listing, and removing files.
+bool System::createPrivateDirectory(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    if (mkdir(path, 0700) == 0) return true;
+    struct stat info;
+    if (errno != EEXIST || lstat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    // One made before (or by hand) is given the same access, where it is ours.
+    if (info.st_uid == geteuid() && (info.st_mode & 077) != 0) chmod(path, 0700);
+    return true;
+}
+
+bool System::vmOptionPath(const char* path, std::string& text) {
+    text.clear();
+    if (path == nullptr) return false;
+    bool ascii = true;
+    for (const char* p = path; *p != '\0'; ++p) ascii = ascii && static_cast<unsigned char>(*p) < 0x80;
+    if (!ascii) {
+        // The VM decodes option texts in the encoding of the locale the
+        // environment names.
+        locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+        bool utf8 = locale != static_cast<locale_t>(0) && std::strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+        if (locale != static_cast<locale_t>(0)) freelocale(locale);
+        if (!utf8) return false;
+    }
+    text = path;
+    return true;
+}
+
+std::vector<DirectoryEntry> System::listDirectory(const char* path) {
+    std::vector<DirectoryEntry> entries;
+    DIR* dir = path != nullptr ? opendir(path) : nullptr;
+    if (dir == nullptr) return entries;
+    while (const struct dirent* entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        DirectoryEntry found;
+        found.name = entry->d_name;
+        struct stat info;
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            found.regular = S_ISREG(info.st_mode);
+            found.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        }
+        entries.push_back(found);
+    }
+    closedir(dir);
+    return entries;
+}
+
+bool System::removeFile(const char* path) {
+    return path != nullptr && unlink(path) == 0;
 }
 
 // File size and replacing rename.

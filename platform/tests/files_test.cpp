@@ -8,10 +8,15 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h first: aclapi.h needs its types.
+#include <aclapi.h>
 #else
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <filesystem>
 
 namespace {
 
@@ -42,6 +47,59 @@ TEST(ProtectedFolders, TakeInTheUsersOwnFolders) {
     for (const char* name : {"Desktop", "Documents", "Downloads"}) {
         EXPECT_TRUE(contains(folders, home + separator + name)) << name;
     }
+}
+
+// The VM's temporary folder and the heap dumps: nobody but administrators
+// (on POSIX the owner) may reach them, also when the folder was there.
+TEST(PrivateDirectory, OnlyAdministratorsHaveAccess) {
+    const std::filesystem::path base = std::filesystem::temp_directory_path() / "tavelin-private-test";
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base / "old");
+    platform::System system;
+    for (const char* name : {"new", "old"}) {
+        const std::string path = (base / name).string();
+        ASSERT_TRUE(system.createPrivateDirectory(path.c_str())) << name;
+#ifdef _WIN32
+        std::wstring wide = (base / name).wstring();
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(GetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                        nullptr, &descriptor),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+        EXPECT_NE(control & SE_DACL_PROTECTED, 0) << name << ": inherits from the folder above";
+        ASSERT_NE(dacl, nullptr);
+        std::vector<WELL_KNOWN_SID_TYPE> allowed;
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+            ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            PSID sid = &ace->SidStart;
+            if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+                allowed.push_back(WinBuiltinAdministratorsSid);
+            } else if (IsWellKnownSid(sid, WinLocalSystemSid)) {
+                allowed.push_back(WinLocalSystemSid);
+            } else {
+                ADD_FAILURE() << name << ": access for another account";
+            }
+        }
+        EXPECT_EQ(allowed.size(), 2u) << name;
+        LocalFree(descriptor);
+#else
+        struct stat info;
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << name;
+#endif
+    }
+    // A file of that name is no folder.
+    const std::string file = (base / "file").string();
+    std::FILE* f = platform::openFile(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    EXPECT_FALSE(system.createPrivateDirectory(file.c_str()));
+    std::filesystem::remove_all(base);
 }
 
 }  // namespace

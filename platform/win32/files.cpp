@@ -2,11 +2,13 @@
 // Windows, all by UTF-16 path (UTF-8 across the seam).
 #include <windows.h>
 // windows.h first: shlobj.h needs its types.
+#include <aclapi.h>
 #include <fcntl.h>
 #include <initguid.h>
 #include <io.h>
 #include <knownfolders.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -142,6 +144,84 @@ FILE* openFile(const char* path, const char* mode) {
     if (!win32::widePath(path, widePath) || widePath.empty() || mode == nullptr) return nullptr;
     std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));  // ASCII
     return _wfopen(widePath.c_str(), wideMode.c_str());
+}
+
+// Folders of the process's own, their listing, and removing files.
+bool System::createPrivateDirectory(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    // Administrators and SYSTEM, full control, passed on to what the folder
+    // holds; "P": nothing inherited from the folder above.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    bool ok = CreateDirectoryW(wide.c_str(), &attributes) != FALSE;
+    if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) {
+        DWORD found = GetFileAttributesW(wide.c_str());
+        // One made before, by hand or by an older start, is given the same.
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        ok = found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+             (found & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+             GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+             SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                   dacl, nullptr) == ERROR_SUCCESS;
+    }
+    LocalFree(descriptor);
+    return ok;
+}
+
+bool System::vmOptionPath(const char* path, std::string& text) {
+    text.clear();
+    std::wstring wide;
+    if (!win32::widePath(path, wide)) return false;
+    if (wide.empty()) return true;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, &lossy);
+    if (n <= 0 || lossy) return false;
+    text.resize(static_cast<size_t>(n));
+    lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()), &text[0], n,
+                            nullptr, &lossy) != n ||
+        lossy) {
+        text.clear();
+        return false;
+    }
+    return true;
+}
+
+std::vector<DirectoryEntry> System::listDirectory(const char* path) {
+    std::vector<DirectoryEntry> entries;
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return entries;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((wide + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return entries;
+    do {
+        if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0) continue;
+        char name[MAX_PATH * 3 + 1];
+        if (!win32::utf8Path(data.cFileName, std::wcslen(data.cFileName), name, sizeof name)) continue;
+        DirectoryEntry entry;
+        entry.name = name;
+        entry.regular = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                                  FILE_ATTRIBUTE_DEVICE)) == 0;
+        entry.modified = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                              data.ftLastWriteTime.dwLowDateTime);
+        entries.push_back(entry);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+bool System::removeFile(const char* path) {
+    std::wstring wide;
+    return win32::widePath(path, wide) && !wide.empty() && DeleteFileW(wide.c_str()) != FALSE;
 }
 
 // File size and replacing rename, by UTF-16 path.

@@ -24,6 +24,8 @@ public final class QvClientMain {
         }
         System.out.println(line);
         System.out.println("probe-max-heap-mb:" + Runtime.getRuntime().maxMemory() / (1024 * 1024));
+        System.out.println("probe-library-path:" + System.getProperty("java.library.path"));
+        System.out.println("probe-tmpdir:" + System.getProperty("java.io.tmpdir"));
         if ("sink-error".equals(System.getenv("TAVELIN_PROBE"))) {
             Field field = sink.getClass().getDeclaredField("statusSink");
             field.setAccessible(true);
