@@ -59,7 +59,11 @@ TEST(PrivateDirectory, OnlyAdministratorsHaveAccess) {
     for (const char* name : {"new", "old"}) {
         const std::string path = (base / name).string();
         ASSERT_TRUE(system.createPrivateDirectory(path.c_str())) << name;
+        EXPECT_TRUE(std::filesystem::is_directory(base / name)) << name;
 #ifdef _WIN32
+        // Wine keeps no access lists of its own for files (it derives one from
+        // the POSIX mode): what the folder was given shows only on Windows.
+        if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) continue;
         std::wstring wide = (base / name).wstring();
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;

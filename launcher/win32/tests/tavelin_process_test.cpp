@@ -63,7 +63,7 @@ void expectRestartChainDownToTheFloor(const InstallDir& dir) {
     // install path has a blank and then a number) and standing in the
     // launcher's directory.
     EXPECT_EQ(linesStartingWith(log, "create "),
-              std::vector<std::string>(4, "create version=65542 options=5 ignoreUnrecognized=1 arguments=0"));
+              std::vector<std::string>(4, "create version=65542 options=10 ignoreUnrecognized=1 arguments=0"));
     EXPECT_EQ(linesStartingWith(log, "directory "),
               std::vector<std::string>(4, "directory " + windows_test::narrow(dir.path())));
     EXPECT_EQ(linesStartingWith(log, "loaded in "),
