@@ -40,6 +40,12 @@ inline constexpr char16_t NOTICE_NO_CLIENT[] = u"找不到启动类";
 // process's executable path (printf format).
 inline constexpr char KILL_FAILED_LINE[] = "kill fail process=%s\n";
 
+// A line where the output log cannot take the output (not a regular file,
+// or it cannot be moved aside): the output then goes nowhere (printf
+// format, the log's path).
+inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not a regular file, or it cannot be moved "
+                                                   "to .1): the output is dropped\n";
+
 // The output log beside the launcher, where standard streams that lead
 // nowhere go; a log beyond the limit becomes OUTPUT_LOG_NAME ".1".
 inline constexpr char OUTPUT_LOG_NAME[] = "Tavelin.log";

@@ -67,7 +67,9 @@ int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_
     return EXIT_NO_VM;
 }
 
-int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
+namespace {
+
+int runLauncher(platform::System& system, const std::vector<std::u16string>& arguments) {
     // First of all, while descriptors 1 and 2 are still free when the
     // program was started without them.
     char logPath[FORMATTED_PATH_SIZE] = {0};
@@ -107,6 +109,15 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     default:
         return EXIT_NO_VM;
     }
+}
+
+}  // namespace
+
+int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
+    int code = runLauncher(system, arguments);
+    // What is still on its way to the log is written before the end.
+    closeOutputLog(system);
+    return code;
 }
 
 }  // namespace launcher

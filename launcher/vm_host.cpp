@@ -11,6 +11,7 @@
 #include "launcher/bootstrap_handoff.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
+#include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
 #include "launcher/startup.h"
 #include "launcher/vm_folders.h"
@@ -175,6 +176,7 @@ void endDuringCreation() {
     system.ownModulePath(modulePath, sizeof modulePath);
     int code = exitAfterFailedCreation(system, *creation->host, result, modulePath);
     std::fflush(nullptr);
+    closeOutputLog(system);
     std::_Exit(code);
 }
 

@@ -96,6 +96,13 @@ void restrictLibrarySearch();
 std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
 #endif
 
+// The device that takes any output and keeps none.
+#ifdef _WIN32
+constexpr char NULL_DEVICE[] = "NUL";
+#else
+constexpr char NULL_DEVICE[] = "/dev/null";
+#endif
+
 // The standard streams, as bits of a set.
 constexpr unsigned STANDARD_OUTPUT = 1;
 constexpr unsigned STANDARD_ERROR = 2;
@@ -132,6 +139,11 @@ public:
     // (its command line is the quoted path alone) and does not wait for it.
     virtual bool startCopyOfSelf(const char* modulePath);
     virtual uint32_t currentProcessId();
+    // A thread of the process running run(argument); null when none can be
+    // started. waitForThread waits at most the milliseconds for it to end
+    // and tells whether it did; the handle is released either way.
+    virtual void* startThread(void (*run)(void*), void* argument);
+    virtual bool waitForThread(void* thread, uint32_t milliseconds);
     // Ids of the running processes, appended to ids. False when the process
     // table cannot be read at all.
     virtual bool listProcesses(std::vector<uint32_t>& ids);
@@ -214,6 +226,34 @@ public:
     // be read.
     virtual std::vector<DirectoryEntry> listDirectory(const char* path);
     virtual bool removeFile(const char* path);
+    // A pipe within the process: readEnd and writeEnd, neither inherited by
+    // programs the process starts. False when none can be had.
+    virtual bool createPipe(void*& readEnd, void*& writeEnd);
+    // Reads what is there, waiting for at least one byte: how many were
+    // read, 0 once every write end is closed, -1 on failure.
+    virtual int64_t readPipe(void* readEnd, char* buffer, size_t size);
+    // Points the given standard streams at the pipe's write end, as
+    // redirectStandardStreams does at a file, and closes writeEnd itself.
+    // The streams so redirected are not handed to programs the process
+    // starts (they start without them, as the launcher did).
+    virtual bool redirectStandardStreamsToPipe(unsigned streams, void* writeEnd);
+    // The output log: opened for appending (created when missing) without
+    // ever waiting (a pipe of that name would wait for a reader), and only
+    // as a regular file; null otherwise.
+    virtual void* openLogFile(const char* path);
+    // Appends the bytes; returns the file's size afterwards, -1 on failure.
+    virtual int64_t appendLogFile(void* file, const char* data, size_t size);
+    // True when path names the open file itself (not one made in its place
+    // since it was opened).
+    virtual bool isOpenFileAt(void* file, const char* path);
+    // A lock on the open file among all processes that have it open: waits
+    // for it. Writes go on meanwhile.
+    virtual void lockLogFile(void* file);
+    virtual void unlockLogFile(void* file);
+    virtual void closeLogFile(void* file);
+    // True when something other than a regular file (a folder, a pipe, a
+    // device) is at path.
+    virtual bool isSpecialFile(const char* path);
     // Size in bytes of the file at path; -1 when it cannot be had.
     virtual int64_t fileSize(const char* path);
     // Renames the file from to to, replacing a file of that name.

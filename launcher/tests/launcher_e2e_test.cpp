@@ -2,6 +2,7 @@
 // directories: the whole chain to the demo client and back, the options as
 // the VM really received them, and the ways a start ends without a client.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -267,6 +268,55 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 找不到启动类\n");
         EXPECT_FALSE(std::filesystem::exists(install.root() + "/" + launcher::OUTPUT_LOG_NAME));
+    }
+}
+
+TEST(LauncherEndToEnd, TheLogStaysWithinItsBoundWhileTheClientRuns) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    setenv("TAVELIN_PROBE", "flood", 1);  // 3 MB
+    auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
+    unsetenv("TAVELIN_PROBE");
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status;
+    const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
+    const uintmax_t slack = 64 * 1024;  // what one write may add beyond the limit
+    EXPECT_LE(std::filesystem::file_size(log), launcher::OUTPUT_LOG_LIMIT + slack);
+    EXPECT_GT(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT));
+    EXPECT_LE(std::filesystem::file_size(log + ".1"), launcher::OUTPUT_LOG_LIMIT + slack);
+    // Everything up to the end of the process was written.
+    EXPECT_EQ(linesWith(readText(log), "probe-flood-end").size(), 1u);
+}
+
+TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
+    struct Case {
+        const char* what;
+        const char* name;  // made beside the launcher
+        bool pipe;         // else a folder
+    };
+    const Case cases[] = {
+        {"a pipe named Tavelin.log", "Tavelin.log", true},
+        {"a folder named Tavelin.log", "Tavelin.log", false},
+        {"a folder named Tavelin.log.1", "Tavelin.log.1", false},
+    };
+    for (const Case& c : cases) {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        const std::string made = install.root() + "/" + c.name;
+        if (c.pipe) {
+            ASSERT_EQ(mkfifo(made.c_str(), 0644), 0);
+        } else {
+            std::filesystem::create_directories(made);
+        }
+        // Bounded: a start that waits for a reader of the pipe would never end.
+        auto result = runProgram("/usr/bin/timeout", {"60", install.launcher()}, install.temp().path(),
+                                 launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << c.what << " " << result.status;
+        const std::string log = std::string(std::filesystem::canonical(install.root())) + "/" + launcher::OUTPUT_LOG_NAME;
+        char line[4096];
+        std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
+        EXPECT_EQ(result.err, line) << c.what;
     }
 }
 

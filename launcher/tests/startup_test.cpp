@@ -110,16 +110,18 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     launcher_test::writeBytes(log + ".1", {'o', 'l', 'd'});
     EXPECT_TRUE(launcher::openOutputLog(system, path));
     EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
-    EXPECT_FALSE(std::filesystem::exists(log));
-    using Redirection = std::pair<unsigned, std::string>;
-    EXPECT_EQ(system.redirections, (std::vector<Redirection>(2, Redirection{3u, log})));
+    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+    // Through the log writer's pipe.
+    EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>(2, 3u)));
+    EXPECT_EQ(system.threadsStarted, 2);
+    EXPECT_TRUE(system.redirections.empty());
 
     // Only what leads nowhere is redirected; without its own path the
     // launcher has no place for a log.
-    system.redirections.clear();
+    system.pipeRedirections.clear();
     system.unusableStreams = platform::STANDARD_ERROR;
     EXPECT_TRUE(launcher::openOutputLog(system, path));
-    EXPECT_EQ(system.redirections, (std::vector<Redirection>{{2u, log}}));
+    EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>{2u}));
     system.moduleReadable = false;
     EXPECT_FALSE(launcher::openOutputLog(system, path));
     EXPECT_STREQ(path, "");

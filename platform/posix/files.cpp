@@ -6,6 +6,7 @@
 #include <locale.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +191,131 @@ bool System::redirectStandardStreams(unsigned streams, const char* path) {
     }
     if (!kept) close(fd);
     return true;
+}
+
+// The output log's pipe and file.
+namespace {
+
+// With descriptors 1 and 2 closed a new descriptor may well be one of them,
+// which the redirection is about to take: moved above them.
+int aboveStandard(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
+}
+
+}  // namespace
+
+bool System::createPipe(void*& readEnd, void*& writeEnd) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    ends[0] = aboveStandard(ends[0]);
+    ends[1] = aboveStandard(ends[1]);
+    if (ends[0] < 0 || ends[1] < 0) {
+        if (ends[0] >= 0) close(ends[0]);
+        if (ends[1] >= 0) close(ends[1]);
+        return false;
+    }
+    readEnd = reinterpret_cast<void*>(static_cast<intptr_t>(ends[0]));
+    writeEnd = reinterpret_cast<void*>(static_cast<intptr_t>(ends[1]));
+    return true;
+}
+
+namespace {
+
+int descriptor(void* handle) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(handle));
+}
+
+}  // namespace
+
+int64_t System::readPipe(void* readEnd, char* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = read(descriptor(readEnd), buffer, size);
+        if (n >= 0) return n;
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool System::redirectStandardStreamsToPipe(unsigned streams, void* writeEnd) {
+    int fd = descriptor(writeEnd);
+    const int targets[2][2] = {{static_cast<int>(STANDARD_OUTPUT), STDOUT_FILENO},
+                               {static_cast<int>(STANDARD_ERROR), STDERR_FILENO}};
+    for (const auto& target : targets) {
+        if ((streams & static_cast<unsigned>(target[0])) == 0) continue;
+        std::fflush(target[1] == STDOUT_FILENO ? stdout : stderr);
+        // Closed on exec: a copy of the launcher starts without the stream,
+        // as this one did, instead of writing into a pipe nobody reads once
+        // this process has ended.
+        if (dup3(fd, target[1], O_CLOEXEC) < 0) {
+            close(fd);
+            return false;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+void* System::openLogFile(const char* path) {
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    // Non-blocking: a pipe of that name fails to open without a reader
+    // (and is refused below with one).
+    int fd = aboveStandard(open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, O_APPEND);
+    return reinterpret_cast<void*>(static_cast<intptr_t>(fd));
+}
+
+namespace {
+
+int logDescriptor(void* file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+}
+
+}  // namespace
+
+int64_t System::appendLogFile(void* file, const char* data, size_t size) {
+    int fd = logDescriptor(file);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    struct stat info;
+    return fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool System::isOpenFileAt(void* file, const char* path) {
+    struct stat open;
+    struct stat named;
+    return path != nullptr && fstat(logDescriptor(file), &open) == 0 && lstat(path, &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void System::lockLogFile(void* file) {
+    while (flock(logDescriptor(file), LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+void System::unlockLogFile(void* file) {
+    flock(logDescriptor(file), LOCK_UN);
+}
+
+void System::closeLogFile(void* file) {
+    if (file != nullptr) close(logDescriptor(file));
+}
+
+bool System::isSpecialFile(const char* path) {
+    struct stat info;
+    return path != nullptr && lstat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
 }
 
 }  // namespace platform

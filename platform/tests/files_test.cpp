@@ -106,4 +106,37 @@ TEST(PrivateDirectory, OnlyAdministratorsHaveAccess) {
     std::filesystem::remove_all(base);
 }
 
+// What the output log's rotation relies on: appending gives the size, the
+// open file is told from one made at its path after it was moved aside, and
+// only a regular file is taken.
+TEST(LogFile, RotatesUnderItsLockAndTakesOnlyARegularFile) {
+    const std::filesystem::path base = std::filesystem::temp_directory_path() / "tavelin-log-test";
+    std::filesystem::remove_all(base);
+    std::filesystem::create_directories(base / "folder");
+    platform::System system;
+    const std::string log = (base / "out.log").string();
+    const std::string previous = log + ".1";
+    void* file = system.openLogFile(log.c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(system.appendLogFile(file, "abc", 3), 3);
+    EXPECT_TRUE(system.isOpenFileAt(file, log.c_str()));
+    system.lockLogFile(file);
+    EXPECT_EQ(system.appendLogFile(file, "de", 2), 5);  // writes go on under the lock
+    ASSERT_TRUE(system.replaceFile(log.c_str(), previous.c_str()));
+    void* next = system.openLogFile(log.c_str());
+    system.unlockLogFile(file);
+    ASSERT_NE(next, nullptr);
+    EXPECT_FALSE(system.isOpenFileAt(file, log.c_str()));
+    EXPECT_TRUE(system.isOpenFileAt(next, log.c_str()));
+    system.closeLogFile(file);
+    system.closeLogFile(next);
+    EXPECT_EQ(std::filesystem::file_size(previous), 5u);
+
+    EXPECT_EQ(system.openLogFile((base / "folder").string().c_str()), nullptr);
+    EXPECT_TRUE(system.isSpecialFile((base / "folder").string().c_str()));
+    EXPECT_FALSE(system.isSpecialFile(previous.c_str()));
+    EXPECT_FALSE(system.isSpecialFile((base / "absent").string().c_str()));
+    std::filesystem::remove_all(base);
+}
+
 }  // namespace

@@ -331,7 +331,7 @@ bool usable(DWORD which) {
 
 // Points C runtime descriptor fd, its stream and the standard handle which
 // at handle (which stays the caller's); path is the file's, as a last
-// resort for the stream.
+// resort for the stream (none for a pipe).
 void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD which) {
     HANDLE own = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
@@ -357,7 +357,7 @@ void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD whic
     }
 #endif
     // Otherwise a stream of its own on the file, appending as well.
-    if (_fileno(stream) != fd) _wfreopen(path, L"a", stream);
+    if (_fileno(stream) != fd && path != nullptr) _wfreopen(path, L"a", stream);
     // Unbuffered, so lines of the C runtime and of the VM keep their order.
     std::setvbuf(stream, nullptr, _IONBF, 0);
     HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -387,6 +387,113 @@ bool System::redirectStandardStreams(unsigned streams, const char* path) {
     if ((streams & STANDARD_ERROR) != 0) attach(file, widePath.c_str(), 2, stderr, STD_ERROR_HANDLE);
     CloseHandle(file);
     return true;
+}
+
+// The output log's pipe and file.
+bool System::createPipe(void*& readEnd, void*& writeEnd) {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    // Not inheritable: no program the process starts holds the pipe open.
+    if (!CreatePipe(&read, &write, nullptr, 0)) return false;
+    readEnd = read;
+    writeEnd = write;
+    return true;
+}
+
+int64_t System::readPipe(void* readEnd, char* buffer, size_t size) {
+    DWORD read = 0;
+    DWORD ask = size > 0x10000 ? 0x10000 : static_cast<DWORD>(size);
+    if (ReadFile(static_cast<HANDLE>(readEnd), buffer, ask, &read, nullptr)) return read;
+    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
+bool System::redirectStandardStreamsToPipe(unsigned streams, void* writeEnd) {
+    HANDLE pipe = static_cast<HANDLE>(writeEnd);
+    if ((streams & STANDARD_OUTPUT) != 0) attach(pipe, nullptr, 1, stdout, STD_OUTPUT_HANDLE);
+    if ((streams & STANDARD_ERROR) != 0) attach(pipe, nullptr, 2, stderr, STD_ERROR_HANDLE);
+    CloseHandle(pipe);
+    return true;
+}
+
+void* System::openLogFile(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return nullptr;
+    // Sharing delete as well: another process may move the log aside while
+    // this one has it open.
+    HANDLE file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    return file;
+}
+
+int64_t System::appendLogFile(void* file, const char* data, size_t size) {
+    HANDLE handle = static_cast<HANDLE>(file);
+    size_t done = 0;
+    while (done < size) {
+        DWORD ask = size - done > 0x10000 ? 0x10000 : static_cast<DWORD>(size - done);
+        DWORD written = 0;
+        if (!WriteFile(handle, data + done, ask, &written, nullptr) || written == 0) return -1;
+        done += written;
+    }
+    LARGE_INTEGER length;
+    return GetFileSizeEx(handle, &length) ? static_cast<int64_t>(length.QuadPart) : -1;
+}
+
+bool System::isOpenFileAt(void* file, const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    HANDLE named = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    bool same = GetFileInformationByHandle(static_cast<HANDLE>(file), &a) && GetFileInformationByHandle(named, &b) &&
+                a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
+namespace {
+
+// A byte far beyond any log's end: the lock keeps no write out.
+OVERLAPPED lockRegion() {
+    OVERLAPPED region;
+    ZeroMemory(&region, sizeof region);
+    region.Offset = 0xFFFFFFFE;
+    region.OffsetHigh = 0x7FFFFFFF;
+    return region;
+}
+
+}  // namespace
+
+void System::lockLogFile(void* file) {
+    OVERLAPPED region = lockRegion();
+    LockFileEx(static_cast<HANDLE>(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region);
+}
+
+void System::unlockLogFile(void* file) {
+    OVERLAPPED region = lockRegion();
+    UnlockFileEx(static_cast<HANDLE>(file), 0, 1, 0, &region);
+}
+
+void System::closeLogFile(void* file) {
+    if (file != nullptr) CloseHandle(static_cast<HANDLE>(file));
+}
+
+bool System::isSpecialFile(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
 }  // namespace platform
