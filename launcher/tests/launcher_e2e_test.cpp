@@ -158,7 +158,11 @@ TEST(LauncherEndToEnd, AVmThatEndsTheProcessWhileCreatedStillHalvesTheHeap) {
     // An address space too small for a 2048 MB heap: the VM ends the
     // process from inside its creation (a heap it cannot reserve), and each
     // copy goes on with half until the VM starts.
-    const std::string out = outputOf("ulimit -v 3000000 && exec '" + install.launcher() + "' 2>&1");
+    // One malloc arena: the C library's per-thread arenas would take a
+    // varying share of that space, and the launcher's own few allocations
+    // after a failed creation could fail with it.
+    const std::string out =
+        outputOf("ulimit -v 3000000 && MALLOC_ARENA_MAX=1 exec '" + install.launcher() + "' 2>&1");
     auto options = linesWith(out, "probe-vm-options:");
     ASSERT_EQ(options.size(), 1u) << out;
     const Bytes stored = launcher_test::readBytes(install.settingFile());
