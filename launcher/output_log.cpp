@@ -115,9 +115,15 @@ bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE
     }
     log->thread = system.startThread(writeLog, log);
     // Without its reader the pipe would fill and stop every writer.
-    if (log->thread == nullptr || !system.redirectStandardStreamsToPipe(streams, writeEnd)) {
+    if (log->thread == nullptr) {
+        system.closeLogFile(log->file);
+        delete log;
+        dropOutput(system, streams, path);
+        return false;
+    }
+    if (!system.redirectStandardStreamsToPipe(streams, writeEnd)) {
         dropOutput(system, streams, log->path);
-        return false;  // the log record stays with a writer that may still run
+        return false;  // the record stays with its writer, which reads the pipe to its end
     }
     activeLog = log;
     std::snprintf(logPath, sizeof logPath, "%s", path);
@@ -130,7 +136,9 @@ void closeOutputLog(platform::System& system) {
     activeLog = nullptr;
     // The pipe's last write ends go: the writer reads to its end and stops.
     system.redirectStandardStreams(log->streams, platform::NULL_DEVICE);
-    system.waitForThread(log->thread, OUTPUT_LOG_DRAIN_MS);
+    if (!system.waitForThread(log->thread, OUTPUT_LOG_DRAIN_MS)) return;  // still writing: left to the process's end
+    if (log->file != nullptr) system.closeLogFile(log->file);
+    delete log;
 }
 
 }  // namespace launcher

@@ -105,6 +105,7 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     EXPECT_TRUE(launcher::openOutputLog(system, path));
     EXPECT_EQ(std::string(path), log);
     EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    launcher::closeOutputLog(system);
     // Beyond it, it becomes the one earlier generation.
     launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'b'));
     launcher_test::writeBytes(log + ".1", {'o', 'l', 'd'});
@@ -114,7 +115,10 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     // Through the log writer's pipe.
     EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>(2, 3u)));
     EXPECT_EQ(system.threadsStarted, 2);
-    EXPECT_TRUE(system.redirections.empty());
+    launcher::closeOutputLog(system);
+    // At the end the streams leave the pipe for the null device.
+    using Redirection = std::pair<unsigned, std::string>;
+    EXPECT_EQ(system.redirections, (std::vector<Redirection>(2, Redirection{3u, platform::NULL_DEVICE})));
 
     // Only what leads nowhere is redirected; without its own path the
     // launcher has no place for a log.
@@ -122,6 +126,7 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     system.unusableStreams = platform::STANDARD_ERROR;
     EXPECT_TRUE(launcher::openOutputLog(system, path));
     EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>{2u}));
+    launcher::closeOutputLog(system);
     system.moduleReadable = false;
     EXPECT_FALSE(launcher::openOutputLog(system, path));
     EXPECT_STREQ(path, "");
