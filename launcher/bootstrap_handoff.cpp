@@ -42,20 +42,15 @@ jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* stri
 
 namespace {
 
-// Whether the bootstrap class ever loaded a client: its getAppInstance()
-// is the client class last loaded, null before the first.
-bool clientWasLoaded(JNIEnv* env, jclass mainClass) {
-    jmethodID getter = env->GetStaticMethodID(mainClass, "getAppInstance", "()Ljava/lang/Class;");
-    if (getter == nullptr) {
+// How the bootstrap class's last load cycle ended (its cycleOutcome);
+// CYCLE_NO_CLIENT when that cannot be read.
+int32_t lastCycleOutcome(JNIEnv* env, jclass mainClass) {
+    jfieldID field = env->GetStaticFieldID(mainClass, "cycleOutcome", "I");
+    if (field == nullptr) {
         env->ExceptionClear();
-        return false;
+        return CYCLE_NO_CLIENT;
     }
-    jobject client = env->CallStaticObjectMethod(mainClass, getter);
-    if (env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        return false;
-    }
-    return client != nullptr;
+    return env->GetStaticIntField(mainClass, field);
 }
 
 }  // namespace
@@ -79,8 +74,14 @@ RunResult callMain(platform::System& system, VmHost* host, int32_t count, const 
     bool threw = env->ExceptionCheck() == JNI_TRUE;
     // Printed on standard error (Tavelin.log on a GUI start); this clears it.
     if (threw) env->ExceptionDescribe();
-    if (!clientWasLoaded(env, host->mainClass)) return RUN_NO_CLIENT;
-    return threw ? RUN_MAIN_THREW : RUN_MAIN_RETURNED;
+    switch (lastCycleOutcome(env, host->mainClass)) {
+    case CYCLE_START_RETURNED:
+        return threw ? RUN_MAIN_THREW : RUN_MAIN_RETURNED;
+    case CYCLE_START_FAILED:
+        return RUN_START_FAILED;
+    default:
+        return RUN_NO_CLIENT;
+    }
 }
 
 }  // namespace launcher

@@ -25,11 +25,20 @@ jclass defineBootstrapClass(JNIEnv* env);
 // pending, when it cannot be made whole.
 jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* strings);
 
+// How the bootstrap class's last load cycle ended: the values of its static
+// int cycleOutcome, which the class defines under the same names.
+enum CycleOutcome : int32_t {
+    CYCLE_NO_CLIENT = 0,       // no client class was loaded
+    CYCLE_START_FAILED = 1,    // the client class loaded; its start method was missing or threw
+    CYCLE_START_RETURNED = 2,  // the start method was called and returned
+};
+
 // Calls the static main(String[]) of host->mainClass. RUN_NO_MAIN (with a
 // notice) when there is no such method or its arguments cannot be made.
 // Once it returned, an exception it left is printed on standard error;
-// then RUN_NO_CLIENT when the class's getAppInstance() is null (no client
-// was ever loaded), RUN_MAIN_THREW when there was an exception, else
+// then, by the last load cycle's outcome: RUN_NO_CLIENT (also when the
+// outcome cannot be read), RUN_START_FAILED, or, after a start method that
+// returned, RUN_MAIN_THREW when there was an exception, else
 // RUN_MAIN_RETURNED.
 RunResult callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings);
 

@@ -19,16 +19,22 @@
 
 namespace launcher {
 
-// Exit codes of the launcher. Every code but 0 comes with a notice, or
-// (EXIT_MAIN_THREW) with the exception on standard error.
+// Exit codes of the launcher. Its own failures lie from 100 up, away from
+// the small numbers a client passes to System.exit, which reach the process
+// unchanged. Every code but 0 comes with a notice, or (EXIT_MAIN_THREW)
+// with the exception on standard error.
 constexpr int EXIT_CLIENT_ENDED = 0;     // the client ran and ended, or a fresh copy took over
-constexpr int EXIT_NO_VM = 1;            // no runtime, no VM, and no copy to try again
-constexpr int EXIT_NO_BOOTSTRAP = 2;     // the bootstrap class or its main could not be had
-constexpr int EXIT_NO_CLIENT = 3;        // main returned without ever loading a client
-constexpr int EXIT_MAIN_THREW = 4;       // main left a Java exception
+constexpr int EXIT_NO_VM = 101;          // no runtime, no VM, and no copy to try again
+constexpr int EXIT_NO_BOOTSTRAP = 102;   // the bootstrap class or its main could not be had
+constexpr int EXIT_NO_CLIENT = 103;      // the last load cycle found no client class
+constexpr int EXIT_MAIN_THREW = 104;     // main left a Java exception
+constexpr int EXIT_START_FAILED = 105;   // the client class loaded; its start method was missing or threw
 
-// The whole start-up sequence. Returns the process's exit code; the caller
-// ends the process with it at once.
+// The whole start-up sequence. Once a VM runs, it ends the process itself,
+// through the VM's System.exit with the exit code, so that the client's
+// shutdown hooks run (other Java threads are not waited for). Otherwise it
+// returns the process's exit code; the caller ends the process with it at
+// once.
 int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments);
 
 }  // namespace launcher

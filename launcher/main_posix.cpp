@@ -19,9 +19,11 @@ int main(int argc, char** argv) {
             "the programs Orvanta.exe and OrvantaServer.exe. JAVA_TOOL_OPTIONS and _JAVA_OPTIONS never reach\n"
             "the VM. Problems are reported on standard error as \"提示: <text>\". Standard output or error\n"
             "that is closed goes to Tavelin.log beside this program (moved to Tavelin.log.1 whenever beyond 1 MB).\n"
-            "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 1 no VM\n"
-            "(runtime missing, heap setting at its floor or not writable, copy not started); 2 the\n"
-            "bootstrap class or its main unusable; 3 no client was loaded; 4 main left an exception.\n",
+            "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 101 no VM\n"
+            "(runtime missing, heap setting at its floor or not writable, copy not started); 102 the\n"
+            "bootstrap class or its main unusable; 103 no client was loaded; 104 main left an exception;\n"
+            "105 the client's start method was missing or failed. A client's own System.exit code passes\n"
+            "through unchanged.\n",
             launcher::RUNTIME_LIBRARY_PATH);
         return 0;
     }
@@ -35,6 +37,6 @@ int main(int argc, char** argv) {
     }
     platform::System system;
     int code = launcher::launcherMain(system, arguments);
-    // Ends the process at once, whatever Java threads still run.
+    // No VM ended the process: end it at once.
     std::exit(code);
 }

@@ -18,6 +18,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
     }
     platform::System system;
     int code = launcher::launcherMain(system, arguments);
-    // Ends the process at once, whatever Java threads still run.
+    // No VM ended the process: end it at once.
     std::exit(code);
 }

@@ -31,10 +31,17 @@ inline constexpr char16_t NOTICE_NO_BOOTSTRAP_CLASS[] = u"加载主类失败";
 // main(String[]), or its launch strings cannot be made into one.
 inline constexpr char16_t NOTICE_NO_MAIN[] = u"加载主函数失败";
 
-// "The start class cannot be found": main returned without ever loading a
-// client. Followed by a line with the output log's path when it was
-// written.
+// "The start class cannot be found": main returned and its last load cycle
+// found no client class. Followed by a line with the output log's path
+// when it was written.
 inline constexpr char16_t NOTICE_NO_CLIENT[] = u"找不到启动类";
+
+// "Starting the program failed": the client class loaded, but its start
+// method is missing or could not be called, or it (or the class's static
+// initialiser) threw. The cause is in the bootstrap class's log; followed,
+// like NOTICE_NO_CLIENT, by a line with the output log's path when it was
+// written.
+inline constexpr char16_t NOTICE_START_FAILED[] = u"启动程序失败";
 
 // "Ending the process failed", a line on standard output with the
 // process's executable path (printf format).
@@ -45,6 +52,12 @@ inline constexpr char KILL_FAILED_LINE[] = "kill fail process=%s\n";
 // format, the log's path).
 inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not a regular file, or it cannot be moved "
                                                    "to .1): the output is dropped\n";
+
+// A line on standard output for each of the VM option variables that was
+// set and has been removed (printf format, the variable's name), so that
+// whoever set it sees why it had no effect.
+inline constexpr char OPTION_VARIABLE_REMOVED_LINE[] =
+    "%s removed from the environment: the VM takes its options from the launcher only\n";
 
 // The output log beside the launcher, where standard streams that lead
 // nowhere go; a log beyond the limit becomes OUTPUT_LOG_NAME ".1".

@@ -3,6 +3,7 @@
 #include "launcher/startup.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "launcher/layout.h"
 #include "launcher/messages.h"
@@ -69,21 +70,25 @@ int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_
 
 namespace {
 
-int runLauncher(platform::System& system, const std::vector<std::u16string>& arguments) {
-    // First of all, while descriptors 1 and 2 are still free when the
-    // program was started without them.
-    char logPath[FORMATTED_PATH_SIZE] = {0};
-    bool logging = openOutputLog(system, logPath);
-    for (const char* name : VM_OPTION_VARIABLES) system.removeEnvironmentVariable(name);
+// The notice of a run that ended without a running client, with a line
+// naming the output log when there is one (the bootstrap class said why
+// there).
+void noticeNamingTheLog(platform::System& system, const char16_t* notice, const char* logPath) {
+    std::u16string text = notice;
+    if (logPath != nullptr) {
+        std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
+        if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {
+            text += u'\n';
+            text += path.data();
+        }
+    }
+    system.messageBox(text.c_str(), NOTICE_CAPTION);
+}
 
-    // Only a start that was asked to wait clears away the processes left
-    // from an earlier run.
-    if (startupDelay(system, arguments) > 0) killStaleInstances(system);
-    char modulePath[MODULE_PATH_SIZE] = {0};
-    system.ownModulePath(modulePath, sizeof modulePath);
-    // The VM keeps nothing of this record; it only has to outlive runJava.
-    VmHost host{};
-    switch (runJava(system, &host, LAUNCH_STRING_COUNT, LAUNCH_STRINGS)) {
+// The exit code for what running Java came to, with the notice it needs.
+int finishRun(platform::System& system, RunResult result, const VmHost& host, const char* modulePath,
+              const char* logPath) {
+    switch (result) {
     case RUN_MAIN_RETURNED:
         return EXIT_CLIENT_ENDED;
     case RESTART_REQUESTED:
@@ -91,19 +96,12 @@ int runLauncher(platform::System& system, const std::vector<std::u16string>& arg
     case RUN_NO_BOOTSTRAP_CLASS:
     case RUN_NO_MAIN:
         return EXIT_NO_BOOTSTRAP;
-    case RUN_NO_CLIENT: {
-        // The bootstrap class's reasons are in its log: say where it is.
-        std::u16string text = NOTICE_NO_CLIENT;
-        if (logging) {
-            std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
-            if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {
-                text += u'\n';
-                text += path.data();
-            }
-        }
-        system.messageBox(text.c_str(), NOTICE_CAPTION);
+    case RUN_NO_CLIENT:
+        noticeNamingTheLog(system, NOTICE_NO_CLIENT, logPath);
         return EXIT_NO_CLIENT;
-    }
+    case RUN_START_FAILED:
+        noticeNamingTheLog(system, NOTICE_START_FAILED, logPath);
+        return EXIT_START_FAILED;
     case RUN_MAIN_THREW:
         return EXIT_MAIN_THREW;
     default:
@@ -114,7 +112,30 @@ int runLauncher(platform::System& system, const std::vector<std::u16string>& arg
 }  // namespace
 
 int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
-    int code = runLauncher(system, arguments);
+    // First of all, while descriptors 1 and 2 are still free when the
+    // program was started without them.
+    char logPath[FORMATTED_PATH_SIZE] = {0};
+    bool logging = openOutputLog(system, logPath);
+    for (const char* name : VM_OPTION_VARIABLES) {
+        if (!system.removeEnvironmentVariable(name)) continue;
+        char line[128];
+        std::snprintf(line, sizeof line, OPTION_VARIABLE_REMOVED_LINE, name);
+        system.writeOutput(line);
+    }
+
+    // Only a start that was asked to wait clears away the processes left
+    // from an earlier run.
+    if (startupDelay(system, arguments) > 0) killStaleInstances(system);
+    char modulePath[MODULE_PATH_SIZE] = {0};
+    system.ownModulePath(modulePath, sizeof modulePath);
+    // The VM keeps nothing of this record; it only has to outlive the VM.
+    VmHost host{};
+    RunResult result = runJava(system, &host, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
+    int code = finishRun(system, result, host, modulePath, logging ? logPath : nullptr);
+    // The client's shutdown work (its hooks, files to delete on exit, the
+    // last lines of its logs) runs only when the VM ends the process.
+    // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)
+    exitThroughVm(&host, code);
     // What is still on its way to the log is written before the end.
     closeOutputLog(system);
     return code;

@@ -180,8 +180,14 @@ void endDuringCreation() {
     std::_Exit(code);
 }
 
+// The system of the VM once it runs: when the VM ends the process
+// (System.exit), its exit hook has the log writer write out what is on its
+// way first.
+std::atomic<platform::System*> runningVmSystem{nullptr};
+
 void JNICALL vmExitHook(jint) {
     endDuringCreation();
+    if (platform::System* system = runningVmSystem.exchange(nullptr)) closeOutputLog(*system);
 }
 
 void JNICALL vmAbortHook() {
@@ -202,7 +208,15 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     char crashDump[] = "-XX:+CreateCoredumpOnCrash";
 #endif
     char heapDump[] = "-XX:+HeapDumpOnOutOfMemoryError";
-    char protocols[] = "-Dhttps.protocols=TLSv1";
+    // The protocols HttpsURLConnection offers. The shipped Java 7 knows
+    // these three names and refuses every connection when one is unknown
+    // (TLSv1.3); a server that has turned TLS 1.0 off still speaks 1.2. A
+    // current runtime knows TLSv1.3 as well.
+#ifdef _WIN32
+    char protocols[] = "-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2";
+#else
+    char protocols[] = "-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3";
+#endif
     // Added to the fixed list: no folder a user can write to (PATH, the
     // user's temporary folder, the working directory) is searched for
     // libraries, takes temporary files, or receives heap dumps.
@@ -274,6 +288,7 @@ RunResult runJava(platform::System& system, VmHost* host, int32_t count, const c
     // Whoever got here first, a hook has nothing more to do.
     if (creationInProgress.exchange(nullptr) == nullptr) return RUN_RUNTIME_FAILED;
     if (created < 0) return halveHeap(system, host, location.settingPath, heap, created, true);
+    runningVmSystem.store(&system);
 
     jclass mainClass = defineBootstrapClass(host->env);
     if (mainClass == nullptr) {
@@ -296,6 +311,22 @@ void closeVm(platform::System& system, VmHost* host) {
         host->library = nullptr;
         system.freeLibrary(library);
     }
+}
+
+void exitThroughVm(VmHost* host, int code) {
+    if (host->vm == nullptr || host->env == nullptr) return;
+    JNIEnv* env = host->env;
+    // What main or the hand-off left (a missing main) must not stop the call.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    jclass system = env->FindClass("java/lang/System");
+    jmethodID exit = system == nullptr ? nullptr : env->GetStaticMethodID(system, "exit", "(I)V");
+    if (exit == nullptr) {
+        env->ExceptionClear();
+        return;
+    }
+    env->CallStaticVoidMethod(system, exit, static_cast<jint>(code));
+    // Still here: a security manager of the client refused.
+    env->ExceptionClear();
 }
 
 int32_t writeAll(int32_t count, const char* bytes, FILE* file) {

@@ -32,8 +32,9 @@ enum RunResult : int32_t {
     RUN_RUNTIME_FAILED = 1,       // no runtime, no entry, or no VM and no restart (with a notice)
     RUN_NO_BOOTSTRAP_CLASS = -1,  // the VM refused the bootstrap class
     RUN_NO_MAIN = -2,             // no main(String[]), or its arguments could not be made
-    RUN_NO_CLIENT = -3,           // main returned; no client class was ever loaded
+    RUN_NO_CLIENT = -3,           // main returned; its last load cycle found no client class
     RUN_MAIN_THREW = -4,          // main returned with a Java exception pending
+    RUN_START_FAILED = -5,        // main returned; the client class loaded but its start method was missing or threw
     RESTART_REQUESTED = 999,      // no VM; the halved heap setting is stored for a fresh copy
 };
 
@@ -58,6 +59,12 @@ RunResult runJava(platform::System& system, VmHost* host, int32_t count, const c
 
 // Destroys the VM and releases the runtime library, each once.
 void closeVm(platform::System& system, VmHost* host);
+
+// Ends the process through the VM's System.exit(code), on the thread that
+// created the VM: the client's shutdown hooks run, other Java threads are
+// not waited for. Returns only where that call cannot be made (no VM, or
+// the call refused); the caller then ends the process itself.
+void exitThroughVm(VmHost* host, int code);
 
 // Writes all bytes and closes the file in every case. 0 when all were
 // written, 1 otherwise.

@@ -124,7 +124,14 @@ class System {
 public:
     virtual ~System() = default;
 
-    // ---- Notices and output (platform/<os>/text_console.cpp) ----
+    // ---- Notices and output (platform/<os>/notices.cpp) ----
+    //
+    // messageBox is the class's first method defined out of line, so the
+    // compiler puts the table of virtual methods in notices.cpp with it.
+    // That table names every OS call of the launcher; only a program that
+    // makes a System links it (and with it the process, shell and registry
+    // code). Keep it first, and keep notices.cpp free of what the libraries
+    // need.
 
     // A modal notice to the user with one OK button and no owner window. On
     // POSIX: one line "caption: text" on standard error.
@@ -259,8 +266,9 @@ public:
     // Renames the file from to to, replacing a file of that name.
     virtual bool replaceFile(const char* from, const char* to);
     // Removes a variable from the process's environment: on Windows from
-    // the process environment block and from the C runtime's copy.
-    virtual void removeEnvironmentVariable(const char* name);
+    // the process environment block and from the C runtime's copy. True
+    // when it was set (if only to an empty value).
+    virtual bool removeEnvironmentVariable(const char* name);
 };
 
 // ---------------------------------------------------------------------------

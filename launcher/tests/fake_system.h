@@ -137,7 +137,12 @@ public:
         redirections.emplace_back(streams, path);
         return true;
     }
-    void removeEnvironmentVariable(const char* name) override { variablesRemoved.emplace_back(name); }
+    // The variables that are set; every one asked for is recorded.
+    std::set<std::string> variablesSet;
+    bool removeEnvironmentVariable(const char* name) override {
+        variablesRemoved.emplace_back(name);
+        return variablesSet.erase(name) != 0;
+    }
 
     // The log writer's pipe and thread: streams sent into the pipe are
     // recorded, and no thread runs (the log file itself is the machine's).

@@ -106,7 +106,7 @@ TEST(LauncherEndToEnd, HeapSettingAsTheVmReceivedIt) {
         ASSERT_EQ(options.size(), 1u) << c.what << "\n" << result.out << result.err;
         EXPECT_EQ(options[0], std::string("probe-vm-options:|") + c.maxHeap +
                                   "|-Xms32m|-XX:+CreateCoredumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
-                                  "|-Dhttps.protocols=TLSv1" +
+                                  "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
                                   addedOptions(install))
             << c.what;
         if (!c.setting.empty()) {
@@ -129,7 +129,7 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     EXPECT_TRUE(result.exitedWith(0)) << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:"),
               std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m|-XX:+CreateCoredumpOnCrash"
-                                       "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1" +
+                                       "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
                                        addedOptions(install)})
         << result.out;
     EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
@@ -322,6 +322,75 @@ TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
         std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
         EXPECT_EQ(result.err, line) << c.what;
     }
+}
+
+// Runs the probe client with TAVELIN_PROBE=probe and TAVELIN_PROBE_FILE=file.
+launcher_test::RunResult runProbe(const InstallLayout& install, const char* probe, const std::string& file,
+                                  launcher_test::Capture capture = launcher_test::CAPTURE_BOTH) {
+    setenv("TAVELIN_PROBE", probe, 1);
+    setenv("TAVELIN_PROBE_FILE", file.c_str(), 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path(), capture);
+    unsetenv("TAVELIN_PROBE");
+    unsetenv("TAVELIN_PROBE_FILE");
+    return result;
+}
+
+TEST(LauncherEndToEnd, TheClientsShutdownHooksRunAndItsThreadsAreNotWaitedFor) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    const std::string file = install.temp() / "shutdown";
+    auto result = runProbe(install, "shutdown-hook", file);
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(readText(file), "hook ran");
+    EXPECT_FALSE(std::filesystem::exists(file + ".thread")) << "the launcher waited for the client's thread";
+}
+
+TEST(LauncherEndToEnd, AClientThatDidNotStartEndsWithItsOwnCodeAndNotice) {
+    // Its start method throws: one notice naming the log, the cause there.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
+        auto result = runProbe(install, "throw", "", launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_START_FAILED)) << result.status << result.err;
+        EXPECT_EQ(result.err, "提示: 启动程序失败\n" + log + "\n");
+        EXPECT_EQ(linesWith(readText(log), " err java.lang.IllegalStateException: probe: the client refuses to start")
+                      .size(),
+                  1u)
+            << readText(log);
+    }
+    // It started, and cleared the client class the bootstrap class names.
+    {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        auto result = runProbe(install, "app-null", "");
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+        EXPECT_EQ(result.err, "");
+    }
+}
+
+TEST(LauncherEndToEnd, AClientsOwnExitCodeIsNoneOfTheLaunchers) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    auto result = runProbe(install, "exit-3", "");
+    EXPECT_TRUE(result.exitedWith(3)) << result.status << result.out << result.err;
+    for (int code : {launcher::EXIT_CLIENT_ENDED, launcher::EXIT_NO_VM, launcher::EXIT_NO_BOOTSTRAP,
+                     launcher::EXIT_NO_CLIENT, launcher::EXIT_MAIN_THREW, launcher::EXIT_START_FAILED}) {
+        EXPECT_NE(code, 3) << "a client's System.exit(3) reads as one of the launcher's own codes";
+    }
+}
+
+TEST(LauncherEndToEnd, TheClientReachesAServerOfTls12AndUpOverHttps) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    auto result = runProbe(install, "https", PROBE_KEYSTORE);
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-https"), std::vector<std::string>{"probe-https: the page"}) << result.out;
 }
 
 TEST(LauncherEndToEnd, ARefusedBootstrapClassClosesTheVmWithoutRestart) {

@@ -60,7 +60,7 @@ bool exitedWith(int status, int code) {
 // The options after the maximum heap, for a launcher in install.
 std::string otherOptions(const InstallLayout& install) {
     const std::string root = std::filesystem::canonical(install.root());
-    return " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1"
+    return " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"
            " -Djava.library.path=" + root + ":" + root + "/jre7/bin -Djava.io.tmpdir=" + root + "/temp" +
            " -XX:HeapDumpPath=" + root + "/dumps exit abort";
 }
@@ -80,9 +80,17 @@ TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
               (std::vector<std::string>{"1 -Xmx900m" + OTHER_OPTIONS, "1 -Xmx450m" + OTHER_OPTIONS,
                                         "1 -Xmx225m" + OTHER_OPTIONS, "1 -Xmx112m" + OTHER_OPTIONS}));
     ASSERT_EQ(statuses.size(), 4u);
-    // Those that handed over to a copy end with 0, the last one with 1.
-    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(exitedWith(statuses[i], 0)) << statuses[i];
-    EXPECT_TRUE(exitedWith(statuses[3], launcher::EXIT_NO_VM)) << statuses[3];
+    // Those that handed over to a copy end with 0, the last one with
+    // EXIT_NO_VM. A copy may end before its parent has finished ending, so
+    // the order they are reaped in says nothing.
+    size_t handedOver = 0;
+    size_t gaveUp = 0;
+    for (int status : statuses) {
+        handedOver += exitedWith(status, 0) ? 1 : 0;
+        gaveUp += exitedWith(status, launcher::EXIT_NO_VM) ? 1 : 0;
+    }
+    EXPECT_EQ(handedOver, 3u);
+    EXPECT_EQ(gaveUp, 1u);
     EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x00, 0x38}));
     EXPECT_EQ(launcher_test::readText(err), "提示: 启动虚拟机失败-1\n");
 }

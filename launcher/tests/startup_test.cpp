@@ -62,13 +62,17 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
     launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
     std::filesystem::create_directories(dir / "jre7/bin");
+    system.variablesSet = {"_JAVA_OPTIONS"};
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_CLIENT_ENDED);
     EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
     EXPECT_TRUE(system.notices.empty());
     // The VM of every copy is created without the options of the
-    // environment.
+    // environment; one that was set is named in the output.
     EXPECT_EQ(system.variablesRemoved, (std::vector<std::string>{"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"}));
+    char removed[128];
+    std::snprintf(removed, sizeof removed, launcher::OPTION_VARIABLE_REMOVED_LINE, "_JAVA_OPTIONS");
+    EXPECT_EQ(system.output, removed);
 
     // A copy that cannot be started is the end of the chain.
     system.copiesStart = false;

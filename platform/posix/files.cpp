@@ -148,8 +148,11 @@ void System::freeLibrary(void* library) {
     if (library != nullptr) dlclose(library);
 }
 
-void System::removeEnvironmentVariable(const char* name) {
-    if (name != nullptr) unsetenv(name);
+bool System::removeEnvironmentVariable(const char* name) {
+    if (name == nullptr) return false;
+    bool wasSet = std::getenv(name) != nullptr;
+    unsetenv(name);
+    return wasSet;
 }
 
 // Standard output and error of a program started without them (closed, or

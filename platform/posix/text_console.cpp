@@ -1,6 +1,5 @@
-// Text, console, clock and locking on POSIX, and the launcher's notices and
-// output lines. The "ANSI code page" of a POSIX system is UTF-8, and its
-// terminals take UTF-8.
+// Text, console, clock and locking on POSIX. The "ANSI code page" of a
+// POSIX system is UTF-8, and its terminals take UTF-8.
 #include <pthread.h>
 #include <time.h>
 
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/utf8_text.h"
 
 namespace platform {
 
@@ -108,37 +108,6 @@ int32_t decodeUtf8(const char* text, char16_t* out, int32_t outUnits) {
     return sink.result();
 }
 
-// Appends the NUL-terminated UTF-16 text to out as UTF-8. Surrogate pairs
-// become one four-byte sequence; an unpaired surrogate, which has no UTF-8
-// form, becomes U+FFFD. A null text appends nothing.
-void appendUtf8(std::string& out, const char16_t* text) {
-    if (text == nullptr) return;
-    for (const char16_t* p = text; *p != 0; ++p) {
-        uint32_t c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
-            ++p;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-}
-
 }  // namespace
 
 int32_t acpToUtf16(const char* text, char16_t* out, int32_t outUnits) {
@@ -193,23 +162,6 @@ void destroyMutex(Mutex* mutex) {
     if (mutex == nullptr) return;
     pthread_mutex_destroy(&mutex->handle);
     delete mutex;
-}
-
-// Without a desktop to put a dialog on, a notice is one line on standard
-// error, in UTF-8.
-void System::messageBox(const char16_t* text, const char16_t* caption) {
-    std::string line;
-    appendUtf8(line, caption);
-    line += ": ";
-    appendUtf8(line, text);
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-}
-
-void System::writeOutput(const char* text) {
-    std::fputs(text, stdout);
-    std::fflush(stdout);
 }
 
 }  // namespace platform

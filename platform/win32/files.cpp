@@ -302,14 +302,17 @@ void System::freeLibrary(void* library) {
     if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
 }
 
-void System::removeEnvironmentVariable(const char* name) {
-    if (name == nullptr) return;
+bool System::removeEnvironmentVariable(const char* name) {
+    if (name == nullptr) return false;
     // The names are ASCII. msvcrt.dll keeps a copy of the environment of
     // its own, which getenv reads; "NAME=" removes the variable there.
     std::wstring wideName;
     for (const char* p = name; *p != '\0'; ++p) wideName += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    // Set even when empty: the size asked for then counts the terminator.
+    bool wasSet = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0) != 0 || _wgetenv(wideName.c_str()) != nullptr;
     _wputenv((wideName + L"=").c_str());
     SetEnvironmentVariableW(wideName.c_str(), nullptr);
+    return wasSet;
 }
 
 // Standard output and error of a program started without them (a GUI

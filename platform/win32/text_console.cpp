@@ -1,5 +1,5 @@
-// Text, console, clock and locking on Windows, and the launcher's notices
-// and output lines. char16_t and WCHAR are both 16-bit on Windows.
+// Text, console, clock and locking on Windows. char16_t and WCHAR are both
+// 16-bit on Windows.
 #include <windows.h>
 
 #include <cstdio>
@@ -61,16 +61,6 @@ void unlockMutex(Mutex* mutex) {
 
 void destroyMutex(Mutex* mutex) {
     if (mutex != nullptr) CloseHandle(reinterpret_cast<HANDLE>(mutex));
-}
-
-void System::messageBox(const char16_t* text, const char16_t* caption) {
-    // char16_t and WCHAR are both 16-bit on Windows.
-    MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text), reinterpret_cast<LPCWSTR>(caption), MB_OK);
-}
-
-void System::writeOutput(const char* text) {
-    std::fputs(text, stdout);
-    std::fflush(stdout);
 }
 
 }  // namespace platform

@@ -16,8 +16,10 @@
 //                       stand-in.mode beside it changes the play:
 //                         refuse-define  DefineClass refuses the class;
 //                         no-array       NewObjectArray fails (no heap);
-//                         no-client      getAppInstance() gives null;
+//                         no-client      the last load cycle found no client;
+//                         start-failed   the client's start method failed;
 //                         main-throws    main returns with an exception.
+//                       System.exit ends the process with its code.
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -26,6 +28,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -103,8 +106,9 @@ char mainClassToken;
 char stringClassToken;
 char argumentArrayToken;
 char mainMethodToken;
-char getterToken;
-char clientClassToken;
+char outcomeFieldToken;
+char systemClassToken;
+char exitMethodToken;
 std::set<const std::string*> strings;
 
 // The play of this run (stand-in.mode), and an exception the pretend VM
@@ -135,8 +139,9 @@ const char* describe(const void* object) {
     if (object == &stringClassToken) return "String";
     if (object == &argumentArrayToken) return "String[]";
     if (object == &mainMethodToken) return "main";
-    if (object == &getterToken) return "getAppInstance";
-    if (object == &clientClassToken) return "Client";
+    if (object == &outcomeFieldToken) return "cycleOutcome";
+    if (object == &systemClassToken) return "System";
+    if (object == &exitMethodToken) return "exit";
     if (strings.count(static_cast<const std::string*>(object)) != 0) {
         return static_cast<const std::string*>(object)->c_str();
     }
@@ -164,6 +169,7 @@ jclass JNICALL defineClass(JNIEnv*, const char* name, jobject loader, const jbyt
 
 jclass JNICALL findClass(JNIEnv*, const char* name) {
     record(std::string("FindClass ") + name);
+    if (std::string(name) == "java/lang/System") return reinterpret_cast<jclass>(&systemClassToken);
     return std::string(name) == "java/lang/String" ? reinterpret_cast<jclass>(&stringClassToken) : nullptr;
 }
 
@@ -195,11 +201,29 @@ void JNICALL deleteLocalRef(JNIEnv*, jobject object) {
 
 jmethodID JNICALL getStaticMethodId(JNIEnv*, jclass owner, const char* name, const char* signature) {
     record(std::string("GetStaticMethodID ") + describe(owner) + " " + name + " " + signature);
-    return reinterpret_cast<jmethodID>(std::string(name) == "getAppInstance" ? &getterToken : &mainMethodToken);
+    return reinterpret_cast<jmethodID>(std::string(name) == "exit" ? &exitMethodToken : &mainMethodToken);
+}
+
+jfieldID JNICALL getStaticFieldId(JNIEnv*, jclass owner, const char* name, const char* signature) {
+    record(std::string("GetStaticFieldID ") + describe(owner) + " " + name + " " + signature);
+    return reinterpret_cast<jfieldID>(&outcomeFieldToken);
+}
+
+// The bootstrap class's cycleOutcome: 0 no client, 1 start failed, 2 ran.
+jint JNICALL getStaticIntField(JNIEnv*, jclass owner, jfieldID field) {
+    record(std::string("GetStaticIntField ") + describe(owner) + " " + describe(field));
+    if (mode == "no-client") return 0;
+    return mode == "start-failed" ? 1 : 2;
 }
 
 // The C++ JNIEnv wrapper reaches the variadic call through its va_list form.
 void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_list arguments) {
+    if (method == reinterpret_cast<jmethodID>(&exitMethodToken)) {
+        jint code = va_arg(arguments, jint);
+        record(std::string("CallStaticVoidMethod ") + describe(owner) + " exit " + std::to_string(code));
+        // As the VM's own exit: the C runtime's exit processing, then the end.
+        std::exit(code);
+    }
     jobject argument = va_arg(arguments, jobject);
     record(std::string("CallStaticVoidMethod ") + describe(owner) + " " + describe(method) + " " +
            describe(argument));
@@ -208,19 +232,6 @@ void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_l
     std::printf("stand-in main: printf\n");
     std::fflush(stdout);
     if (mode == "main-throws") pending = true;
-}
-
-jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass owner, jmethodID method, va_list) {
-    record(std::string("CallStaticObjectMethod ") + describe(owner) + " " + describe(method));
-    return mode == "no-client" ? nullptr : reinterpret_cast<jobject>(&clientClassToken);
-}
-
-jobject JNICALL callStaticObjectMethod(JNIEnv* env, jclass owner, jmethodID method, ...) {
-    va_list arguments;
-    va_start(arguments, method);
-    jobject result = callStaticObjectMethodV(env, owner, method, arguments);
-    va_end(arguments);
-    return result;
 }
 
 jboolean JNICALL exceptionCheck(JNIEnv*) {
@@ -277,8 +288,8 @@ extern "C" jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* argument
     nativeInterface.GetStaticMethodID = &getStaticMethodId;
     nativeInterface.CallStaticVoidMethod = &callStaticVoidMethod;
     nativeInterface.CallStaticVoidMethodV = &callStaticVoidMethodV;
-    nativeInterface.CallStaticObjectMethod = &callStaticObjectMethod;
-    nativeInterface.CallStaticObjectMethodV = &callStaticObjectMethodV;
+    nativeInterface.GetStaticFieldID = &getStaticFieldId;
+    nativeInterface.GetStaticIntField = &getStaticIntField;
     nativeInterface.ExceptionCheck = &exceptionCheck;
     nativeInterface.ExceptionDescribe = &exceptionDescribe;
     mode = readMode();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/launcher.h"
 #include "launcher/win32/tests/windows_install.h"
 #include "platform/platform.h"
 #include "tavelin/package_key.h"
@@ -23,11 +24,12 @@ const wchar_t RUNTIME_LOG[] = L"jre7\\bin\\client\\runtime.log";
 const wchar_t HEAP_SETTING[] = L"jre7\\bin\\jvm.set";
 const wchar_t STAND_IN_MODE[] = L"jre7\\bin\\client\\stand-in.mode";
 
-// Tavelin's exit codes.
-constexpr DWORD EXIT_NO_VM = 1;
-constexpr DWORD EXIT_NO_BOOTSTRAP = 2;
-constexpr DWORD EXIT_NO_CLIENT = 3;
-constexpr DWORD EXIT_MAIN_THREW = 4;
+// Tavelin's exit codes, as a process's exit code reads.
+constexpr DWORD EXIT_NO_VM = launcher::EXIT_NO_VM;
+constexpr DWORD EXIT_NO_BOOTSTRAP = launcher::EXIT_NO_BOOTSTRAP;
+constexpr DWORD EXIT_NO_CLIENT = launcher::EXIT_NO_CLIENT;
+constexpr DWORD EXIT_MAIN_THREW = launcher::EXIT_MAIN_THREW;
+constexpr DWORD EXIT_START_FAILED = launcher::EXIT_START_FAILED;
 
 // Started from elsewhere: the launcher must find everything beside itself.
 std::filesystem::path elsewhere() {
@@ -110,7 +112,7 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "option -Xms32m",
         "option -XX:+CreateMinidumpOnCrash",
         "option -XX:+HeapDumpOnOutOfMemoryError",
-        "option -Dhttps.protocols=TLSv1",
+        "option -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2",
         // Added: the VM's folders inside the installation, and its hooks.
         "option -Djava.library.path=" + windows_test::narrow(dir.path()) + ";" +
             windows_test::narrow(dir / L"jre7\\bin"),
@@ -132,13 +134,17 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         expected.push_back("SetObjectArrayElement String[][" + std::to_string(i) + "] = " + text);
         expected.push_back("DeleteLocalRef " + text);
     }
-    // main returned: was a client ever loaded? Then the process ends at
-    // once, the VM is not destroyed.
+    // main returned: how did its last load cycle end? Then the VM ends
+    // the process, with the client's exit code (its shutdown hooks run);
+    // it is not destroyed first.
     expected.push_back("CallStaticVoidMethod Main main String[]");
     expected.push_back("ExceptionCheck false");
-    expected.push_back("GetStaticMethodID Main getAppInstance ()Ljava/lang/Class;");
-    expected.push_back("CallStaticObjectMethod Main getAppInstance");
+    expected.push_back("GetStaticFieldID Main cycleOutcome I");
+    expected.push_back("GetStaticIntField Main cycleOutcome");
     expected.push_back("ExceptionCheck false");
+    expected.push_back("FindClass java/lang/System");
+    expected.push_back("GetStaticMethodID System exit (I)V");
+    expected.push_back("CallStaticVoidMethod System exit 0");
     EXPECT_EQ(readLines(dir / RUNTIME_LOG), expected);
 
     // The class defined is the embedded one, byte for byte.
@@ -206,10 +212,16 @@ TEST(TavelinProcess, WithoutStandardHandlesTheLogBesideTheLauncherTakesThem) {
     EXPECT_NE(second.find("Exception in thread \"main\" stand-in.Error", first.size()), std::string::npos) << second;
     EXPECT_EQ(linesStartingWith(readLines(dir / RUNTIME_LOG), "ExceptionDescribe").size(), 1u);
 
-    // No client: the notice (headless: returns at once) and its exit code.
+    // No client, or a client that did not start: the notice (headless:
+    // returns at once) and the exit code, through the VM.
     std::ofstream(dir / STAND_IN_MODE) << "no-client";
     EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, nullptr),
               EXIT_NO_CLIENT);
+    std::ofstream(dir / STAND_IN_MODE) << "start-failed";
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, nullptr),
+              EXIT_START_FAILED);
+    EXPECT_EQ(linesStartingWith(readLines(dir / RUNTIME_LOG), "CallStaticVoidMethod System exit ").back(),
+              "CallStaticVoidMethod System exit " + std::to_string(EXIT_START_FAILED));
 
     // Started with redirection: its own handles are kept.
     std::ofstream(dir / STAND_IN_MODE) << "";
@@ -252,7 +264,7 @@ TEST(TavelinProcess, WithoutItsArgumentArrayMainIsNotCalled) {
     const std::vector<std::string> log = readLines(dir / RUNTIME_LOG);
     EXPECT_EQ(linesStartingWith(log, "NewObjectArray ").size(), 1u);
     EXPECT_EQ(linesStartingWith(log, "ExceptionDescribe").size(), 1u);
-    EXPECT_TRUE(linesStartingWith(log, "CallStaticVoidMethod").empty());
+    EXPECT_TRUE(linesStartingWith(log, "CallStaticVoidMethod Main").empty());
 }
 
 TEST(TavelinProcess, WithoutARuntimeItShowsItsNoticeAndEnds) {

@@ -16,7 +16,9 @@ import java.io.StringWriter;
 import java.lang.invoke.MethodHandles;
 import java.lang.ref.WeakReference;
 import java.lang.reflect.Field;
+import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
+import java.lang.reflect.Modifier;
 import java.net.URL;
 import java.net.URLStreamHandler;
 import java.nio.file.DirectoryIteratorException;
@@ -53,7 +55,7 @@ import java.util.zip.GZIPInputStream;
  * every package gets an instance of its own as its class loader.
  */
 @SuppressWarnings({"rawtypes", "unchecked"})
-public class Main extends ClassLoader implements Comparator {
+public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** Set by the client (from any thread) to be loaded and started again once its start method returns. */
     public static volatile boolean restart = true;
@@ -77,6 +79,20 @@ public class Main extends ClassLoader implements Comparator {
 
     private static Comparator statusSink;
 
+    /**
+     * How the last load cycle ended (a CYCLE_ value). The launcher reads it
+     * over JNI once main has returned, to tell a client that ran from one that
+     * never started; appClass cannot tell, the client may set it itself.
+     */
+    private static volatile int cycleOutcome;
+
+    /** Numbers the load cycles, for the names of their start threads. */
+    private static int cycleCount;
+
+    /** Of bootInstance while a start thread runs: the start method it calls, and what that threw. */
+    private Method startMethod;
+    private Throwable startFailure;
+
     /** Of a package loader: entry name to {offset, length} within contentBytes. */
     private HashMap entryIndex;
 
@@ -92,6 +108,15 @@ public class Main extends ClassLoader implements Comparator {
 
     /** Of a package loader: its classes' protection domain, whose code source is the package file. */
     private ProtectionDomain packageDomain;
+
+    // Values of cycleOutcome. The launcher has the same numbers (bootstrap_handoff.h).
+
+    /** No client class could be loaded (also before the first cycle). */
+    private static final int CYCLE_NO_CLIENT = 0;
+    /** The client class loaded, but its start method is missing, could not be called or threw. */
+    private static final int CYCLE_START_FAILED = 1;
+    /** The client's start method was called and returned. */
+    private static final int CYCLE_START_RETURNED = 2;
 
     // ------------------------------------------------------------------ notices and log texts
     //
@@ -123,7 +148,7 @@ public class Main extends ClassLoader implements Comparator {
 
     /** "Start class not found": no package yielded the client's main class. */
     private static final String ERROR_NO_START_CLASS = "找不到启动类";
-    /** "Start method not found": the main class has no public method of the start method's name. */
+    /** "Start method not found": the main class has no public static method of that name taking the sink. */
     private static final String ERROR_NO_START_METHOD = "找不到启动方法";
     /** "Package not found": the package directory holds no acceptable package. */
     private static final String ERROR_NO_PACKAGE = "找不到程序包";
@@ -278,48 +303,117 @@ public class Main extends ClassLoader implements Comparator {
 
     /** Loads the client class and runs its start method; true when the start method ran and returned. */
     private boolean startApplication() {
+        cycleOutcome = CYCLE_NO_CLIENT;
         Class cls = loadApplicationClass();
         if (cls == null) {
             reportError(ERROR_NO_START_CLASS);
             return false;
         }
         setAppInstance(cls);
-        Method[] methods;
+        cycleOutcome = CYCLE_START_FAILED;
+        Method start;
         try {
-            methods = cls.getMethods();
+            start = findStartMethod(cls);
         } catch (LinkageError e) {
             // Linking the class (verification, a class its signatures name) fails here.
             logThrowable(TAG_MAIN, e);
             reportError(e.toString());
             return false;
         }
+        if (start == null) {
+            reportError(ERROR_NO_START_METHOD);
+            return false;
+        }
+        Throwable failure = runStartThread(start, cls);
+        if (failure == null) {
+            cycleOutcome = CYCLE_START_RETURNED;
+            return true;
+        }
+        if (failure instanceof Exception || failure instanceof LinkageError) {
+            // LinkageError: the class's static initialiser failed, or it cannot be linked.
+            logThrowable(TAG_MAIN, failure);
+            reportError(realCause(failure).toString());
+            return false;
+        }
+        // Any other Error leaves main, as it would have on this thread.
+        throw (Error) failure;
+    }
+
+    /**
+     * The first public static method of the start method's name whose one
+     * parameter the status sink can be passed to; null when there is none.
+     * Overloads of other shapes are passed over.
+     */
+    private static Method findStartMethod(Class cls) {
+        Method[] methods = cls.getMethods();
         for (int i = 0; i < methods.length; i++) {
-            if (!methods[i].getName().equals(startMethodName)) {
+            Method method = methods[i];
+            if (!method.getName().equals(startMethodName) || !Modifier.isStatic(method.getModifiers())) {
                 continue;
             }
-            Thread thread = Thread.currentThread();
-            ClassLoader previous = thread.getContextClassLoader();
-            try {
-                // Frameworks look the client's classes up through the context loader.
-                ClassLoader loader = packageLoader != null ? packageLoader : cls.getClassLoader();
-                thread.setContextClassLoader(loader);
-                methods[i].invoke(null, new Object[] {statusSink});
-                return true;
-            } catch (Exception | LinkageError e) {
-                // LinkageError: the class's static initialiser failed, or it cannot be linked.
-                logThrowable(TAG_MAIN, e);
-                reportError(e.toString());
-                return false;
-            } finally {
-                try {
-                    thread.setContextClassLoader(previous);
-                } catch (Exception e) {
-                    logThrowable(TAG_MAIN, e);
-                }
+            Class[] parameters = method.getParameterTypes();
+            if (parameters.length == 1 && parameters[0].isInstance(statusSink)) {
+                return method;
             }
         }
-        reportError(ERROR_NO_START_METHOD);
-        return false;
+        return null;
+    }
+
+    /**
+     * Calls the start method on a thread of its own and waits for it to end;
+     * what the call threw, or null. When the thread ends, so do the client's
+     * thread-local values on it: kept on the launcher's one thread, any of
+     * them would hold the client's classes, its loader and its statics across
+     * every restart.
+     */
+    private Throwable runStartThread(Method start, Class cls) {
+        startMethod = start;
+        startFailure = null;
+        Thread thread = new Thread(this, "client " + startMethodName + " (load cycle " + (++cycleCount) + ")");
+        // Frameworks look the client's classes up through the context loader.
+        thread.setContextClassLoader(packageLoader != null ? packageLoader : cls.getClassLoader());
+        boolean interrupted = false;
+        try {
+            thread.start();
+            for (;;) {
+                try {
+                    thread.join();
+                    break;
+                } catch (InterruptedException e) {
+                    // The client's life is this thread's: wait on, and pass the interrupt on after.
+                    interrupted = true;
+                }
+            }
+            return startFailure;
+        } finally {
+            startMethod = null;
+            startFailure = null;
+            if (interrupted) {
+                Thread.currentThread().interrupt();
+            }
+        }
+    }
+
+    /** The start thread's body: the start method called with the status sink. */
+    public void run() {
+        Method method = startMethod;
+        if (method == null || this != bootInstance) {
+            return;
+        }
+        try {
+            method.invoke(null, new Object[] {statusSink});
+        } catch (Throwable e) {
+            startFailure = e;
+        }
+    }
+
+    /** The exception behind reflection's and class initialisation's wrappers. */
+    private static Throwable realCause(Throwable t) {
+        for (int depth = 0; depth < 16 && (t instanceof InvocationTargetException
+                || t instanceof ExceptionInInitializerError) && t.getCause() != null; depth++) {
+            t = t.getCause();
+        }
+        return t;
     }
 
     private Class loadApplicationClass() {
@@ -752,14 +846,16 @@ public class Main extends ClassLoader implements Comparator {
         }
     }
 
-    /** The running Java's feature version: 7 for "1.7", 17 for "17"; -1 when unknown. */
+    /**
+     * The running Java's feature version, from its class-file version (51.0
+     * on Java 7, 61.0 on Java 17: the feature version plus 44); -1 when
+     * unknown.
+     */
     private static int runtimeFeatureVersion() {
-        String spec = System.getProperty("java.specification.version", "");
-        if (spec.startsWith("1.")) {
-            spec = spec.substring(2);
-        }
-        int dot = spec.indexOf('.');
-        return atoiQuiet(dot < 0 ? spec : spec.substring(0, dot));
+        String classVersion = System.getProperty("java.class.version", "");
+        int dot = classVersion.indexOf('.');
+        int major = atoiQuiet(dot < 0 ? classVersion : classVersion.substring(0, dot));
+        return major < 45 ? -1 : major - 44;
     }
 
     /** Whether a manifest the package holds (any input's copy) says "Multi-Release: true" in its main section. */

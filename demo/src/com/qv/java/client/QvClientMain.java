@@ -11,7 +11,7 @@ import java.util.concurrent.CountDownLatch;
 
 /**
  * The sample client that Tavelin hosts. The bootstrap class calls
- * {@link #startServer} on the launcher's thread with its status sink; the
+ * {@link #startServer} on a thread of its own with its status sink; the
  * client works until {@link #endServer} is called, then returns. On its
  * first run it asks for one in-place restart, so a demo shows the whole
  * cycle: the bootstrap reloads the package with a fresh class loader and
