@@ -7,7 +7,6 @@
 #include <initguid.h>
 #include <io.h>
 #include <knownfolders.h>
-#include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -73,12 +72,21 @@ void addShellFolder(std::vector<std::string>& folders, int id) {
     if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
 }
 
+}  // namespace
+
+// Exported by shell32 since Vista, not declared by every SDK's headers.
+// Unlike SHGetKnownFolderPath it writes into the caller's buffer, so the
+// launcher needs no COM allocator (and no ole32.dll) to free the result.
+extern "C" DECLSPEC_IMPORT HRESULT WINAPI SHGetFolderPathEx(REFKNOWNFOLDERID id, DWORD flags, HANDLE token,
+                                                            LPWSTR path, UINT size);
+
+namespace {
+
 // Folders that have no CSIDL (Downloads, Public, the folder of all
 // profiles).
 void addKnownFolder(std::vector<std::string>& folders, const KNOWNFOLDERID& id) {
-    PWSTR folder = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &folder)) && folder != nullptr) addFolder(folders, folder);
-    CoTaskMemFree(folder);
+    wchar_t folder[MAX_PATH + 1] = {0};
+    if (SUCCEEDED(SHGetFolderPathEx(id, 0, nullptr, folder, MAX_PATH))) addFolder(folders, folder);
 }
 
 // The 64-bit Program Files folder, which a 32-bit program on 64-bit Windows
