@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
             "it first waits that long and ends the other processes running from its directory tree and\n"
             "the programs Orvanta.exe and OrvantaServer.exe. JAVA_TOOL_OPTIONS and _JAVA_OPTIONS never reach\n"
             "the VM. Problems are reported on standard error as \"提示: <text>\". Standard output or error\n"
-            "that is closed goes to Tavelin.log beside this program (moved to Tavelin.log.1 beyond 1 MB).\n"
+            "that is closed goes to Tavelin.log beside this program (moved to Tavelin.log.1 whenever beyond 1 MB).\n"
             "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 101 no VM\n"
             "(runtime missing, heap setting at its floor or not writable, copy not started); 102 the\n"
             "bootstrap class or its main unusable; 103 no client was loaded; 104 main left an exception;\n"

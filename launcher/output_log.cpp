@@ -1,6 +1,8 @@
 // Tavelin.log: where the standard streams go when the launcher was started
 // without them (a GUI start on Windows), so that the bootstrap class's log,
 // the VM's messages and an exception left by main can be read afterwards.
+// A thread of the launcher writes it from a pipe, so that it can be kept
+// within its bound for the whole run, however long the client runs.
 #include "launcher/output_log.h"
 
 #include <cstdio>
@@ -10,6 +12,75 @@
 #include "launcher/stale_instances.h"
 
 namespace launcher {
+namespace {
+
+struct OutputLog {
+    platform::System* system = nullptr;
+    unsigned streams = 0;
+    std::string path;
+    std::string previous;  // path ".1"
+    void* file = nullptr;  // null: the output is dropped
+    void* pipe = nullptr;  // read end
+    void* thread = nullptr;
+};
+
+// The one log of the process; lives until the process ends.
+OutputLog* activeLog = nullptr;
+
+std::string unusableLine(const std::string& path) {
+    char line[FORMATTED_PATH_SIZE + sizeof OUTPUT_LOG_UNUSABLE_LINE];
+    std::snprintf(line, sizeof line, OUTPUT_LOG_UNUSABLE_LINE, path.c_str());
+    return line;
+}
+
+// Moves the log aside and opens a new one. Processes writing the same log
+// (a copy that took over while this one ends) take turns under the lock on
+// the old file: the first moves it, the others find another file at the
+// path and only open that, so the previous generation is never replaced by
+// a nearly empty one.
+void rotate(OutputLog& log) {
+    platform::System& system = *log.system;
+    system.lockLogFile(log.file);
+    bool moved = !system.isOpenFileAt(log.file, log.path.c_str()) ||
+                 system.replaceFile(log.path.c_str(), log.previous.c_str());
+    void* next = moved ? system.openLogFile(log.path.c_str()) : nullptr;
+    system.unlockLogFile(log.file);
+    if (!moved) {
+        // Rather nothing than a log beyond its bound.
+        const std::string line = unusableLine(log.path);
+        system.appendLogFile(log.file, line.data(), line.size());
+    }
+    system.closeLogFile(log.file);
+    log.file = next;
+}
+
+void writeLog(void* argument) {
+    OutputLog& log = *static_cast<OutputLog*>(argument);
+    char buffer[8192];
+    for (;;) {
+        int64_t n = log.system->readPipe(log.pipe, buffer, sizeof buffer);
+        if (n <= 0) break;
+        if (log.file == nullptr) continue;  // drained all the same, so writers never wait
+        int64_t size = log.system->appendLogFile(log.file, buffer, static_cast<size_t>(n));
+        if (size > OUTPUT_LOG_LIMIT) rotate(log);
+    }
+}
+
+// The output goes nowhere: the streams are pointed at the null device (a
+// closed descriptor would be taken by the next file opened) and one line
+// says so on a stream that still leads somewhere.
+void dropOutput(platform::System& system, unsigned streams, const std::string& path) {
+    system.redirectStandardStreams(streams, platform::NULL_DEVICE);
+    const std::string line = unusableLine(path);
+    if ((streams & platform::STANDARD_ERROR) == 0) {
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+    } else if ((streams & platform::STANDARD_OUTPUT) == 0) {
+        system.writeOutput(line.c_str());
+    }
+}
+
+}  // namespace
 
 bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
     logPath[0] = '\0';
@@ -20,14 +91,54 @@ bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE
     char path[FORMATTED_PATH_SIZE] = {0};
     int n = std::snprintf(path, sizeof path, "%s%c%s", directory, platform::PATH_SEPARATOR, OUTPUT_LOG_NAME);
     if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof path) return false;  // room for ".1"
-    // One earlier generation is kept, so the log never grows without bound.
-    if (system.fileSize(path) > OUTPUT_LOG_LIMIT) {
-        const std::string previous = std::string(path) + ".1";
-        system.replaceFile(path, previous.c_str());
+
+    auto* log = new OutputLog;
+    log->system = &system;
+    log->streams = streams;
+    log->path = path;
+    log->previous = log->path + ".1";
+    // The previous generation must be able to take the log, or it would
+    // grow without bound.
+    if (!system.isSpecialFile(log->previous.c_str())) log->file = system.openLogFile(path);
+    if (log->file == nullptr) {
+        dropOutput(system, streams, log->path);
+        delete log;
+        return false;
     }
-    if (!system.redirectStandardStreams(streams, path)) return false;
+    if (system.fileSize(path) > OUTPUT_LOG_LIMIT) rotate(*log);
+    void* writeEnd = nullptr;
+    if (log->file == nullptr || !system.createPipe(log->pipe, writeEnd)) {
+        if (log->file != nullptr) system.closeLogFile(log->file);
+        dropOutput(system, streams, log->path);
+        delete log;
+        return false;
+    }
+    log->thread = system.startThread(writeLog, log);
+    // Without its reader the pipe would fill and stop every writer.
+    if (log->thread == nullptr) {
+        system.closeLogFile(log->file);
+        delete log;
+        dropOutput(system, streams, path);
+        return false;
+    }
+    if (!system.redirectStandardStreamsToPipe(streams, writeEnd)) {
+        dropOutput(system, streams, log->path);
+        return false;  // the record stays with its writer, which reads the pipe to its end
+    }
+    activeLog = log;
     std::snprintf(logPath, sizeof logPath, "%s", path);
     return true;
+}
+
+void closeOutputLog(platform::System& system) {
+    OutputLog* log = activeLog;
+    if (log == nullptr) return;
+    activeLog = nullptr;
+    // The pipe's last write ends go: the writer reads to its end and stops.
+    system.redirectStandardStreams(log->streams, platform::NULL_DEVICE);
+    if (!system.waitForThread(log->thread, OUTPUT_LOG_DRAIN_MS)) return;  // still writing: left to the process's end
+    if (log->file != nullptr) system.closeLogFile(log->file);
+    delete log;
 }
 
 }  // namespace launcher

@@ -24,8 +24,9 @@ int32_t killStaleInstances(platform::System& system);
 // False where "everything below the launcher's directory" would take in
 // programs no installation owns: a volume root ("C:", or the empty text the
 // POSIX root leaves), a share root (\\server\share, also spelt
-// \\?\UNC\server\share), and the Windows and Program Files folders
-// themselves.
+// \\?\UNC\server\share), and the system's shared folders themselves
+// (platform::System::protectedFolders: the Windows and Program Files
+// folders, the users' own and public shell folders).
 bool ownsDirectoryTree(platform::System& system, const char* directory);
 
 // True for a volume or share root as launcherDirectory leaves it (no

@@ -60,6 +60,14 @@ int32_t startupDelay(platform::System& system, const std::vector<std::u16string>
 
 const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
+int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_t result, const char* modulePath) {
+    if (result != RESTART_REQUESTED) return EXIT_NO_VM;
+    if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
+    // Nobody tries the halved setting: the end of the chain.
+    system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
+    return EXIT_NO_VM;
+}
+
 namespace {
 
 // The notice of a run that ended without a running client, with a line
@@ -84,10 +92,7 @@ int finishRun(platform::System& system, RunResult result, const VmHost& host, co
     case RUN_MAIN_RETURNED:
         return EXIT_CLIENT_ENDED;
     case RESTART_REQUESTED:
-        if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
-        // Nobody tries the halved setting: the end of the chain.
-        system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
-        return EXIT_NO_VM;
+        return exitAfterFailedCreation(system, host, RESTART_REQUESTED, modulePath);
     case RUN_NO_BOOTSTRAP_CLASS:
     case RUN_NO_MAIN:
         return EXIT_NO_BOOTSTRAP;
@@ -129,7 +134,10 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     int code = finishRun(system, result, host, modulePath, logging ? logPath : nullptr);
     // The client's shutdown work (its hooks, files to delete on exit, the
     // last lines of its logs) runs only when the VM ends the process.
+    // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)
     exitThroughVm(&host, code);
+    // What is still on its way to the log is written before the end.
+    closeOutputLog(system);
     return code;
 }
 

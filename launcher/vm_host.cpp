@@ -2,14 +2,19 @@
 // the heap sized by jvm.set, and handing over to the bootstrap class.
 #include "launcher/vm_host.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "launcher/bootstrap_handoff.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
+#include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
+#include "launcher/startup.h"
+#include "launcher/vm_folders.h"
 
 namespace launcher {
 namespace {
@@ -144,9 +149,54 @@ CreateJavaVm loadRuntime(platform::System& system, const RuntimeLocation& locati
     return create;
 }
 
-// Creates the VM with the fixed option list and the heap in megabytes;
-// returns what JNI_CreateJavaVM returned.
-jint createVm(CreateJavaVm create, VmHost* host, int32_t heap) {
+// A VM that cannot be created may end the process from inside
+// JNI_CreateJavaVM instead of returning a failure (HotSpot does so when the
+// heap cannot be reserved). Its exit and abort hooks run just before that:
+// while a creation is in progress they take the same way out as a returned
+// failure, so the heap is halved and a fresh copy takes over all the same.
+struct CreationInProgress {
+    platform::System* system;
+    VmHost* host;
+    const char* settingPath;
+    int32_t heap;
+};
+std::atomic<CreationInProgress*> creationInProgress{nullptr};
+
+RunResult halveHeap(platform::System& system, VmHost* host, const char* settingPath, int32_t heap, jint created,
+                    bool releaseRuntime);
+
+void endDuringCreation() {
+    // Once only, and never after the creation (a client's System.exit).
+    CreationInProgress* creation = creationInProgress.exchange(nullptr);
+    if (creation == nullptr) return;
+    platform::System& system = *creation->system;
+    // The runtime is still running this very code: it stays loaded.
+    RunResult result = halveHeap(system, creation->host, creation->settingPath, creation->heap, JNI_ERR, false);
+    char modulePath[MODULE_PATH_SIZE] = {0};
+    system.ownModulePath(modulePath, sizeof modulePath);
+    int code = exitAfterFailedCreation(system, *creation->host, result, modulePath);
+    std::fflush(nullptr);
+    closeOutputLog(system);
+    std::_Exit(code);
+}
+
+// The system of the VM once it runs: when the VM ends the process
+// (System.exit), its exit hook has the log writer write out what is on its
+// way first.
+std::atomic<platform::System*> runningVmSystem{nullptr};
+
+void JNICALL vmExitHook(jint) {
+    endDuringCreation();
+    if (platform::System* system = runningVmSystem.exchange(nullptr)) closeOutputLog(*system);
+}
+
+void JNICALL vmAbortHook() {
+    endDuringCreation();
+}
+
+// Creates the VM with the fixed option list, the heap in megabytes and the
+// folders it is pinned to; returns what JNI_CreateJavaVM returned.
+jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOptions& folders) {
     char maxHeap[32] = {0};
     std::snprintf(maxHeap, sizeof maxHeap, "-Xmx%dm", static_cast<int>(heap));
     char minHeap[] = "-Xms32m";
@@ -167,31 +217,52 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap) {
 #else
     char protocols[] = "-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3";
 #endif
-    JavaVMOption options[5];
+    // Added to the fixed list: no folder a user can write to (PATH, the
+    // user's temporary folder, the working directory) is searched for
+    // libraries, takes temporary files, or receives heap dumps.
+    std::string libraryPath = folders.libraryPath;
+    std::string temporaryFolder = folders.temporaryFolder;
+    std::string heapDumpPath = folders.heapDumpPath;
+    // The hooks by their exact types: a function the VM calls must have the
+    // VM's calling convention, and a mismatch fails to compile here instead
+    // of crashing the 32-bit process on the call.
+    void(JNICALL * exitHook)(jint) = vmExitHook;
+    void(JNICALL * abortHook)(void) = vmAbortHook;
+    char exitOption[] = "exit";
+    char abortOption[] = "abort";
+    JavaVMOption options[10];
     std::memset(options, 0, sizeof options);
     options[0].optionString = maxHeap;
     options[1].optionString = minHeap;
     options[2].optionString = crashDump;
     options[3].optionString = heapDump;
     options[4].optionString = protocols;
+    options[5].optionString = &libraryPath[0];
+    options[6].optionString = &temporaryFolder[0];
+    options[7].optionString = &heapDumpPath[0];
+    options[8].optionString = exitOption;
+    options[8].extraInfo = reinterpret_cast<void*>(exitHook);
+    options[9].optionString = abortOption;
+    options[9].extraInfo = reinterpret_cast<void*>(abortHook);
     JavaVMInitArgs arguments;
     std::memset(&arguments, 0, sizeof arguments);
     arguments.version = JNI_VERSION_1_6;
-    arguments.nOptions = 5;
+    arguments.nOptions = static_cast<jint>(sizeof options / sizeof options[0]);
     arguments.options = options;
     arguments.ignoreUnrecognized = JNI_TRUE;
     return create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
 }
 
-// After a failed creation: releases the runtime, stores half the heap
-// setting and asks for a restart; or, where half is below the floor or
-// cannot be stored, ends the chain with the notice.
-RunResult halveHeapAndRestart(platform::System& system, VmHost* host, const char* settingPath, int32_t heap,
-                              jint created) {
+// After a failed creation: releases the runtime (unless the failure is
+// ending the process from inside it), stores half the heap setting and
+// asks for a restart; or, where half is below the floor or cannot be
+// stored, ends the chain with the notice.
+RunResult halveHeap(platform::System& system, VmHost* host, const char* settingPath, int32_t heap, jint created,
+                    bool releaseRuntime) {
     host->creationResult = created;
     heap /= 2;
     bool stored = storeHeapSetting(settingPath, heap);
-    closeVm(system, host);
+    if (releaseRuntime) closeVm(system, host);
     // A restarted copy reads the setting again: unless it now holds the
     // halved value it would fail the same way, and restart again, without
     // end (each copy a new elevated process on Windows).
@@ -210,8 +281,14 @@ RunResult runJava(platform::System& system, VmHost* host, int32_t count, const c
     int32_t heap = readHeapSetting(location.settingPath);
     CreateJavaVm create = loadRuntime(system, location, host);
     if (create == nullptr) return RUN_RUNTIME_FAILED;
-    jint created = createVm(create, host, heap);
-    if (created < 0) return halveHeapAndRestart(system, host, location.settingPath, heap, created);
+    VmFolderOptions folders = prepareVmFolders(system, location.directory, runtimeBinDirectory());
+    CreationInProgress creation = {&system, host, location.settingPath, heap};
+    creationInProgress.store(&creation);
+    jint created = createVm(create, host, heap, folders);
+    // Whoever got here first, a hook has nothing more to do.
+    if (creationInProgress.exchange(nullptr) == nullptr) return RUN_RUNTIME_FAILED;
+    if (created < 0) return halveHeap(system, host, location.settingPath, heap, created, true);
+    runningVmSystem.store(&system);
 
     jclass mainClass = defineBootstrapClass(host->env);
     if (mainClass == nullptr) {

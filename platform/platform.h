@@ -68,6 +68,20 @@ constexpr char PATH_SEPARATOR = '/';
 // True for every character the OS accepts as a directory separator.
 bool isPathSeparator(char c);
 
+// Separator between the folders of a search list (java.library.path).
+#ifdef _WIN32
+constexpr char PATH_LIST_SEPARATOR = ';';
+#else
+constexpr char PATH_LIST_SEPARATOR = ':';
+#endif
+
+// One entry of a folder listing.
+struct DirectoryEntry {
+    std::string name;      // UTF-8
+    int64_t modified = 0;  // last write, in an OS unit that orders the entries in time
+    bool regular = false;  // a plain file (no folder, link, device or pipe)
+};
+
 // fopen for a UTF-8 path (the wide _wfopen on Windows); null on failure.
 FILE* openFile(const char* path, const char* mode);
 
@@ -80,6 +94,13 @@ void restrictLibrarySearch();
 // Splits a command line into arguments by the OS's own rules
 // (CommandLineToArgvW; platform/win32/processes.cpp).
 std::vector<std::u16string> splitCommandLine(const char16_t* commandLine);
+#endif
+
+// The device that takes any output and keeps none.
+#ifdef _WIN32
+constexpr char NULL_DEVICE[] = "NUL";
+#else
+constexpr char NULL_DEVICE[] = "/dev/null";
 #endif
 
 // The standard streams, as bits of a set.
@@ -125,6 +146,11 @@ public:
     // (its command line is the quoted path alone) and does not wait for it.
     virtual bool startCopyOfSelf(const char* modulePath);
     virtual uint32_t currentProcessId();
+    // A thread of the process running run(argument); null when none can be
+    // started. waitForThread waits at most the milliseconds for it to end
+    // and tells whether it did; the handle is released either way.
+    virtual void* startThread(void (*run)(void*), void* argument);
+    virtual bool waitForThread(void* thread, uint32_t milliseconds);
     // Ids of the running processes, appended to ids. False when the process
     // table cannot be read at all.
     virtual bool listProcesses(std::vector<uint32_t>& ids);
@@ -157,8 +183,12 @@ public:
     // matches anything but itself byte for byte.
     virtual bool samePathText(const char* a, size_t aLength, const char* b, size_t bLength);
     // Folders that hold many unrelated programs and that no installation
-    // owns: the Windows folder and the Program Files folders themselves
-    // (full paths, no trailing separator). None on POSIX.
+    // owns (full paths, no trailing separator): the Windows folder and the
+    // Program Files folders themselves, and the shell folders where users
+    // keep or receive files of every kind (the user's profile, Desktop,
+    // Documents and Downloads, the public ones, ProgramData and the folder
+    // of all profiles). On POSIX the user's home folder and its Desktop,
+    // Documents, Downloads and Public.
     virtual std::vector<std::string> protectedFolders();
     virtual bool setCurrentDirectory(const char* path);
 
@@ -189,6 +219,48 @@ public:
     // System.err. False, with nothing changed, when the file cannot be
     // opened.
     virtual bool redirectStandardStreams(unsigned streams, const char* path);
+    // Creates the folder at path where it is missing, for files of the
+    // process that no one but administrators may change: on Windows only
+    // Administrators and SYSTEM have access (full control, nothing
+    // inherited from above; an existing folder is given the same), on POSIX
+    // only the owner. True when a folder is there.
+    virtual bool createPrivateDirectory(const char* path);
+    // The path as a Java VM reads it in the text of an option (the ANSI
+    // code page on Windows; on POSIX the bytes, which the VM reads in the
+    // locale's encoding). False when that encoding cannot spell it.
+    virtual bool vmOptionPath(const char* path, std::string& text);
+    // The entries of the folder at path, in no order; empty when it cannot
+    // be read.
+    virtual std::vector<DirectoryEntry> listDirectory(const char* path);
+    virtual bool removeFile(const char* path);
+    // A pipe within the process: readEnd and writeEnd, neither inherited by
+    // programs the process starts. False when none can be had.
+    virtual bool createPipe(void*& readEnd, void*& writeEnd);
+    // Reads what is there, waiting for at least one byte: how many were
+    // read, 0 once every write end is closed, -1 on failure.
+    virtual int64_t readPipe(void* readEnd, char* buffer, size_t size);
+    // Points the given standard streams at the pipe's write end, as
+    // redirectStandardStreams does at a file, and closes writeEnd itself.
+    // The streams so redirected are not handed to programs the process
+    // starts (they start without them, as the launcher did).
+    virtual bool redirectStandardStreamsToPipe(unsigned streams, void* writeEnd);
+    // The output log: opened for appending (created when missing) without
+    // ever waiting (a pipe of that name would wait for a reader), and only
+    // as a regular file; null otherwise.
+    virtual void* openLogFile(const char* path);
+    // Appends the bytes; returns the file's size afterwards, -1 on failure.
+    virtual int64_t appendLogFile(void* file, const char* data, size_t size);
+    // True when path names the open file itself (not one made in its place
+    // since it was opened).
+    virtual bool isOpenFileAt(void* file, const char* path);
+    // A lock on the open file among all processes that have it open: waits
+    // for it. Writes go on meanwhile.
+    virtual void lockLogFile(void* file);
+    virtual void unlockLogFile(void* file);
+    virtual void closeLogFile(void* file);
+    // True when something other than a regular file (a folder, a pipe, a
+    // device) is at path.
+    virtual bool isSpecialFile(const char* path);
     // Size in bytes of the file at path; -1 when it cannot be had.
     virtual int64_t fileSize(const char* path);
     // Renames the file from to to, replacing a file of that name.

@@ -53,4 +53,15 @@ expect_in("${out}" "run 2: HID library loaded a private copy")
 if(NOT IS_DIRECTORY ${app}/quenvil-copies)
   message(FATAL_ERROR "the private copy of ${library_name} was not made in ${app}/quenvil-copies")
 endif()
+
+# A library that cannot be loaded at all is no case for a private copy: no
+# copy is made, so none is left behind.
+file(REMOVE_RECURSE ${app}/quenvil-copies)
+file(WRITE ${app}/${library_name} "not a library\n")
+run_demo(out)
+expect_in("${out}" "run 1: HID listing unavailable")
+file(GLOB copies ${app}/quenvil-copies/*)
+if(copies)
+  message(FATAL_ERROR "a library that does not load left private copies: ${copies}")
+endif()
 message(STATUS "demo listed the HID devices in both runs")

@@ -144,6 +144,25 @@ public:
         return variablesSet.erase(name) != 0;
     }
 
+    // The log writer's pipe and thread: streams sent into the pipe are
+    // recorded, and no thread runs (the log file itself is the machine's).
+    std::vector<unsigned> pipeRedirections;
+    int threadsStarted = 0;
+    bool createPipe(void*& readEnd, void*& writeEnd) override {
+        readEnd = &pipeRedirections;
+        writeEnd = &pipeRedirections;
+        return true;
+    }
+    void* startThread(void (*)(void*), void*) override {
+        ++threadsStarted;
+        return &threadsStarted;
+    }
+    bool waitForThread(void*, uint32_t) override { return true; }
+    bool redirectStandardStreamsToPipe(unsigned streams, void*) override {
+        pipeRedirections.push_back(streams);
+        return true;
+    }
+
 private:
     static uint32_t idOf(platform::ProcessHandle process) {
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(process));

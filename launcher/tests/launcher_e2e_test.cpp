@@ -2,11 +2,16 @@
 // directories: the whole chain to the demo client and back, the options as
 // the VM really received them, and the ways a start ends without a client.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 #include "launcher/launcher.h"
+#include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/output_log.h"
 #include "launcher/tests/install_layout.h"
@@ -33,6 +38,16 @@ std::vector<std::string> linesWith(const std::string& text, const std::string& n
 // Position of needle in text at or after from; npos when absent.
 size_t after(const std::string& text, const std::string& needle, size_t from) {
     return from == std::string::npos ? std::string::npos : text.find(needle, from);
+}
+
+// The options after the fixed list, as the probe prints them: those that
+// keep the VM's library search, temporary files and heap dumps inside the
+// installation, and the VM's exit and abort hooks.
+std::string addedOptions(const InstallLayout& install) {
+    // As the launcher finds itself: links resolved.
+    const std::string root = std::filesystem::canonical(install.root());
+    return "|-Djava.library.path=" + root + ":" + root + "/jre7/bin|-Djava.io.tmpdir=" + root + "/temp" +
+           "|-XX:HeapDumpPath=" + root + "/dumps|exit|abort";
 }
 
 TEST(LauncherEndToEnd, DemoClientWithOneInPlaceRestart) {
@@ -91,7 +106,8 @@ TEST(LauncherEndToEnd, HeapSettingAsTheVmReceivedIt) {
         ASSERT_EQ(options.size(), 1u) << c.what << "\n" << result.out << result.err;
         EXPECT_EQ(options[0], std::string("probe-vm-options:|") + c.maxHeap +
                                   "|-Xms32m|-XX:+CreateCoredumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
-                                  "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3")
+                                  "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
+                                  addedOptions(install))
             << c.what;
         if (!c.setting.empty()) {
             EXPECT_EQ(launcher_test::readBytes(install.settingFile()), c.setting) << c.what;
@@ -113,10 +129,94 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     EXPECT_TRUE(result.exitedWith(0)) << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:"),
               std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m|-XX:+CreateCoredumpOnCrash"
-                                       "|-XX:+HeapDumpOnOutOfMemoryError"
-                                       "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"})
+                                       "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
+                                       addedOptions(install)})
         << result.out;
     EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
+}
+
+// Reads the output of a shell command, and of every process that inherits
+// its standard output, to the end.
+std::string outputOf(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+TEST(LauncherEndToEnd, AVmThatEndsTheProcessWhileCreatedStillHalvesTheHeap) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#endif
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    writeBytes(install.settingFile(), {0x08, 0x00});  // 2048
+    // An address space too small for a 2048 MB heap: the VM ends the
+    // process from inside its creation (a heap it cannot reserve), and each
+    // copy goes on with half until the VM starts.
+    // One malloc arena: the C library's per-thread arenas would take a
+    // varying share of that space, and the launcher's own few allocations
+    // after a failed creation could fail with it.
+    const std::string out =
+        outputOf("ulimit -v 3000000 && MALLOC_ARENA_MAX=1 exec '" + install.launcher() + "' 2>&1");
+    auto options = linesWith(out, "probe-vm-options:");
+    ASSERT_EQ(options.size(), 1u) << out;
+    const Bytes stored = launcher_test::readBytes(install.settingFile());
+    ASSERT_EQ(stored.size(), 2u);
+    const int heap = stored[0] * 256 + stored[1];
+    EXPECT_TRUE(heap >= 64 && heap < 2048 && (2048 % heap) == 0) << heap;
+    EXPECT_EQ(options[0].rfind("probe-vm-options:|-Xmx" + std::to_string(heap) + "m|", 0), 0u) << options[0];
+}
+
+TEST(LauncherEndToEnd, LibrariesTemporaryFilesAndDumpsStayInTheInstallation) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    // Four dumps of earlier runs and a file that is none.
+    const std::string dumps = install.root() + "/" + launcher::HEAP_DUMP_FOLDER_NAME;
+    std::filesystem::create_directories(dumps);
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (int i = 0; i < 4; ++i) {
+        const std::string dump = dumps + "/java_pid" + std::to_string(100 + i) + launcher::HEAP_DUMP_SUFFIX;
+        writeBytes(dump, {'d'});
+        std::filesystem::last_write_time(dump, now - std::chrono::hours(10 - i));  // 103 the newest
+    }
+    writeBytes(dumps + "/notes.txt", {'n'});
+    // A folder of the caller's would reach java.library.path through this.
+    setenv("LD_LIBRARY_PATH", install.temp().path().c_str(), 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    unsetenv("LD_LIBRARY_PATH");
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    const std::string root = std::filesystem::canonical(install.root());
+    EXPECT_EQ(linesWith(result.out, "probe-library-path:"),
+              std::vector<std::string>{"probe-library-path:" + root + ":" + root + "/jre7/bin"});
+    EXPECT_EQ(linesWith(result.out, "probe-tmpdir:"), std::vector<std::string>{"probe-tmpdir:" + root + "/temp"});
+    for (const char* name : {launcher::TEMP_FOLDER_NAME, launcher::HEAP_DUMP_FOLDER_NAME}) {
+        auto status = std::filesystem::symlink_status(root + "/" + name);
+        EXPECT_TRUE(std::filesystem::is_directory(status)) << name;
+        EXPECT_EQ(status.permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_all) << name;
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dumps)) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"java_pid102.hprof", "java_pid103.hprof", "notes.txt"}));
+}
+
+TEST(LauncherEndToEnd, APackageNamedBeyondAsciiRunsWithoutAUtf8Locale) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "客户端.app");
+    // The VM's file-name encoding is then ASCII: the name's bytes must be
+    // used as the OS gave them, not spelt out again.
+    setenv("LC_ALL", "C", 1);
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    unsetenv("LC_ALL");
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-vm-options:").size(), 1u) << result.out << result.err;
 }
 
 TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
@@ -172,6 +272,55 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 找不到启动类\n");
         EXPECT_FALSE(std::filesystem::exists(install.root() + "/" + launcher::OUTPUT_LOG_NAME));
+    }
+}
+
+TEST(LauncherEndToEnd, TheLogStaysWithinItsBoundWhileTheClientRuns) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    setenv("TAVELIN_PROBE", "flood", 1);  // 3 MB
+    auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
+    unsetenv("TAVELIN_PROBE");
+    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status;
+    const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
+    const uintmax_t slack = 64 * 1024;  // what one write may add beyond the limit
+    EXPECT_LE(std::filesystem::file_size(log), launcher::OUTPUT_LOG_LIMIT + slack);
+    EXPECT_GT(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT));
+    EXPECT_LE(std::filesystem::file_size(log + ".1"), launcher::OUTPUT_LOG_LIMIT + slack);
+    // Everything up to the end of the process was written.
+    EXPECT_EQ(linesWith(readText(log), "probe-flood-end").size(), 1u);
+}
+
+TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
+    struct Case {
+        const char* what;
+        const char* name;  // made beside the launcher
+        bool pipe;         // else a folder
+    };
+    const Case cases[] = {
+        {"a pipe named Tavelin.log", "Tavelin.log", true},
+        {"a folder named Tavelin.log", "Tavelin.log", false},
+        {"a folder named Tavelin.log.1", "Tavelin.log.1", false},
+    };
+    for (const Case& c : cases) {
+        InstallLayout install;
+        install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+        install.addPackage(PROBE_PACKAGE, "probe.app");
+        const std::string made = install.root() + "/" + c.name;
+        if (c.pipe) {
+            ASSERT_EQ(mkfifo(made.c_str(), 0644), 0);
+        } else {
+            std::filesystem::create_directories(made);
+        }
+        // Bounded: a start that waits for a reader of the pipe would never end.
+        auto result = runProgram("/usr/bin/timeout", {"60", install.launcher()}, install.temp().path(),
+                                 launcher_test::CAPTURE_ERROR);
+        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << c.what << " " << result.status;
+        const std::string log = std::string(std::filesystem::canonical(install.root())) + "/" + launcher::OUTPUT_LOG_NAME;
+        char line[4096];
+        std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
+        EXPECT_EQ(result.err, line) << c.what;
     }
 }
 

@@ -57,8 +57,13 @@ bool exitedWith(int status, int code) {
     return WIFEXITED(status) && WEXITSTATUS(status) == code;
 }
 
-const std::string OTHER_OPTIONS =
-    " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3";
+// The options after the maximum heap, for a launcher in install.
+std::string otherOptions(const InstallLayout& install) {
+    const std::string root = std::filesystem::canonical(install.root());
+    return " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"
+           " -Djava.library.path=" + root + ":" + root + "/jre7/bin -Djava.io.tmpdir=" + root + "/temp" +
+           " -XX:HeapDumpPath=" + root + "/dumps exit abort";
+}
 
 TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
     InstallLayout install;
@@ -70,6 +75,7 @@ TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
     unsetenv("TAVELIN_STUB_LOG");
 
     // One process per attempt, each started with no arguments.
+    const std::string OTHER_OPTIONS = otherOptions(install);
     EXPECT_EQ(lines(launcher_test::readText(log)),
               (std::vector<std::string>{"1 -Xmx900m" + OTHER_OPTIONS, "1 -Xmx450m" + OTHER_OPTIONS,
                                         "1 -Xmx225m" + OTHER_OPTIONS, "1 -Xmx112m" + OTHER_OPTIONS}));
@@ -140,7 +146,7 @@ TEST(LauncherProcess, ASettingThatCannotBeStoredGivesOneProcessAndOneNotice) {
         });
         unsetenv("TAVELIN_STUB_LOG");
 
-        EXPECT_EQ(lines(launcher_test::readText(log)), std::vector<std::string>{"1 -Xmx900m" + OTHER_OPTIONS})
+        EXPECT_EQ(lines(launcher_test::readText(log)), std::vector<std::string>{"1 -Xmx900m" + otherOptions(install)})
             << c.what;
         ASSERT_EQ(statuses.size(), 1u) << c.what;
         EXPECT_TRUE(exitedWith(statuses[0], launcher::EXIT_NO_VM)) << c.what << " " << statuses[0];

@@ -109,21 +109,28 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     EXPECT_TRUE(launcher::openOutputLog(system, path));
     EXPECT_EQ(std::string(path), log);
     EXPECT_FALSE(std::filesystem::exists(log + ".1"));
+    launcher::closeOutputLog(system);
     // Beyond it, it becomes the one earlier generation.
     launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'b'));
     launcher_test::writeBytes(log + ".1", {'o', 'l', 'd'});
     EXPECT_TRUE(launcher::openOutputLog(system, path));
     EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
-    EXPECT_FALSE(std::filesystem::exists(log));
+    EXPECT_EQ(std::filesystem::file_size(log), 0u);
+    // Through the log writer's pipe.
+    EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>(2, 3u)));
+    EXPECT_EQ(system.threadsStarted, 2);
+    launcher::closeOutputLog(system);
+    // At the end the streams leave the pipe for the null device.
     using Redirection = std::pair<unsigned, std::string>;
-    EXPECT_EQ(system.redirections, (std::vector<Redirection>(2, Redirection{3u, log})));
+    EXPECT_EQ(system.redirections, (std::vector<Redirection>(2, Redirection{3u, platform::NULL_DEVICE})));
 
     // Only what leads nowhere is redirected; without its own path the
     // launcher has no place for a log.
-    system.redirections.clear();
+    system.pipeRedirections.clear();
     system.unusableStreams = platform::STANDARD_ERROR;
     EXPECT_TRUE(launcher::openOutputLog(system, path));
-    EXPECT_EQ(system.redirections, (std::vector<Redirection>{{2u, log}}));
+    EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>{2u}));
+    launcher::closeOutputLog(system);
     system.moduleReadable = false;
     EXPECT_FALSE(launcher::openOutputLog(system, path));
     EXPECT_STREQ(path, "");

@@ -1,10 +1,16 @@
 // Files, paths, libraries, the environment and the standard streams on
 // POSIX.
+#include <dirent.h>
 #include <dlfcn.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,12 +47,73 @@ bool System::samePathText(const char* a, size_t aLength, const char* b, size_t b
 }
 
 std::vector<std::string> System::protectedFolders() {
-    return {};
+    // The account's own home, not $HOME, which the caller may set to
+    // anything.
+    std::vector<std::string> folders;
+    const struct passwd* account = getpwuid(getuid());
+    if (account == nullptr || account->pw_dir == nullptr || account->pw_dir[0] != '/') return folders;
+    std::string home = account->pw_dir;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    if (home == "/") return folders;  // the root is no installation's anyway
+    folders.push_back(home);
+    for (const char* name : {"Desktop", "Documents", "Downloads", "Public"}) folders.push_back(home + "/" + name);
+    return folders;
 }
 
 FILE* openFile(const char* path, const char* mode) {
     if (path == nullptr || path[0] == '\0' || mode == nullptr) return nullptr;
     return std::fopen(path, mode);
+}
+
+// Folders of the process's own, their listing, and removing files.
+bool System::createPrivateDirectory(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    if (mkdir(path, 0700) == 0) return true;
+    struct stat info;
+    if (errno != EEXIST || lstat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    // One made before (or by hand) is given the same access, where it is ours.
+    if (info.st_uid == geteuid() && (info.st_mode & 077) != 0) chmod(path, 0700);
+    return true;
+}
+
+bool System::vmOptionPath(const char* path, std::string& text) {
+    text.clear();
+    if (path == nullptr) return false;
+    bool ascii = true;
+    for (const char* p = path; *p != '\0'; ++p) ascii = ascii && static_cast<unsigned char>(*p) < 0x80;
+    if (!ascii) {
+        // The VM decodes option texts in the encoding of the locale the
+        // environment names.
+        locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
+        bool utf8 = locale != static_cast<locale_t>(0) && std::strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+        if (locale != static_cast<locale_t>(0)) freelocale(locale);
+        if (!utf8) return false;
+    }
+    text = path;
+    return true;
+}
+
+std::vector<DirectoryEntry> System::listDirectory(const char* path) {
+    std::vector<DirectoryEntry> entries;
+    DIR* dir = path != nullptr ? opendir(path) : nullptr;
+    if (dir == nullptr) return entries;
+    while (const struct dirent* entry = readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        DirectoryEntry found;
+        found.name = entry->d_name;
+        struct stat info;
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            found.regular = S_ISREG(info.st_mode);
+            found.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        }
+        entries.push_back(found);
+    }
+    closedir(dir);
+    return entries;
+}
+
+bool System::removeFile(const char* path) {
+    return path != nullptr && unlink(path) == 0;
 }
 
 // File size and replacing rename.
@@ -127,6 +194,131 @@ bool System::redirectStandardStreams(unsigned streams, const char* path) {
     }
     if (!kept) close(fd);
     return true;
+}
+
+// The output log's pipe and file.
+namespace {
+
+// With descriptors 1 and 2 closed a new descriptor may well be one of them,
+// which the redirection is about to take: moved above them.
+int aboveStandard(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
+}
+
+}  // namespace
+
+bool System::createPipe(void*& readEnd, void*& writeEnd) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    ends[0] = aboveStandard(ends[0]);
+    ends[1] = aboveStandard(ends[1]);
+    if (ends[0] < 0 || ends[1] < 0) {
+        if (ends[0] >= 0) close(ends[0]);
+        if (ends[1] >= 0) close(ends[1]);
+        return false;
+    }
+    readEnd = reinterpret_cast<void*>(static_cast<intptr_t>(ends[0]));
+    writeEnd = reinterpret_cast<void*>(static_cast<intptr_t>(ends[1]));
+    return true;
+}
+
+namespace {
+
+int descriptor(void* handle) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(handle));
+}
+
+}  // namespace
+
+int64_t System::readPipe(void* readEnd, char* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = read(descriptor(readEnd), buffer, size);
+        if (n >= 0) return n;
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool System::redirectStandardStreamsToPipe(unsigned streams, void* writeEnd) {
+    int fd = descriptor(writeEnd);
+    const int targets[2][2] = {{static_cast<int>(STANDARD_OUTPUT), STDOUT_FILENO},
+                               {static_cast<int>(STANDARD_ERROR), STDERR_FILENO}};
+    for (const auto& target : targets) {
+        if ((streams & static_cast<unsigned>(target[0])) == 0) continue;
+        std::fflush(target[1] == STDOUT_FILENO ? stdout : stderr);
+        // Closed on exec: a copy of the launcher starts without the stream,
+        // as this one did, instead of writing into a pipe nobody reads once
+        // this process has ended.
+        if (dup3(fd, target[1], O_CLOEXEC) < 0) {
+            close(fd);
+            return false;
+        }
+    }
+    close(fd);
+    return true;
+}
+
+void* System::openLogFile(const char* path) {
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    // Non-blocking: a pipe of that name fails to open without a reader
+    // (and is refused below with one).
+    int fd = aboveStandard(open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, O_APPEND);
+    return reinterpret_cast<void*>(static_cast<intptr_t>(fd));
+}
+
+namespace {
+
+int logDescriptor(void* file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+}
+
+}  // namespace
+
+int64_t System::appendLogFile(void* file, const char* data, size_t size) {
+    int fd = logDescriptor(file);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    struct stat info;
+    return fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool System::isOpenFileAt(void* file, const char* path) {
+    struct stat open;
+    struct stat named;
+    return path != nullptr && fstat(logDescriptor(file), &open) == 0 && lstat(path, &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+void System::lockLogFile(void* file) {
+    while (flock(logDescriptor(file), LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+void System::unlockLogFile(void* file) {
+    flock(logDescriptor(file), LOCK_UN);
+}
+
+void System::closeLogFile(void* file) {
+    if (file != nullptr) close(logDescriptor(file));
+}
+
+bool System::isSpecialFile(const char* path) {
+    struct stat info;
+    return path != nullptr && lstat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode);
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Processes on POSIX: the process table, opening, reading and ending a
 // process, a fresh copy of the running program, and waiting.
 #include <dirent.h>
+#include <pthread.h>
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
@@ -139,6 +140,50 @@ bool System::startCopyOfSelf(const char* modulePath) {
     // Not waited for: the caller ends right after, and the child is then
     // adopted by the system.
     return posix_spawn(&child, modulePath, nullptr, nullptr, argv, environ) == 0;
+}
+
+namespace {
+
+struct ThreadStart {
+    void (*run)(void*);
+    void* argument;
+};
+
+void* threadMain(void* start) {
+    ThreadStart call = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    call.run(call.argument);
+    return nullptr;
+}
+
+}  // namespace
+
+void* System::startThread(void (*run)(void*), void* argument) {
+    auto* start = new ThreadStart{run, argument};
+    auto* thread = new pthread_t;
+    if (pthread_create(thread, nullptr, threadMain, start) != 0) {
+        delete start;
+        delete thread;
+        return nullptr;
+    }
+    return thread;
+}
+
+bool System::waitForThread(void* thread, uint32_t milliseconds) {
+    if (thread == nullptr) return false;
+    auto* handle = static_cast<pthread_t*>(thread);
+    timespec until{};
+    clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_sec += static_cast<time_t>(milliseconds / 1000);
+    until.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (until.tv_nsec >= 1000000000L) {
+        until.tv_sec += 1;
+        until.tv_nsec -= 1000000000L;
+    }
+    bool ended = pthread_timedjoin_np(*handle, nullptr, &until) == 0;
+    if (!ended) pthread_detach(*handle);
+    delete handle;
+    return ended;
 }
 
 void System::sleepMilliseconds(uint32_t milliseconds) {

@@ -2,8 +2,12 @@
 // Windows, all by UTF-16 path (UTF-8 across the seam).
 #include <windows.h>
 // windows.h first: shlobj.h needs its types.
+#include <aclapi.h>
 #include <fcntl.h>
+#include <initguid.h>
 #include <io.h>
+#include <knownfolders.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -68,6 +72,23 @@ void addShellFolder(std::vector<std::string>& folders, int id) {
     if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
 }
 
+}  // namespace
+
+// Exported by shell32 since Vista, not declared by every SDK's headers.
+// Unlike SHGetKnownFolderPath it writes into the caller's buffer, so the
+// launcher needs no COM allocator (and no ole32.dll) to free the result.
+extern "C" DECLSPEC_IMPORT HRESULT WINAPI SHGetFolderPathEx(REFKNOWNFOLDERID id, DWORD flags, HANDLE token,
+                                                            LPWSTR path, UINT size);
+
+namespace {
+
+// Folders that have no CSIDL (Downloads, Public, the folder of all
+// profiles).
+void addKnownFolder(std::vector<std::string>& folders, const KNOWNFOLDERID& id) {
+    wchar_t folder[MAX_PATH + 1] = {0};
+    if (SUCCEEDED(SHGetFolderPathEx(id, 0, nullptr, folder, MAX_PATH))) addFolder(folders, folder);
+}
+
 // The 64-bit Program Files folder, which a 32-bit program on 64-bit Windows
 // is not shown as its own: from the machine's registry, which only
 // administrators can change (unlike the environment the launcher inherits).
@@ -114,6 +135,15 @@ std::vector<std::string> System::protectedFolders() {
     addShellFolder(folders, CSIDL_PROGRAM_FILES);
     addShellFolder(folders, CSIDL_PROGRAM_FILESX86);
     addNativeProgramFiles(folders);
+    // Where users keep or receive files of every kind: a launcher placed
+    // there would take everything started from there for its own.
+    for (int id : {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_COMMON_DESKTOPDIRECTORY,
+                   CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_APPDATA}) {
+        addShellFolder(folders, id);
+    }
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Downloads, &FOLDERID_Public, &FOLDERID_UserProfiles}) {
+        addKnownFolder(folders, *id);
+    }
     return folders;
 }
 
@@ -122,6 +152,84 @@ FILE* openFile(const char* path, const char* mode) {
     if (!win32::widePath(path, widePath) || widePath.empty() || mode == nullptr) return nullptr;
     std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));  // ASCII
     return _wfopen(widePath.c_str(), wideMode.c_str());
+}
+
+// Folders of the process's own, their listing, and removing files.
+bool System::createPrivateDirectory(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    // Administrators and SYSTEM, full control, passed on to what the folder
+    // holds; "P": nothing inherited from the folder above.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    bool ok = CreateDirectoryW(wide.c_str(), &attributes) != FALSE;
+    if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) {
+        DWORD found = GetFileAttributesW(wide.c_str());
+        // One made before, by hand or by an older start, is given the same.
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        ok = found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+             (found & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+             GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+             SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                   dacl, nullptr) == ERROR_SUCCESS;
+    }
+    LocalFree(descriptor);
+    return ok;
+}
+
+bool System::vmOptionPath(const char* path, std::string& text) {
+    text.clear();
+    std::wstring wide;
+    if (!win32::widePath(path, wide)) return false;
+    if (wide.empty()) return true;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, &lossy);
+    if (n <= 0 || lossy) return false;
+    text.resize(static_cast<size_t>(n));
+    lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()), &text[0], n,
+                            nullptr, &lossy) != n ||
+        lossy) {
+        text.clear();
+        return false;
+    }
+    return true;
+}
+
+std::vector<DirectoryEntry> System::listDirectory(const char* path) {
+    std::vector<DirectoryEntry> entries;
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return entries;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((wide + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return entries;
+    do {
+        if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0) continue;
+        char name[MAX_PATH * 3 + 1];
+        if (!win32::utf8Path(data.cFileName, std::wcslen(data.cFileName), name, sizeof name)) continue;
+        DirectoryEntry entry;
+        entry.name = name;
+        entry.regular = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                                  FILE_ATTRIBUTE_DEVICE)) == 0;
+        entry.modified = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                              data.ftLastWriteTime.dwLowDateTime);
+        entries.push_back(entry);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+bool System::removeFile(const char* path) {
+    std::wstring wide;
+    return win32::widePath(path, wide) && !wide.empty() && DeleteFileW(wide.c_str()) != FALSE;
 }
 
 // File size and replacing rename, by UTF-16 path.
@@ -234,7 +342,7 @@ bool usable(DWORD which) {
 
 // Points C runtime descriptor fd, its stream and the standard handle which
 // at handle (which stays the caller's); path is the file's, as a last
-// resort for the stream.
+// resort for the stream (none for a pipe).
 void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD which) {
     HANDLE own = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
@@ -260,7 +368,7 @@ void attach(HANDLE handle, const wchar_t* path, int fd, FILE* stream, DWORD whic
     }
 #endif
     // Otherwise a stream of its own on the file, appending as well.
-    if (_fileno(stream) != fd) _wfreopen(path, L"a", stream);
+    if (_fileno(stream) != fd && path != nullptr) _wfreopen(path, L"a", stream);
     // Unbuffered, so lines of the C runtime and of the VM keep their order.
     std::setvbuf(stream, nullptr, _IONBF, 0);
     HANDLE standard = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
@@ -290,6 +398,113 @@ bool System::redirectStandardStreams(unsigned streams, const char* path) {
     if ((streams & STANDARD_ERROR) != 0) attach(file, widePath.c_str(), 2, stderr, STD_ERROR_HANDLE);
     CloseHandle(file);
     return true;
+}
+
+// The output log's pipe and file.
+bool System::createPipe(void*& readEnd, void*& writeEnd) {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    // Not inheritable: no program the process starts holds the pipe open.
+    if (!CreatePipe(&read, &write, nullptr, 0)) return false;
+    readEnd = read;
+    writeEnd = write;
+    return true;
+}
+
+int64_t System::readPipe(void* readEnd, char* buffer, size_t size) {
+    DWORD read = 0;
+    DWORD ask = size > 0x10000 ? 0x10000 : static_cast<DWORD>(size);
+    if (ReadFile(static_cast<HANDLE>(readEnd), buffer, ask, &read, nullptr)) return read;
+    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
+bool System::redirectStandardStreamsToPipe(unsigned streams, void* writeEnd) {
+    HANDLE pipe = static_cast<HANDLE>(writeEnd);
+    if ((streams & STANDARD_OUTPUT) != 0) attach(pipe, nullptr, 1, stdout, STD_OUTPUT_HANDLE);
+    if ((streams & STANDARD_ERROR) != 0) attach(pipe, nullptr, 2, stderr, STD_ERROR_HANDLE);
+    CloseHandle(pipe);
+    return true;
+}
+
+void* System::openLogFile(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return nullptr;
+    // Sharing delete as well: another process may move the log aside while
+    // this one has it open.
+    HANDLE file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    return file;
+}
+
+int64_t System::appendLogFile(void* file, const char* data, size_t size) {
+    HANDLE handle = static_cast<HANDLE>(file);
+    size_t done = 0;
+    while (done < size) {
+        DWORD ask = size - done > 0x10000 ? 0x10000 : static_cast<DWORD>(size - done);
+        DWORD written = 0;
+        if (!WriteFile(handle, data + done, ask, &written, nullptr) || written == 0) return -1;
+        done += written;
+    }
+    LARGE_INTEGER length;
+    return GetFileSizeEx(handle, &length) ? static_cast<int64_t>(length.QuadPart) : -1;
+}
+
+bool System::isOpenFileAt(void* file, const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    HANDLE named = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    bool same = GetFileInformationByHandle(static_cast<HANDLE>(file), &a) && GetFileInformationByHandle(named, &b) &&
+                a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                a.nFileIndexLow == b.nFileIndexLow;
+    CloseHandle(named);
+    return same;
+}
+
+namespace {
+
+// A byte far beyond any log's end: the lock keeps no write out.
+OVERLAPPED lockRegion() {
+    OVERLAPPED region;
+    ZeroMemory(&region, sizeof region);
+    region.Offset = 0xFFFFFFFE;
+    region.OffsetHigh = 0x7FFFFFFF;
+    return region;
+}
+
+}  // namespace
+
+void System::lockLogFile(void* file) {
+    OVERLAPPED region = lockRegion();
+    LockFileEx(static_cast<HANDLE>(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &region);
+}
+
+void System::unlockLogFile(void* file) {
+    OVERLAPPED region = lockRegion();
+    UnlockFileEx(static_cast<HANDLE>(file), 0, 1, 0, &region);
+}
+
+void System::closeLogFile(void* file) {
+    if (file != nullptr) CloseHandle(static_cast<HANDLE>(file));
+}
+
+bool System::isSpecialFile(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
 }  // namespace platform

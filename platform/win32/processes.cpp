@@ -85,6 +85,39 @@ bool System::startCopyOfSelf(const char* modulePath) {
     return true;
 }
 
+namespace {
+
+struct ThreadStart {
+    void (*run)(void*);
+    void* argument;
+};
+
+DWORD WINAPI threadMain(LPVOID start) {
+    ThreadStart call = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    call.run(call.argument);
+    return 0;
+}
+
+}  // namespace
+
+void* System::startThread(void (*run)(void*), void* argument) {
+    auto* start = new ThreadStart{run, argument};
+    // By its exact type: the system calls it with its own calling
+    // convention, which a mismatch would break in the 32-bit program.
+    LPTHREAD_START_ROUTINE routine = threadMain;
+    HANDLE thread = CreateThread(nullptr, 0, routine, start, 0, nullptr);
+    if (thread == nullptr) delete start;
+    return thread;
+}
+
+bool System::waitForThread(void* thread, uint32_t milliseconds) {
+    if (thread == nullptr) return false;
+    bool ended = WaitForSingleObject(static_cast<HANDLE>(thread), milliseconds) == WAIT_OBJECT_0;
+    CloseHandle(static_cast<HANDLE>(thread));
+    return ended;
+}
+
 void System::sleepMilliseconds(uint32_t milliseconds) {
     Sleep(milliseconds);
 }

@@ -19,7 +19,8 @@
 //                         no-client      the last load cycle found no client;
 //                         start-failed   the client's start method failed;
 //                         main-throws    main returns with an exception.
-//                       System.exit ends the process with its code.
+//                       System.exit ends the process with its code, after
+//                       the "exit" hook of the options, as the VM does.
 #include <windows.h>
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
@@ -85,8 +86,16 @@ void recordTrap(size_t slot) {
     record("unexpected call to slot " + std::to_string(slot));
 }
 
+// The VM's exit hook as the options gave it (the option "exit").
+void(JNICALL* exitHook)(jint) = nullptr;
+
 // The process that created the VM: how it was started and where it stood.
 void recordProcess(const JavaVMInitArgs* arguments) {
+    for (jint i = 0; i < arguments->nOptions; ++i) {
+        if (std::string(arguments->options[i].optionString) == "exit") {
+            exitHook = reinterpret_cast<void(JNICALL*)(jint)>(arguments->options[i].extraInfo);
+        }
+    }
     int count = 0;
     if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) LocalFree(argv);
     record("create version=" + std::to_string(arguments->version) +
@@ -221,7 +230,9 @@ void JNICALL callStaticVoidMethodV(JNIEnv*, jclass owner, jmethodID method, va_l
     if (method == reinterpret_cast<jmethodID>(&exitMethodToken)) {
         jint code = va_arg(arguments, jint);
         record(std::string("CallStaticVoidMethod ") + describe(owner) + " exit " + std::to_string(code));
-        // As the VM's own exit: the C runtime's exit processing, then the end.
+        // As the VM's own exit: its exit hook, the C runtime's exit
+        // processing, then the end.
+        if (exitHook != nullptr) exitHook(code);
         std::exit(code);
     }
     jobject argument = va_arg(arguments, jobject);

@@ -65,7 +65,7 @@ void expectRestartChainDownToTheFloor(const InstallDir& dir) {
     // install path has a blank and then a number) and standing in the
     // launcher's directory.
     EXPECT_EQ(linesStartingWith(log, "create "),
-              std::vector<std::string>(4, "create version=65542 options=5 ignoreUnrecognized=1 arguments=0"));
+              std::vector<std::string>(4, "create version=65542 options=10 ignoreUnrecognized=1 arguments=0"));
     EXPECT_EQ(linesStartingWith(log, "directory "),
               std::vector<std::string>(4, "directory " + windows_test::narrow(dir.path())));
     EXPECT_EQ(linesStartingWith(log, "loaded in "),
@@ -106,13 +106,20 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
 
     std::vector<std::string> expected = {
         "loaded in " + windows_test::narrow(dir / L"jre7\\bin"),
-        "create version=65542 options=5 ignoreUnrecognized=1 arguments=0",
+        "create version=65542 options=10 ignoreUnrecognized=1 arguments=0",
         "directory " + windows_test::narrow(dir.path()),
         "option -Xmx900m",
         "option -Xms32m",
         "option -XX:+CreateMinidumpOnCrash",
         "option -XX:+HeapDumpOnOutOfMemoryError",
         "option -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2",
+        // Added: the VM's folders inside the installation, and its hooks.
+        "option -Djava.library.path=" + windows_test::narrow(dir.path()) + ";" +
+            windows_test::narrow(dir / L"jre7\\bin"),
+        "option -Djava.io.tmpdir=" + windows_test::narrow(dir / L"temp"),
+        "option -XX:HeapDumpPath=" + windows_test::narrow(dir / L"dumps"),
+        "option exit",
+        "option abort",
         "DefineClass com/mirl/runbed/Main loader=null length=" + std::to_string(bootstrapClass.size()) +
             " head=cafebabe",
         "GetStaticMethodID Main main ([Ljava/lang/String;)V",

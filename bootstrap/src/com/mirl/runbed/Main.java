@@ -7,7 +7,6 @@ import java.io.DataInputStream;
 import java.io.DataOutputStream;
 import java.io.EOFException;
 import java.io.File;
-import java.io.FileInputStream;
 import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
@@ -22,6 +21,10 @@ import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.net.URL;
 import java.net.URLStreamHandler;
+import java.nio.file.DirectoryIteratorException;
+import java.nio.file.DirectoryStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.security.CodeSource;
 import java.security.ProtectionDomain;
 import java.security.cert.Certificate;
@@ -425,7 +428,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 return null;
             }
             for (int i = candidates.size() - 1; i >= 0; i--) {
-                Class cls = loadPackageFile((String[]) candidates.get(i));
+                Class cls = loadPackageFile((Object[]) candidates.get(i));
                 if (cls != null) {
                     return cls;
                 }
@@ -481,35 +484,50 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    /** Candidates {absolute path, version} of the directory, in ascending version order. */
+    /**
+     * Candidates {absolute path (a Path), version} of the directory, in ascending
+     * version order. The names are kept as the OS gave them: a File made from a
+     * name the file-name encoding cannot spell (a non-ASCII name without a UTF-8
+     * locale on Linux) names no file.
+     */
     private ArrayList scanPackages(File directory) {
         ArrayList candidates = new ArrayList(8);
-        File[] files = directory.isDirectory() ? directory.listFiles() : null;
-        if (files == null) {
+        if (!directory.isDirectory()) {
             return candidates;
         }
-        for (int i = 0; i < files.length; i++) {
-            try {
-                if (!files[i].getName().endsWith(packageSuffix)) {
-                    continue;
+        DirectoryStream files = null;
+        try {
+            files = Files.newDirectoryStream(directory.toPath());
+            for (Iterator i = files.iterator(); i.hasNext();) {
+                Path file = ((Path) i.next()).toAbsolutePath();
+                try {
+                    if (!file.getFileName().toString().endsWith(packageSuffix)) {
+                        continue;
+                    }
+                    String version = checkHeader(file);
+                    if (version != null) {
+                        insertCandidate(candidates, new Object[] {file, version});
+                    }
+                } catch (Throwable e) {
+                    // Errors too: one damaged file must not keep the others from being tried.
+                    logThrowable(TAG_MAIN, e);
                 }
-                String version = checkHeader(files[i]);
-                if (version != null) {
-                    insertCandidate(candidates, new String[] {files[i].getAbsolutePath(), version});
-                }
-            } catch (Throwable e) {
-                // Errors too: one damaged file must not keep the others from being tried.
-                logThrowable(TAG_MAIN, e);
             }
+        } catch (IOException e) {
+            logThrowable(TAG_MAIN, e);
+        } catch (DirectoryIteratorException e) {
+            logThrowable(TAG_MAIN, e);
+        } finally {
+            closeQuietly(files);
         }
         return candidates;
     }
 
     /** Inserts before the first entry whose version is not lower, so equal versions keep listing order when tried from the end. */
-    private static void insertCandidate(ArrayList candidates, String[] candidate) {
+    private static void insertCandidate(ArrayList candidates, Object[] candidate) {
         for (int i = 0; i < candidates.size(); i++) {
-            String[] entry = (String[]) candidates.get(i);
-            if (compareVersions(candidate[1], entry[1]) <= 0) {
+            Object[] entry = (Object[]) candidates.get(i);
+            if (compareVersions((String) candidate[1], (String) entry[1]) <= 0) {
                 candidates.add(i, candidate);
                 return;
             }
@@ -535,9 +553,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return 0;
     }
 
-    private Class loadPackageFile(String[] candidate) {
+    private Class loadPackageFile(Object[] candidate) {
         try {
-            Class cls = loadFromStream(new FileInputStream(candidate[0]), new File(candidate[0]));
+            Path file = (Path) candidate[0];
+            Class cls = loadFromStream(Files.newInputStream(file), file.toFile());
             if (cls != null) {
                 log(TAG_MAIN, LOG_PACKAGE_FOUND + candidate[0]);
             }
@@ -628,12 +647,14 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * Header check of a package file: the sealed version when the sealed texts
      * match the clear ones, else null. Reads nothing beyond the sealed header.
      */
-    private String checkHeader(File file) throws IOException {
+    private String checkHeader(Path file) throws IOException {
         DataInputStream in = null;
         try {
-            refuseSpecialFile(file);
-            in = new DataInputStream(new FileInputStream(file));
-            return readSealedHeader(in, null, file);
+            if (Files.exists(file) && !Files.isRegularFile(file) && !Files.isDirectory(file)) {
+                throw new IOException(file + " is not a regular file"); // as refuseSpecialFile
+            }
+            in = new DataInputStream(Files.newInputStream(file));
+            return readSealedHeader(in, null, file.toFile());
         } finally {
             closeQuietly(in);
         }

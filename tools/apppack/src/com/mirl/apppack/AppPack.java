@@ -4,6 +4,7 @@ import java.io.IOException;
 import java.io.PrintStream;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileSystemException;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
@@ -164,6 +165,11 @@ public final class AppPack {
             return USAGE;
         } catch (Failure e) {
             err.println("apppack " + command + ": error: " + e.getMessage());
+            return FAILED;
+        } catch (InvalidPathException e) {
+            // A name the file-name encoding cannot spell (non-ASCII under LANG=C).
+            err.println("apppack " + command + ": error: cannot use the path \"" + e.getInput() + "\": "
+                    + e.getReason() + " (a UTF-8 locale, e.g. LC_ALL=C.UTF-8, takes any name)");
             return FAILED;
         } catch (OutOfMemoryError e) {
             // Large inputs, or a package whose header claims a large raw length.
@@ -549,6 +555,10 @@ public final class AppPack {
         try {
             if (Files.isDirectory(path)) {
                 throw new Failure(path + " is a directory");
+            }
+            // A pipe or a device would block the read, or never end it.
+            if (Files.exists(path) && !Files.isRegularFile(path)) {
+                throw new Failure(path + " is not a regular file");
             }
             if (Files.size(path) > Integer.MAX_VALUE - 8) {
                 throw new Failure(path + " is larger than 2 GB");

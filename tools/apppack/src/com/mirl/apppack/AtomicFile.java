@@ -32,7 +32,9 @@ final class AtomicFile {
         if (Files.isDirectory(absolute)) {
             throw new IOException(target + " is a directory");
         }
-        Path temporary = Files.createTempFile(directory, "." + absolute.getFileName() + ".", ".tmp");
+        // A short name of its own: one made from the target's would not fit
+        // where the target's name is near the file system's limit.
+        Path temporary = Files.createTempFile(directory, ".apppack-", ".tmp");
         boolean done = false;
         try {
             try (OutputStream out = Files.newOutputStream(temporary)) {

@@ -4,6 +4,8 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.io.PrintStream;
 import java.io.UncheckedIOException;
+import java.nio.file.FileSystemLoopException;
+import java.nio.file.FileVisitOption;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.AbstractMap;
@@ -72,23 +74,40 @@ final class InputCollector {
         return records;
     }
 
+    /**
+     * Adds the files of a directory or the entries of a jar. Links are followed
+     * (to the input itself and below it); an input that yields no file at all
+     * is an error, as is one that is neither a directory nor a regular file (a
+     * pipe would block the read).
+     */
     void add(Path input) throws IOException {
         int before = entries.size();
+        int found;
         if (Files.isDirectory(input)) {
-            addDirectory(input);
+            found = addDirectory(input);
         } else if (Files.isRegularFile(input)) {
-            addJar(input);
+            found = addJar(input);
+        } else if (Files.exists(input)) {
+            throw new IOException("input " + input + " is neither a directory nor a regular file");
         } else {
             throw new IOException("input " + input + " does not exist");
+        }
+        if (found == 0) {
+            throw new IOException("input " + input + " holds no files");
         }
         progress.println("apppack: " + input + ": " + (entries.size() - before) + " entries");
     }
 
-    private void addDirectory(Path root) throws IOException {
+    /** Returns how many files the directory holds. */
+    private int addDirectory(Path root) throws IOException {
         List<Path> files;
-        try (Stream<Path> walk = Files.walk(root)) {
+        try (Stream<Path> walk = Files.walk(root, FileVisitOption.FOLLOW_LINKS)) {
             files = walk.filter(Files::isRegularFile).collect(Collectors.toList());
         } catch (UncheckedIOException e) {
+            if (e.getCause() instanceof FileSystemLoopException) {
+                throw new IOException("input " + root + ": the link " + ((FileSystemLoopException) e.getCause()).getFile()
+                        + " leads back to a directory above it");
+            }
             // A directory below the root that cannot be listed.
             throw e.getCause();
         }
@@ -103,14 +122,18 @@ final class InputCollector {
         for (String name : names) {
             put(name, Files.readAllBytes(byName.get(name)), root.toString());
         }
+        return names.size();
     }
 
-    private void addJar(Path jar) throws IOException {
+    /** Returns how many files (entries that are no directory) the jar holds. */
+    private int addJar(Path jar) throws IOException {
         int found = 0;
+        int files = 0;
         try (ZipInputStream in = new ZipInputStream(Files.newInputStream(jar))) {
             for (ZipEntry entry = in.getNextEntry(); entry != null; entry = in.getNextEntry()) {
                 found++;
                 if (!entry.isDirectory()) {
+                    files++;
                     put(entry.getName(), readAll(in), jar.toString());
                 }
             }
@@ -120,6 +143,7 @@ final class InputCollector {
         if (found == 0) {
             throw new IOException(jar + " is not a jar (no entries)");
         }
+        return files;
     }
 
     private void put(String name, byte[] data, String origin) {

@@ -364,6 +364,63 @@ public class AppPackTest {
         assertEquals(Arrays.asList("classes", "lib.jar", "target.bin"), listing(tmp.getRoot().toPath()));
     }
 
+    @Test
+    public void linkedInputsAreFollowedAndAnInputWithoutFilesIsAnError() throws Exception {
+        Path inputs = tmp.newFolder("inputs").toPath();
+        Path linkedRoot = Files.createSymbolicLink(inputs.resolve("root"), classes);
+        Files.createSymbolicLink(classes.resolve("linked"), jar.getParent().resolve("classes/com"));
+        Run run = apppack("pack", "-o", app.toString(), "--version", "1", linkedRoot.toString());
+        assertEquals(run.err, 0, run.status);
+        Run inspected = apppack("inspect", app.toString());
+        assertTrue(inspected.out, inspected.out.contains("com/x/App.class"));
+        assertTrue(inspected.out, inspected.out.contains("linked/x/App.class"));
+
+        // A link back to a directory above it.
+        Files.createSymbolicLink(classes.resolve("com/x/loop"), classes);
+        run = apppack("pack", "-o", app.toString(), "--version", "1", classes.toString());
+        assertEquals(1, run.status);
+        assertTrue(run.err, run.err.endsWith("leads back to a directory above it\n"));
+
+        Path empty = tmp.newFolder("empty").toPath();
+        run = apppack("pack", "-o", app.toString(), "--version", "1", jar.toString(), empty.toString());
+        assertEquals(1, run.status);
+        assertTrue(run.err, run.err.endsWith("input " + empty + " holds no files\n"));
+    }
+
+    @Test
+    public void aPipeIsRefusedAtOnce() throws Exception {
+        Path fifo = tmp.getRoot().toPath().resolve("pipe.app");
+        assertEquals(0, new ProcessBuilder("mkfifo", fifo.toString()).start().waitFor());
+        for (String command : new String[] {"inspect", "verify"}) {
+            Run run = apppack(command, fifo.toString());
+            assertEquals(command, 1, run.status);
+            assertTrue(run.err, run.err.endsWith(fifo + " is not a regular file\n"));
+        }
+        Run run = apppack("embed", "--package", fifo.toString(), "--into", jar.toString());
+        assertTrue(run.err, run.err.endsWith(fifo + " is not a regular file\n"));
+        run = apppack("pack", "-o", app.toString(), "--version", "1", fifo.toString());
+        assertTrue(run.err, run.err.endsWith("input " + fifo + " is neither a directory nor a regular file\n"));
+    }
+
+    @Test
+    public void anOutputNameAtTheFileSystemsLimitIsWritten() throws Exception {
+        char[] name = new char[255 - ".app".length()];
+        Arrays.fill(name, 'n');
+        Path output = tmp.getRoot().toPath().resolve(new String(name) + ".app");
+        Run run = apppack("pack", "-o", output.toString(), "--version", "1", classes.toString());
+        assertEquals(run.err, 0, run.status);
+        assertTrue(Files.isRegularFile(output));
+    }
+
+    @Test
+    public void aPathTheFileSystemCannotTakeGivesOneLine() {
+        // As a name the file-name encoding cannot spell does under LANG=C.
+        Run run = apppack("inspect", "bad\0name.app");
+        assertEquals(1, run.status);
+        assertEquals(run.err, 1, run.err.split("\n").length);
+        assertTrue(run.err, run.err.startsWith("apppack inspect: error: cannot use the path"));
+    }
+
     private static List<String> listing(Path dir) throws IOException {
         List<String> names = new ArrayList<>();
         try (java.util.stream.Stream<Path> s = Files.list(dir)) {

@@ -72,12 +72,12 @@ public class VersionOrderTest {
         Harness.setStatic("packageSuffix", ".app");
         Harness.setStatic("packageKey", Support.KEY);
         @SuppressWarnings("unchecked")
-        List<String[]> candidates = (List<String[]>) Harness.call(Harness.bootInstance(), "scanPackages",
+        List<Object[]> candidates = (List<Object[]>) Harness.call(Harness.bootInstance(), "scanPackages",
                 new Class<?>[] {File.class}, cjars.toFile());
         List<String> versions = new ArrayList<>();
-        for (String[] c : candidates) {
-            versions.add(c[1]);
-            assertTrue(new File(c[0]).isAbsolute());
+        for (Object[] c : candidates) {
+            versions.add((String) c[1]);
+            assertTrue(((Path) c[0]).isAbsolute());
         }
         assertEquals(java.util.Arrays.asList("1.2.3", "1.9", "1.10"), versions);
 

@@ -58,6 +58,19 @@ public final class QvClientMain {
         }
         System.out.println(line);
         System.out.println("probe-max-heap-mb:" + Runtime.getRuntime().maxMemory() / (1024 * 1024));
+        System.out.println("probe-library-path:" + System.getProperty("java.library.path"));
+        System.out.println("probe-tmpdir:" + System.getProperty("java.io.tmpdir"));
+        if ("flood".equals(System.getenv("TAVELIN_PROBE"))) {
+            // 3 MB of output in one run, for the output log's bound.
+            StringBuilder text = new StringBuilder("probe-flood ");
+            while (text.length() < 99) {
+                text.append('x');
+            }
+            for (int i = 0; i < 30000; i++) {
+                System.out.println(text);
+            }
+            System.out.println("probe-flood-end");
+        }
         String probe = System.getenv("TAVELIN_PROBE");
         if ("sink-error".equals(probe)) {
             Field field = sink.getClass().getDeclaredField("statusSink");

@@ -83,6 +83,12 @@ public class HIDListHelper {
             System.load(library.getAbsolutePath());
             return new String[] {"loaded " + library, null};
         } catch (UnsatisfiedLinkError first) {
+            // Only the binding to an earlier loader calls for a copy; any other
+            // failure (a damaged file, a library for another system) would
+            // fail the copy the same way and leave it behind.
+            if (!boundToAnotherLoader(first)) {
+                return new String[] {null, first.getMessage()};
+            }
             try {
                 File copy = privateCopy(library);
                 System.load(copy.getAbsolutePath());
@@ -96,6 +102,12 @@ public class HIDListHelper {
                 return new String[] {null, first.getMessage() + "; private copy: " + e.getMessage()};
             }
         }
+    }
+
+    /** The VM's refusal to bind a library file that another class loader has bound. */
+    private static boolean boundToAnotherLoader(UnsatisfiedLinkError e) {
+        String message = e.getMessage();
+        return message != null && message.contains("already loaded in another classloader");
     }
 
     private static File launcherDirectory() {
