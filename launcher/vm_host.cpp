@@ -15,6 +15,7 @@
 #include "launcher/stale_instances.h"
 #include "launcher/startup.h"
 #include "launcher/vm_folders.h"
+#include "platform/callback_type.h"
 
 namespace launcher {
 namespace {
@@ -194,6 +195,10 @@ void JNICALL vmAbortHook() {
     endDuringCreation();
 }
 
+// The VM calls both through the pointer in a JavaVMOption's extraInfo.
+TAVELIN_CHECK_CALLBACK(vmExitHook, void(JNICALL*)(jint));
+TAVELIN_CHECK_CALLBACK(vmAbortHook, void(JNICALL*)(void));
+
 // Creates the VM with the fixed option list, the heap in megabytes and the
 // folders it is pinned to; returns what JNI_CreateJavaVM returned.
 jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOptions& folders) {
@@ -223,9 +228,6 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     std::string libraryPath = folders.libraryPath;
     std::string temporaryFolder = folders.temporaryFolder;
     std::string heapDumpPath = folders.heapDumpPath;
-    // The hooks by their exact types: a function the VM calls must have the
-    // VM's calling convention, and a mismatch fails to compile here instead
-    // of crashing the 32-bit process on the call.
     void(JNICALL * exitHook)(jint) = vmExitHook;
     void(JNICALL * abortHook)(void) = vmAbortHook;
     char exitOption[] = "exit";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/callback_type.h"
 #include "platform/platform.h"
 #include "platform/win32/wide_path.h"
 
@@ -99,14 +100,13 @@ DWORD WINAPI threadMain(LPVOID start) {
     return 0;
 }
 
+TAVELIN_CHECK_CALLBACK(threadMain, DWORD(WINAPI*)(LPVOID));
+
 }  // namespace
 
 void* System::startThread(void (*run)(void*), void* argument) {
     auto* start = new ThreadStart{run, argument};
-    // By its exact type: the system calls it with its own calling
-    // convention, which a mismatch would break in the 32-bit program.
-    LPTHREAD_START_ROUTINE routine = threadMain;
-    HANDLE thread = CreateThread(nullptr, 0, routine, start, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, threadMain, start, 0, nullptr);
     if (thread == nullptr) delete start;
     return thread;
 }
