@@ -96,8 +96,33 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Of a package loader: entry name to {offset, length} within contentBytes. */
     private HashMap entryIndex;
 
-    /** Of a package loader: the decompressed content block. */
+    /**
+     * Of a package loader: the decompressed content block. A large one is
+     * inflated in order by a thread of its own while the client starts, and
+     * an entry is served once its bytes are there (contentArrived).
+     */
     private byte[] contentBytes;
+
+    /** Of a package loader: how many leading bytes of contentBytes are inflated. */
+    private volatile int contentReady;
+
+    /** Of a package loader: the inflate has ended (complete, short, broken off or stopped); contentReady is final. */
+    private volatile boolean contentSettled;
+
+    /** Of a package loader: the inflate broke off with an exception. */
+    private volatile boolean contentFailed;
+
+    /** Of a package loader: released; its inflater stops at its next step. */
+    private volatile boolean contentReleased;
+
+    /** Of a package loader until its inflater takes it: the content block's gzip stream. */
+    private InputStream contentStream;
+
+    /**
+     * Monitor of the waits for content. Not the loader itself: class loading
+     * holds that while it defines a class, and the inflater must not wait for it.
+     */
+    private final Object contentLock = new Object();
 
     /**
      * Of a package loader: the further copies of names that several inputs
@@ -394,10 +419,17 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    /** The start thread's body: the start method called with the status sink. */
+    /**
+     * The start thread's body (of bootInstance): the start method called with
+     * the status sink. A package loader's: the inflate of its content.
+     */
     public void run() {
+        if (this != bootInstance) {
+            inflateContent();
+            return;
+        }
         Method method = startMethod;
-        if (method == null || this != bootInstance) {
+        if (method == null) {
             return;
         }
         try {
@@ -643,6 +675,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     private static final int READ_CHUNK = 65536;
 
+    /** Content blocks from this raw length on are inflated on a thread of their own. */
+    private static final int INFLATE_AHEAD_MIN = 1 << 20;
+
+    /** Bytes the inflater adds to the served part at a time. */
+    private static final int INFLATE_STEP = 65536;
+
     /**
      * Header check of a package file: the sealed version when the sealed texts
      * match the clear ones, else null. Reads nothing beyond the sealed header.
@@ -718,12 +756,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             checkRawLength("index", indexRawLength, indexStoredLength);
             checkRawLength("content", contentRawLength, contentStoredLength);
             readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
-            int[] filled = new int[1];
-            byte[] content = readStoredBlock(in, "content", contentStoredLength, contentCrc, contentRawLength, filled);
-            if (filled[0] < contentRawLength) {
-                dropMissingTail(filled[0]);
-            }
-            contentBytes = content;
+            startContent(in, contentStoredLength, contentCrc, contentRawLength);
             serveVersionedEntries();
         } catch (Throwable e) {
             // Errors too: a raw length that is possible but beyond the heap
@@ -781,36 +814,118 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * After a content block that decompressed short: an entry that reaches
-     * into the missing tail is not served (its bytes were never inflated);
-     * every other entry is.
+     * Reads the content block and tests its CRC over the stored bytes, then
+     * inflates it: a small one here, a larger one on a thread of its own
+     * (given a second processor), so that the client's first classes are
+     * defined while the rest is inflated.
+     * Nothing of it is served before the CRC held.
      */
-    private void dropMissingTail(int filled) {
-        for (Iterator it = entryIndex.entrySet().iterator(); it.hasNext();) {
-            Map.Entry entry = (Map.Entry) it.next();
-            int[] range = (int[]) entry.getValue();
-            if (range[0] + range[1] > filled) {
-                log(TAG_MAIN, "entry " + entry.getKey() + " reaches into the missing tail of the content, not served");
-                it.remove();
-                if (entryCopies != null) {
-                    entryCopies.remove(entry.getKey());
+    private void startContent(DataInputStream in, int storedLength, int crc, int rawLength) throws IOException {
+        byte[] stored = readBlock(in, storedLength);
+        if (crc32Of(stored) != crc) {
+            throw new IllegalArgumentException();
+        }
+        requireFreeHeap(rawLength, "the content block's raw length");
+        InputStream gzip;
+        try {
+            gzip = new GZIPInputStream(new ByteArrayInputStream(stored, 0, storedLength), READ_CHUNK);
+        } catch (IOException e) {
+            logThrowable(TAG_MAIN, e);
+            throw new IllegalArgumentException("content block does not decompress");
+        }
+        synchronized (contentLock) {
+            contentBytes = new byte[rawLength];
+            contentStream = gzip;
+        }
+        if (rawLength < INFLATE_AHEAD_MIN || Runtime.getRuntime().availableProcessors() < 2) {
+            // A thread would cost more than it overlaps, or have no processor
+            // of its own to overlap on: inflated here, as a whole.
+            inflateContent();
+            if (contentFailed) {
+                throw new IllegalArgumentException("content block does not decompress");
+            }
+            return;
+        }
+        Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
+        // It never keeps the VM alive: what the client never asks for need not be inflated.
+        inflater.setDaemon(true);
+        inflater.start();
+    }
+
+    /**
+     * Inflates the content stream into contentBytes in order, step by step,
+     * telling the waiting lookups after each step. A stream that ends early
+     * (logged) or breaks off leaves the rest unserved; a released loader's
+     * inflate stops at the next step.
+     */
+    private void inflateContent() {
+        InputStream in;
+        byte[] content;
+        synchronized (contentLock) {
+            in = contentStream;
+            content = contentBytes;
+            contentStream = null;
+        }
+        if (in == null || content == null) {
+            return; // already inflated, or run() called by someone else
+        }
+        int ready = 0;
+        try {
+            while (ready < content.length && !contentReleased) {
+                int n = in.read(content, ready, Math.min(INFLATE_STEP, content.length - ready));
+                if (n < 0) {
+                    log(TAG_MAIN, LOG_BLOCK_SHORT + (content.length - ready));
+                    break;
+                }
+                ready += n;
+                contentReady = ready;
+                synchronized (contentLock) {
+                    contentLock.notifyAll();
+                }
+            }
+        } catch (Throwable e) {
+            contentFailed = true;
+            logThrowable(TAG_MAIN, e);
+        } finally {
+            closeQuietly(in);
+            synchronized (contentLock) {
+                contentSettled = true;
+                contentLock.notifyAll();
+            }
+        }
+    }
+
+    /**
+     * Waits until the content holds the bytes of an entry's range; false
+     * (logged) when it never will: the block inflated short of them, broke
+     * off before them, or the package was released.
+     */
+    private boolean contentArrived(String name, int[] range) {
+        long end = (long) range[0] + range[1];
+        if (end <= contentReady) {
+            return true;
+        }
+        boolean interrupted = false;
+        synchronized (contentLock) {
+            while (end > contentReady && !contentSettled) {
+                try {
+                    contentLock.wait();
+                } catch (InterruptedException e) {
+                    // The inflate ends soon whatever happens: wait on, pass the interrupt on after.
+                    interrupted = true;
                 }
             }
         }
-        if (entryCopies != null) {
-            for (Iterator it = entryCopies.values().iterator(); it.hasNext();) {
-                ArrayList copies = (ArrayList) it.next();
-                for (int i = copies.size() - 1; i >= 0; i--) {
-                    int[] range = (int[]) copies.get(i);
-                    if (range[0] + range[1] > filled) {
-                        copies.remove(i);
-                    }
-                }
-                if (copies.isEmpty()) {
-                    it.remove();
-                }
-            }
+        if (interrupted) {
+            Thread.currentThread().interrupt();
         }
+        if (end <= contentReady) {
+            return true;
+        }
+        if (!contentReleased) {
+            log(TAG_MAIN, "entry " + name + " reaches into the missing tail of the content, not served");
+        }
+        return false;
     }
 
     /**
@@ -1217,8 +1332,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         HashMap index = entryIndex;
         byte[] content = contentBytes;
         if (index != null && content != null) {
-            int[] range = (int[]) index.get(name.replace('.', '/') + ".class");
-            if (range != null) {
+            String entry = name.replace('.', '/') + ".class";
+            int[] range = (int[]) index.get(entry);
+            if (range != null && contentArrived(entry, range)) {
                 return defineClass(name, content, range[0], range[1], packageDomain);
             }
         }
@@ -1298,7 +1414,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 urls.add(first);
                 ArrayList copies = entryCopies == null ? null : (ArrayList) entryCopies.get(name);
                 for (int i = 1; copies != null && i <= copies.size(); i++) {
-                    urls.add(entryUrl(name, i));
+                    URL copy = entryUrl(name, i);
+                    if (copy != null) {
+                        urls.add(copy);
+                    }
                 }
             }
         } catch (Exception e) {
@@ -1335,16 +1454,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (index == null || contentBytes == null || name == null) {
             return null;
         }
+        int[] range;
         if (copy == 0) {
-            return (int[]) index.get(name);
+            range = (int[]) index.get(name);
+        } else {
+            HashMap all = entryCopies;
+            ArrayList copies = all == null ? null : (ArrayList) all.get(name);
+            range = copies == null || copy > copies.size() ? null : (int[]) copies.get(copy - 1);
         }
-        HashMap all = entryCopies;
-        ArrayList copies = all == null ? null : (ArrayList) all.get(name);
-        return copies == null || copy > copies.size() ? null : (int[]) copies.get(copy - 1);
+        // Its bytes may still be on their way (or never come: a short block).
+        return range == null || !contentArrived(name, range) ? null : range;
     }
 
     /** Releases the package: it serves no further classes, resources or URLs. */
     private void releasePackage() {
+        contentReleased = true;
         contentBytes = null;
         HashMap index = entryIndex;
         if (index != null) {

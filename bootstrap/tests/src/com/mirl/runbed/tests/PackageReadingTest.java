@@ -19,6 +19,9 @@ import static org.junit.Assert.assertNotNull;
 import static org.junit.Assert.assertNull;
 import static org.junit.Assert.assertTrue;
 
+import com.mirl.runbed.Main;
+import java.io.ByteArrayInputStream;
+import java.io.DataInputStream;
 import java.io.InputStream;
 import java.lang.reflect.Field;
 import java.lang.reflect.Modifier;
@@ -27,6 +30,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Random;
 import org.junit.Before;
 import org.junit.Rule;
 import org.junit.Test;
@@ -280,6 +284,38 @@ public class PackageReadingTest {
         assertNull(run.sink.clientLoader().getResource("res/tail.txt"));
         assertEquals("data of the package", read(run.sink.clientLoader().getResourceAsStream("res/data.txt")));
         assertVerified(true);
+    }
+
+    @Test
+    public void aLargeContentServesItsLastEntryWhileInflatingButNothingOfItsMissingTail() throws Exception {
+        // Large enough to be inflated on the loader's own thread, and to take a while there.
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        int base = p.contentRaw.length;
+        byte[] content = Arrays.copyOf(p.contentRaw, base + (4 << 20));
+        Random random = new Random(23);
+        for (int i = base; i < content.length; i++) {
+            content[i] = (byte) ('a' + random.nextInt(16));
+        }
+        p.contentRaw = content;
+        List<Object[]> records = p.records();
+        records.add(new Object[] {"res/last.bin", content.length - 1000, 1000});
+        records.add(new Object[] {"res/tail.bin", content.length - 10, 20});
+        p.setRecords(records);
+        p.numbers[3] = content.length + 10;
+        byte[] pkg = p.build(Support.KEY);
+
+        Harness.setStatic("packageKey", Support.KEY);
+        Main loader = new Main();
+        Harness.call(loader, "readPackage", new Class<?>[] {DataInputStream.class},
+                new DataInputStream(new ByteArrayInputStream(pkg)));
+        // Asked at once, long before the inflater gets there: waits for its bytes, not zeros.
+        InputStream last = loader.getResourceAsStream("res/last.bin");
+        assertNotNull(last);
+        assertArrayEquals(Arrays.copyOfRange(content, content.length - 1000, content.length), last.readAllBytes());
+        assertNull(loader.getResourceAsStream("res/tail.bin"));
+        assertNull(loader.getResource("res/tail.bin"));
+        assertEquals("data of the package", read(loader.getResourceAsStream("res/data.txt")));
+        assertNotNull(loader.loadClass(Support.MAIN_CLASS));
     }
 
     @Test
