@@ -11,6 +11,22 @@
 #         (TAVELIN_PACKAGE_KEY_JAVA, the generated source)
 #
 # The bootstrap class takes the key from its launch strings and holds none.
+#
+#   The launch strings: the six texts the launcher hands the bootstrap class,
+#   in the order of TAVELIN_LAUNCH_STRINGS, each with a named position, and
+#   the layout names they are made of (the package folder beside the
+#   launcher, the package suffix, the client's main class and its start and
+#   stop methods).
+#
+#   C++:  #include "tavelin/launch_strings.h"  ->  tavelin::PACKAGE_FOLDER,
+#         tavelin::LAUNCH_STRINGS[tavelin::LAUNCH_MAIN_CLASS], ...
+#         (<build>/generated/include)
+#   Java: com.mirl.apppack.LaunchStrings, compiled into apppack.jar
+#         (TAVELIN_LAUNCH_STRINGS_JAVA, the generated source)
+#
+# The bootstrap class, one standalone class, receives these as its launch
+# strings and names only their positions (its own copy, which
+# PackageReadingTest compares with LaunchStrings).
 
 set(TAVELIN_PACKAGE_KEY 7305518826140943 CACHE INTERNAL "the launcher's package key")
 
@@ -40,6 +56,105 @@ public final class PackageKey {
     public static final String DEFAULT = "@TAVELIN_PACKAGE_KEY@";
 
     private PackageKey() {
+    }
+}
+]] @ONLY)
+
+set(TAVELIN_PACKAGE_FOLDER cjars CACHE INTERNAL "the package folder beside the launcher")
+set(TAVELIN_PACKAGE_SUFFIX .app CACHE INTERNAL "the file-name ending of packages")
+set(TAVELIN_CLIENT_MAIN_CLASS com.qv.java.client.QvClientMain CACHE INTERNAL "the client's main class")
+set(TAVELIN_CLIENT_START_METHOD startServer CACHE INTERNAL "the client's static start method")
+set(TAVELIN_CLIENT_STOP_METHOD endServer CACHE INTERNAL "the client's static stop method")
+
+# The launch strings in their order: the name of each position, its value.
+set(TAVELIN_LAUNCH_STRINGS
+  PACKAGE_LOCATION "./${TAVELIN_PACKAGE_FOLDER}"
+  PACKAGE_SUFFIX "${TAVELIN_PACKAGE_SUFFIX}"
+  PACKAGE_KEY "${TAVELIN_PACKAGE_KEY}"
+  MAIN_CLASS "${TAVELIN_CLIENT_MAIN_CLASS}"
+  START_METHOD "${TAVELIN_CLIENT_START_METHOD}"
+  STOP_METHOD "${TAVELIN_CLIENT_STOP_METHOD}")
+
+set(cpp_positions "")
+set(cpp_values "")
+set(java_positions "")
+set(java_values "")
+list(LENGTH TAVELIN_LAUNCH_STRINGS pairs)
+math(EXPR last "${pairs} / 2 - 1")
+foreach(position RANGE ${last})
+  math(EXPR at "${position} * 2")
+  math(EXPR value_at "${at} + 1")
+  list(GET TAVELIN_LAUNCH_STRINGS ${at} name)
+  list(GET TAVELIN_LAUNCH_STRINGS ${value_at} value)
+  string(APPEND cpp_positions "    LAUNCH_${name} = ${position},\n")
+  string(APPEND cpp_values "    \"${value}\",\n")
+  string(APPEND java_positions "    public static final int LAUNCH_${name} = ${position};\n")
+  string(APPEND java_values "            \"${value}\",\n")
+endforeach()
+math(EXPR TAVELIN_LAUNCH_STRING_COUNT "${last} + 1")
+
+file(CONFIGURE OUTPUT ${TAVELIN_GENERATED_INCLUDE_DIR}/tavelin/launch_strings.h
+  CONTENT [[// Generated from cmake/TavelinSharedConstants.cmake.
+#pragma once
+
+#include <cstdint>
+
+namespace tavelin {
+
+// The package folder beside the launcher, the packages' file-name ending,
+// the client's main class and its static start and stop methods.
+inline constexpr char PACKAGE_FOLDER[] = "@TAVELIN_PACKAGE_FOLDER@";
+inline constexpr char PACKAGE_SUFFIX[] = "@TAVELIN_PACKAGE_SUFFIX@";
+inline constexpr char CLIENT_MAIN_CLASS[] = "@TAVELIN_CLIENT_MAIN_CLASS@";
+inline constexpr char CLIENT_START_METHOD[] = "@TAVELIN_CLIENT_START_METHOD@";
+inline constexpr char CLIENT_STOP_METHOD[] = "@TAVELIN_CLIENT_STOP_METHOD@";
+
+// The position of each launch string.
+enum LaunchString : int32_t {
+@cpp_positions@};
+
+inline constexpr int32_t LAUNCH_STRING_COUNT = @TAVELIN_LAUNCH_STRING_COUNT@;
+
+// The launch strings, in their order.
+inline constexpr const char* LAUNCH_STRINGS[LAUNCH_STRING_COUNT] = {
+@cpp_values@};
+
+}  // namespace tavelin
+]] @ONLY)
+
+set(TAVELIN_LAUNCH_STRINGS_JAVA ${CMAKE_BINARY_DIR}/generated/java/com/mirl/apppack/LaunchStrings.java)
+file(CONFIGURE OUTPUT ${TAVELIN_LAUNCH_STRINGS_JAVA}
+  CONTENT [[// Generated from cmake/TavelinSharedConstants.cmake.
+package com.mirl.apppack;
+
+/**
+ * The launcher's launch strings and the layout names they are made of;
+ * public for the tests and benchmarks that run the bootstrap class.
+ */
+public final class LaunchStrings {
+
+    /** The package folder beside the launcher. */
+    public static final String PACKAGE_FOLDER = "@TAVELIN_PACKAGE_FOLDER@";
+
+    /** The packages' file-name ending. */
+    public static final String PACKAGE_SUFFIX = "@TAVELIN_PACKAGE_SUFFIX@";
+
+    /** The client's main class and its static start and stop methods. */
+    public static final String CLIENT_MAIN_CLASS = "@TAVELIN_CLIENT_MAIN_CLASS@";
+    public static final String CLIENT_START_METHOD = "@TAVELIN_CLIENT_START_METHOD@";
+    public static final String CLIENT_STOP_METHOD = "@TAVELIN_CLIENT_STOP_METHOD@";
+
+    /** The position of each launch string. */
+@java_positions@
+    public static final int LAUNCH_STRING_COUNT = @TAVELIN_LAUNCH_STRING_COUNT@;
+
+    private LaunchStrings() {
+    }
+
+    /** The launcher's launch strings, in their order (a new array). */
+    public static String[] launcher() {
+        return new String[] {
+@java_values@        };
     }
 }
 ]] @ONLY)

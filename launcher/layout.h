@@ -1,10 +1,41 @@
 // Where the launcher finds what it needs beside itself, and the sizes of
-// its fixed path buffers.
+// its fixed path buffers. Everything lies directly in the launcher's
+// directory:
+//
+//   jre7/                    RUNTIME_FOLDER, the Java runtime
+//     bin/                   RUNTIME_BIN_FOLDER
+//       jvm.set              HEAP_SETTING_NAME, the heap setting
+//     RUNTIME_LIBRARY_PATH   the runtime library
+//   cjars/                   PACKAGE_FOLDER, the client's packages (*.app)
+//   Tavelin.log              OUTPUT_LOG_NAME, the output log (and ".1")
+//   temp/                    TEMP_FOLDER_NAME, the VM's temporary folder
+//   dumps/                   HEAP_DUMP_FOLDER_NAME, its heap dumps
+//
+// The client keeps its own folders there too (Quenvil's private copies in
+// quenvil-copies/, made by the client); the launcher neither makes nor
+// reads them.
 #pragma once
 
 #include <cstddef>
 
+#include "tavelin/launch_strings.h"
+
 namespace launcher {
+
+// The Java runtime, its bin folder and the heap setting file in it,
+// relative to the launcher's directory ('/' stands for the OS's separator
+// where a path is made from them).
+constexpr char RUNTIME_FOLDER[] = "jre7";
+constexpr char RUNTIME_BIN_FOLDER[] = "bin";
+constexpr char HEAP_SETTING_NAME[] = "jvm.set";
+
+// The package folder (the first launch string names it, relative to the
+// working directory, which is the launcher's).
+constexpr const char* PACKAGE_FOLDER = tavelin::PACKAGE_FOLDER;
+
+// The output log, where standard streams that lead nowhere go; a log
+// beyond the limit becomes OUTPUT_LOG_NAME ".1".
+inline constexpr char OUTPUT_LOG_NAME[] = "Tavelin.log";
 
 // The Java runtime library, relative to the launcher's directory.
 #ifdef _WIN32

@@ -13,18 +13,19 @@ int main(int argc, char** argv) {
         std::printf(
             "Usage: Tavelin [DELAY_MS]\n"
             "Hosts the Java client: creates the Java VM from %s beside this program\n"
-            "(heap size in megabytes from jre7/bin/jvm.set, two bytes, default 900), defines the bootstrap\n"
-            "class and runs the client package found in cjars/. With a positive DELAY_MS (at most 10000)\n"
+            "(heap size in megabytes from %s/%s/%s, two bytes, default 900), defines the bootstrap\n"
+            "class and runs the client package found in %s/. With a positive DELAY_MS (at most 10000)\n"
             "it first waits that long and ends the other processes running from its directory tree and\n"
             "the programs Orvanta.exe and OrvantaServer.exe. JAVA_TOOL_OPTIONS and _JAVA_OPTIONS never reach\n"
             "the VM. Problems are reported on standard error as \"提示: <text>\". Standard output or error\n"
-            "that is closed goes to Tavelin.log beside this program (moved to Tavelin.log.1 whenever beyond 1 MB).\n"
+            "that is closed goes to %s beside this program (moved to %s.1 whenever beyond 1 MB).\n"
             "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 101 no VM\n"
             "(runtime missing, heap setting at its floor or not writable, copy not started); 102 the\n"
             "bootstrap class or its main unusable; 103 no client was loaded; 104 main left an exception;\n"
             "105 the client's start method was missing or failed. A client's own System.exit code passes\n"
             "through unchanged.\n",
-            launcher::RUNTIME_LIBRARY_PATH);
+            launcher::RUNTIME_LIBRARY_PATH, launcher::RUNTIME_FOLDER, launcher::RUNTIME_BIN_FOLDER,
+            launcher::HEAP_SETTING_NAME, launcher::PACKAGE_FOLDER, launcher::OUTPUT_LOG_NAME, launcher::OUTPUT_LOG_NAME);
         return 0;
     }
     std::vector<std::u16string> arguments;

@@ -59,8 +59,4 @@ inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not 
 inline constexpr char OPTION_VARIABLE_REMOVED_LINE[] =
     "%s removed from the environment: the VM takes its options from the launcher only\n";
 
-// The output log beside the launcher, where standard streams that lead
-// nowhere go; a log beyond the limit becomes OUTPUT_LOG_NAME ".1".
-inline constexpr char OUTPUT_LOG_NAME[] = "Tavelin.log";
-
 }  // namespace launcher

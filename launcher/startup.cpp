@@ -10,18 +10,8 @@
 #include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
 #include "launcher/vm_host.h"
-#include "tavelin/package_key.h"
 
 namespace launcher {
-
-const char* const LAUNCH_STRINGS[LAUNCH_STRING_COUNT] = {
-    "./cjars",                          // package directory
-    ".app",                             // package file suffix
-    tavelin::PACKAGE_KEY,               // package key (generated)
-    "com.qv.java.client.QvClientMain",  // client main class
-    "startServer",                      // client start method
-    "endServer",                        // client stop method
-};
 
 namespace {
 

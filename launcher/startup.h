@@ -8,14 +8,17 @@
 
 #include "launcher/launcher.h"
 #include "launcher/vm_host.h"
+#include "tavelin/launch_strings.h"
 
 namespace launcher {
 
 constexpr int32_t MAX_DELAY_MS = 10000;
 
-// The six launch strings handed to the bootstrap class, in order.
-constexpr int32_t LAUNCH_STRING_COUNT = 6;
-extern const char* const LAUNCH_STRINGS[LAUNCH_STRING_COUNT];
+// The six launch strings handed to the bootstrap class, in order (generated
+// from cmake/TavelinSharedConstants.cmake with the position of each,
+// tavelin::LAUNCH_PACKAGE_LOCATION ... tavelin::LAUNCH_STOP_METHOD).
+constexpr int32_t LAUNCH_STRING_COUNT = tavelin::LAUNCH_STRING_COUNT;
+constexpr const char* const* LAUNCH_STRINGS = tavelin::LAUNCH_STRINGS;
 
 // The environment variables a Java VM reads its options from at creation.
 // They never reach the launcher's VM: whoever could set them (any user,

@@ -49,12 +49,12 @@ void formatPath(char (&out)[FORMATTED_PATH_SIZE], const char* directory, const c
 
 // "jre7/bin" and "jre7/bin/jvm.set" with the OS's separator.
 const char* runtimeBinDirectory() {
-    static const std::string path = std::string("jre7") + platform::PATH_SEPARATOR + "bin";
+    static const std::string path = std::string(RUNTIME_FOLDER) + platform::PATH_SEPARATOR + RUNTIME_BIN_FOLDER;
     return path.c_str();
 }
 
 const char* heapSettingFile() {
-    static const std::string path = std::string(runtimeBinDirectory()) + platform::PATH_SEPARATOR + "jvm.set";
+    static const std::string path = std::string(runtimeBinDirectory()) + platform::PATH_SEPARATOR + HEAP_SETTING_NAME;
     return path.c_str();
 }
 

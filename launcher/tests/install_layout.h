@@ -14,8 +14,8 @@ class InstallLayout {
 public:
     explicit InstallLayout(const std::string& subdirectory = "app", const std::string& launcherBuild = TAVELIN_PATH)
         : root_(dir_ / subdirectory) {
-        std::filesystem::create_directories(root_ + "/jre7/bin");
-        std::filesystem::create_directories(root_ + "/cjars");
+        std::filesystem::create_directories(root_ + "/" + launcher::RUNTIME_FOLDER + "/" + launcher::RUNTIME_BIN_FOLDER);
+        std::filesystem::create_directories(root_ + "/" + launcher::PACKAGE_FOLDER);
         launcher_ = root_ + "/Tavelin";
         std::filesystem::copy_file(launcherBuild, launcher_);
     }
@@ -24,7 +24,10 @@ public:
     const std::string& launcher() const { return launcher_; }
     const TempDir& temp() const { return dir_; }
     std::string runtimeLibrary() const { return root_ + "/" + launcher::RUNTIME_LIBRARY_PATH; }
-    std::string settingFile() const { return root_ + "/jre7/bin/jvm.set"; }
+    std::string settingFile() const {
+        return root_ + "/" + launcher::RUNTIME_FOLDER + "/" + launcher::RUNTIME_BIN_FOLDER + "/" +
+               launcher::HEAP_SETTING_NAME;
+    }
 
     // The runtime library: a link to an existing library (the real VM's is
     // never copied or written), or a copy of a test library.
@@ -37,7 +40,7 @@ public:
         std::filesystem::copy_file(library, runtimeLibrary());
     }
     void addPackage(const std::string& package, const std::string& name) {
-        std::filesystem::copy_file(package, root_ + "/cjars/" + name);
+        std::filesystem::copy_file(package, root_ + "/" + launcher::PACKAGE_FOLDER + "/" + name);
     }
 
 private:

@@ -10,7 +10,7 @@
 #include "launcher/launcher.h"
 #include "launcher/win32/tests/windows_install.h"
 #include "platform/platform.h"
-#include "tavelin/package_key.h"
+#include "tavelin/launch_strings.h"
 
 namespace {
 
@@ -126,10 +126,8 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "FindClass java/lang/String",
         "NewObjectArray 6 of String initial=null",
     };
-    const char* launchStrings[] = {"./cjars",      ".app",       tavelin::PACKAGE_KEY, "com.qv.java.client.QvClientMain",
-                                   "startServer", "endServer"};
-    for (int i = 0; i < 6; ++i) {
-        const std::string text = launchStrings[i];
+    for (int i = 0; i < tavelin::LAUNCH_STRING_COUNT; ++i) {
+        const std::string text = tavelin::LAUNCH_STRINGS[i];
         expected.push_back("NewStringUTF " + text);
         expected.push_back("SetObjectArrayElement String[][" + std::to_string(i) + "] = " + text);
         expected.push_back("DeleteLocalRef " + text);

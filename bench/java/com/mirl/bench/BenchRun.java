@@ -1,5 +1,6 @@
 package com.mirl.bench;
 
+import com.mirl.apppack.LaunchStrings;
 import java.io.File;
 import java.lang.reflect.Field;
 import java.lang.reflect.Method;
@@ -84,7 +85,15 @@ public final class BenchRun {
     static long loadPackage(String dir, int count, String key) throws Exception {
         System.setProperty("bench.count", Integer.toString(count));
         Method main = Class.forName(BOOTSTRAP).getMethod("main", String[].class);
-        String[] launch = {dir, ".app", key, LOAD_CLIENT, "startServer", "endServer"};
+        // Only LaunchStrings' constants, which compile into this class: the
+        // harness runs without apppack.jar.
+        String[] launch = new String[LaunchStrings.LAUNCH_STRING_COUNT];
+        launch[LaunchStrings.LAUNCH_PACKAGE_LOCATION] = dir;
+        launch[LaunchStrings.LAUNCH_PACKAGE_SUFFIX] = LaunchStrings.PACKAGE_SUFFIX;
+        launch[LaunchStrings.LAUNCH_PACKAGE_KEY] = key;
+        launch[LaunchStrings.LAUNCH_MAIN_CLASS] = LOAD_CLIENT;
+        launch[LaunchStrings.LAUNCH_START_METHOD] = LaunchStrings.CLIENT_START_METHOD;
+        launch[LaunchStrings.LAUNCH_STOP_METHOD] = LaunchStrings.CLIENT_STOP_METHOD;
         long start = System.nanoTime();
         main.invoke(null, (Object) launch);
         long elapsed = System.nanoTime() - start;
@@ -108,7 +117,7 @@ public final class BenchRun {
         URLClassLoader loader = new URLClassLoader(new URL[] {new File(jar).toURI().toURL()},
                 ClassLoader.getSystemClassLoader());
         Class<?> client = loader.loadClass(LOAD_CLIENT);
-        client.getMethod("startServer", Comparator.class).invoke(null, (Object) null);
+        client.getMethod(LaunchStrings.CLIENT_START_METHOD, Comparator.class).invoke(null, (Object) null);
         long elapsed = System.nanoTime() - start;
         expectLoaded(count);
         loader.close();
@@ -119,7 +128,7 @@ public final class BenchRun {
     static long scan(String dir, String warmDir, String key) throws Exception {
         Class<?> main = Class.forName(BOOTSTRAP);
         set(main, "packageKey", key);
-        set(main, "packageSuffix", ".app");
+        set(main, "packageSuffix", LaunchStrings.PACKAGE_SUFFIX);
         Field boot = main.getDeclaredField("bootInstance");
         boot.setAccessible(true);
         Object instance = boot.get(null);
@@ -130,7 +139,7 @@ public final class BenchRun {
             throw new IllegalStateException("no candidate in " + warmDir);
         }
         File target = new File(dir);
-        int expected = target.list((d, name) -> name.endsWith(".app")).length;
+        int expected = target.list((d, name) -> name.endsWith(LaunchStrings.PACKAGE_SUFFIX)).length;
         long start = System.nanoTime();
         ArrayList<?> candidates = (ArrayList<?>) scan.invoke(instance, target);
         long elapsed = System.nanoTime() - start;
@@ -159,7 +168,7 @@ public final class BenchRun {
         long start = System.nanoTime();
         ClassLoader loader = new MemoryLoader(classes);
         Class<?> client = loader.loadClass(LOAD_CLIENT);
-        client.getMethod("startServer", Comparator.class).invoke(null, (Object) null);
+        client.getMethod(LaunchStrings.CLIENT_START_METHOD, Comparator.class).invoke(null, (Object) null);
         long elapsed = System.nanoTime() - start;
         expectLoaded(count);
         return elapsed;

@@ -5,6 +5,7 @@ import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertNotNull;
 import static org.junit.Assert.assertTrue;
 
+import com.mirl.apppack.LaunchStrings;
 import com.mirl.apppack.PackageKey;
 import java.io.DataInputStream;
 import java.io.File;
@@ -57,7 +58,7 @@ public class BenchInputsTest {
 
         Class<?> main = Class.forName("com.mirl.runbed.Main");
         setBootstrap("packageKey", KEY);
-        setBootstrap("packageSuffix", ".app");
+        setBootstrap("packageSuffix", LaunchStrings.PACKAGE_SUFFIX);
         Method scan = main.getDeclaredMethod("scanPackages", File.class);
         scan.setAccessible(true);
         ArrayList<?> candidates = (ArrayList<?>) scan.invoke(bootstrap("bootInstance"), dir.toFile());

@@ -214,6 +214,20 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     // ------------------------------------------------------------------ entry points
 
+    /*
+     * The position of each launch string, as the launcher hands them over
+     * (the build generates both the launcher's strings and
+     * com.mirl.apppack.LaunchStrings; this one class keeps its own copy of
+     * the positions, which PackageReadingTest compares with that).
+     */
+    private static final int LAUNCH_PACKAGE_LOCATION = 0;
+    private static final int LAUNCH_PACKAGE_SUFFIX = 1;
+    private static final int LAUNCH_PACKAGE_KEY = 2;
+    private static final int LAUNCH_MAIN_CLASS = 3;
+    private static final int LAUNCH_START_METHOD = 4;
+    private static final int LAUNCH_STOP_METHOD = 5;
+    private static final int LAUNCH_STRING_COUNT = 6;
+
     /**
      * Runs load cycles with the launch strings: location, suffix, key, main
      * class, start method, stop method. Returns when the client has ended
@@ -223,13 +237,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (statusSink == null) {
             statusSink = bootInstance;
         }
-        if (args != null && args.length > 5) {
-            packageLocation = args[0];
-            packageSuffix = args[1];
-            packageKey = args[2];
-            mainClassName = args[3];
-            startMethodName = args[4];
-            stopMethodName = args[5];
+        if (args != null && args.length >= LAUNCH_STRING_COUNT) {
+            packageLocation = args[LAUNCH_PACKAGE_LOCATION];
+            packageSuffix = args[LAUNCH_PACKAGE_SUFFIX];
+            packageKey = args[LAUNCH_PACKAGE_KEY];
+            mainClassName = args[LAUNCH_MAIN_CLASS];
+            startMethodName = args[LAUNCH_START_METHOD];
+            stopMethodName = args[LAUNCH_STOP_METHOD];
         }
         try {
             log(TAG_MAIN, LOG_START);

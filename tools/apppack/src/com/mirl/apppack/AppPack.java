@@ -308,8 +308,9 @@ public final class AppPack {
                     + " entries" + (inputs.furtherCopies() == 0 ? "" : " (" + inputs.furtherCopies()
                     + " of them further copies of resources several inputs hold)") + ", " + content
                     + " bytes of content, " + stream.length + " bytes in all");
-            if (!output.getFileName().toString().endsWith(".app")) {
-                err.println("apppack: note: the loader's directory scan only takes files ending in .app");
+            if (!output.getFileName().toString().endsWith(LaunchStrings.PACKAGE_SUFFIX)) {
+                err.println("apppack: note: the loader's directory scan only takes files ending in "
+                        + LaunchStrings.PACKAGE_SUFFIX);
             }
         } catch (IOException | GeneralSecurityException e) {
             throw new Failure("cannot write " + output + ": " + describe(e));
@@ -406,8 +407,9 @@ public final class AppPack {
         } else {
             located.offset = 0;
             located.length = located.bytes.length;
-            if (!name.endsWith(".app")) {
-                located.notes.add("the loader's directory scan only takes files ending in .app");
+            if (!name.endsWith(LaunchStrings.PACKAGE_SUFFIX)) {
+                located.notes.add("the loader's directory scan only takes files ending in "
+                        + LaunchStrings.PACKAGE_SUFFIX);
             }
         }
         return located;

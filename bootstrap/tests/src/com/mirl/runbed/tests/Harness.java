@@ -100,7 +100,7 @@ final class Harness {
     }
 
     static Run launch(Path location) {
-        return main(location.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+        return main(location.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, Support.START, Support.STOP);
     }
 
     static Run main(String... args) {

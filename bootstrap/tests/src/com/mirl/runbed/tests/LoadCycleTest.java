@@ -76,7 +76,7 @@ public class LoadCycleTest {
                 throw new UncheckedIOException(e);
             }
         };
-        Harness.main(run, cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+        Harness.main(run, cjars.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, Support.START, Support.STOP);
 
         assertEquals(Arrays.asList(progress(NOTICE_LOADING), progress(NOTICE_RESTARTING), progress(NOTICE_LOADING),
                 progress(NOTICE_NOT_RUNNING)), run.sink.notices());
@@ -96,7 +96,7 @@ public class LoadCycleTest {
         assertNull(first.getResource("res/data.txt"));
         Class<?> old = first.loadClass(Support.MAIN_CLASS);
         assertSame(first, old.getClassLoader());
-        old.getMethod("endServer").invoke(null);
+        old.getMethod(Support.STOP).invoke(null);
     }
 
     @Test
@@ -106,7 +106,7 @@ public class LoadCycleTest {
         String[][] cases = {{Support.MAIN_CLASS, "java.lang.IllegalStateException: client refused to start"},
                 {"com.qv.java.client.FailingInit", "java.lang.IllegalStateException: no setting"}};
         for (String[] c : cases) {
-            Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, c[0], "startServer", "endServer");
+            Harness.Run run = Harness.main(cjars.toString(), Support.SUFFIX, Support.KEY, c[0], Support.START, Support.STOP);
             assertEquals(run.log, Arrays.asList(progress(NOTICE_LOADING), error(c[1])), run.sink.notices());
             assertTrue(run.log, run.log.contains("Caused by: " + c[1]));
             assertTrue(run.log, run.log.contains(logLine(TAG_ERROR, c[1])));
@@ -115,8 +115,8 @@ public class LoadCycleTest {
 
     @Test
     public void theStartMethodIsTheOverloadTheSinkCanBePassedTo() {
-        Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, "com.qv.java.client.Overloaded",
-                "startServer", "endServer");
+        Harness.Run run = Harness.main(cjars.toString(), Support.SUFFIX, Support.KEY, "com.qv.java.client.Overloaded",
+                Support.START, Support.STOP);
         assertEquals(run.log, Arrays.asList(progress(NOTICE_LOADING), progress(NOTICE_NOT_RUNNING)),
                 run.sink.notices());
         assertNotNull(run.sink.clientLoader());
@@ -128,8 +128,8 @@ public class LoadCycleTest {
         // thread: ten of them do not fit this test's heap of 64 MB together.
         System.setProperty("hoarder.runs", "10");
         try {
-            Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, "com.qv.java.client.Hoarder",
-                    "startServer", "endServer");
+            Harness.Run run = Harness.main(cjars.toString(), Support.SUFFIX, Support.KEY, "com.qv.java.client.Hoarder",
+                    Support.START, Support.STOP);
             assertEquals(run.log, 10, run.sink.values("hoarder-start").size());
             assertTrue(run.log, run.sink.notices().contains(progress(NOTICE_NOT_RUNNING)));
             assertEquals(run.log, 0, Harness.count(run.log, " " + TAG_ERROR + " "));
@@ -148,8 +148,8 @@ public class LoadCycleTest {
         records.removeIf(r -> r[0].equals("com/qv/java/client/Missing.class"));
         p.setRecords(records);
         Files.write(file, p.build(Support.KEY));
-        Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, "com.qv.java.client.Broken", "make",
-                "endServer");
+        Harness.Run run = Harness.main(cjars.toString(), Support.SUFFIX, Support.KEY, "com.qv.java.client.Broken", "make",
+                Support.STOP);
         assertEquals(run.log, Arrays.asList(progress(NOTICE_LOADING),
                 error("java.lang.NoClassDefFoundError: com/qv/java/client/Missing")), run.sink.notices());
         assertTrue(run.log, run.log.contains("Caused by: java.lang.ClassNotFoundException: com.qv.java.client.Missing"));
@@ -157,8 +157,8 @@ public class LoadCycleTest {
 
     @Test
     public void aMissingStartMethodIsReported() {
-        Harness.Run run = Harness.main(cjars.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "noSuchStart",
-                "endServer");
+        Harness.Run run = Harness.main(cjars.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, "noSuchStart",
+                Support.STOP);
         assertEquals(Arrays.asList(progress(NOTICE_LOADING), error(ERROR_NO_START_METHOD)), run.sink.notices());
         assertTrue(run.log.startsWith(run.log.substring(0, run.log.indexOf(' ')) + logLine(TAG_MAIN, LOG_START)));
     }
@@ -176,7 +176,7 @@ public class LoadCycleTest {
     @Test
     public void runMethodResults() throws Exception {
         Main.setAppInstance(null);
-        assertEquals(1, Main.runMethod("endServer"));
+        assertEquals(1, Main.runMethod(Support.STOP));
         assertEquals(1, Main.endServer());
 
         Harness.launch(cjars);

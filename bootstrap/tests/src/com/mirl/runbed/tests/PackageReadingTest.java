@@ -90,6 +90,13 @@ public class PackageReadingTest {
             {"POINTER_OFFSET", "PackageFormat", "POINTER_OFFSET"},
             {"MIN_CONTAINER_LENGTH", "ExecutableContainer", "MIN_LENGTH"},
             {"MIN_EMBEDDED_SIZE", "ExecutableContainer", "MIN_PACKAGE_SIZE"},
+            {"LAUNCH_PACKAGE_LOCATION", "LaunchStrings", "LAUNCH_PACKAGE_LOCATION"},
+            {"LAUNCH_PACKAGE_SUFFIX", "LaunchStrings", "LAUNCH_PACKAGE_SUFFIX"},
+            {"LAUNCH_PACKAGE_KEY", "LaunchStrings", "LAUNCH_PACKAGE_KEY"},
+            {"LAUNCH_MAIN_CLASS", "LaunchStrings", "LAUNCH_MAIN_CLASS"},
+            {"LAUNCH_START_METHOD", "LaunchStrings", "LAUNCH_START_METHOD"},
+            {"LAUNCH_STOP_METHOD", "LaunchStrings", "LAUNCH_STOP_METHOD"},
+            {"LAUNCH_STRING_COUNT", "LaunchStrings", "LAUNCH_STRING_COUNT"},
         };
         for (String[] value : layout) {
             Field tool = Class.forName("com.mirl.apppack." + value[1]).getDeclaredField(value[2]);
@@ -365,8 +372,8 @@ public class PackageReadingTest {
     public void executableContainerPointerRules() throws Exception {
         Path exe = tmp.getRoot().toPath().resolve("client.exe");
         Files.write(exe, new byte[96]);
-        assertNotStarted(Harness.main(exe.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer",
-                "endServer"), error(ERROR_EXECUTABLE_TOO_SHORT), NO_CLASS);
+        assertNotStarted(Harness.main(exe.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, Support.START,
+                Support.STOP), error(ERROR_EXECUTABLE_TOO_SHORT), NO_CLASS);
 
         byte[] file = new byte[97];
         ByteBuffer.wrap(file, 80, 8).putInt(80).putInt(10);
@@ -449,7 +456,7 @@ public class PackageReadingTest {
     }
 
     private static Harness.Run launchExe(Path exe) {
-        return Harness.main(exe.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer", "endServer");
+        return Harness.main(exe.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, Support.START, Support.STOP);
     }
 
     static byte[] readBytes(InputStream in) throws Exception {

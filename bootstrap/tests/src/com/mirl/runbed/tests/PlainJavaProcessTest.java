@@ -153,8 +153,8 @@ public class PlainJavaProcessTest {
         command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
         command.add("-Dtestclient.mode=print");
         command.addAll(options);
-        command.addAll(Arrays.asList("com.mirl.runbed.Main", location, ".app", Support.KEY, Support.MAIN_CLASS,
-                "startServer", "endServer"));
+        command.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY, Support.MAIN_CLASS,
+                Support.START, Support.STOP));
         ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true);
         builder.environment().remove("CLASSPATH");
         Process process = builder.start();

@@ -57,8 +57,8 @@ public class RobustnessTest {
             String where = "round " + round + " (seed " + seed + ")";
             Harness.Run run = new Harness.Run();
             try {
-                Harness.main(run, location.toString(), ".app", Support.KEY, Support.MAIN_CLASS, "startServer",
-                        "endServer");
+                Harness.main(run, location.toString(), Support.SUFFIX, Support.KEY, Support.MAIN_CLASS, Support.START,
+                        Support.STOP);
             } catch (Throwable t) {
                 throw new AssertionError(where + ": escaped main", t);
             }

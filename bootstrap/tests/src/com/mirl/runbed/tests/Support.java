@@ -3,6 +3,7 @@ package com.mirl.runbed.tests;
 import static org.junit.Assert.assertEquals;
 
 import com.mirl.apppack.AppPack;
+import com.mirl.apppack.LaunchStrings;
 import com.mirl.apppack.PackageKey;
 import java.io.ByteArrayOutputStream;
 import java.io.IOException;
@@ -22,7 +23,11 @@ final class Support {
 
     /** The launcher's key, as the build generates it for the launcher and apppack. */
     static final String KEY = PackageKey.DEFAULT;
-    static final String MAIN_CLASS = "com.qv.java.client.QvClientMain";
+    /** The launcher's launch strings but the location, as the build generates them. */
+    static final String SUFFIX = LaunchStrings.PACKAGE_SUFFIX;
+    static final String MAIN_CLASS = LaunchStrings.CLIENT_MAIN_CLASS;
+    static final String START = LaunchStrings.CLIENT_START_METHOD;
+    static final String STOP = LaunchStrings.CLIENT_STOP_METHOD;
 
     /** Resources the packages carry besides the client classes. */
     static final Map<String, String> RESOURCES = new LinkedHashMap<>();

@@ -69,7 +69,7 @@ public class VersionOrderTest {
         Support.pack(tmp.getRoot().toPath(), cjars.resolve("b.app"), "1.10");
         Support.pack(tmp.getRoot().toPath(), cjars.resolve("c.app"), "1.2.3");
         Files.write(cjars.resolve("notes.txt"), new byte[] {1, 2, 3});
-        Harness.setStatic("packageSuffix", ".app");
+        Harness.setStatic("packageSuffix", Support.SUFFIX);
         Harness.setStatic("packageKey", Support.KEY);
         @SuppressWarnings("unchecked")
         List<Object[]> candidates = (List<Object[]>) Harness.call(Harness.bootInstance(), "scanPackages",
