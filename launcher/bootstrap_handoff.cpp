@@ -3,7 +3,6 @@
 #include "launcher/bootstrap_handoff.h"
 
 #include "launcher/class_text_decoding.h"
-#include "launcher/messages.h"
 
 namespace launcher {
 
@@ -55,33 +54,34 @@ int32_t lastCycleOutcome(JNIEnv* env, jclass mainClass) {
 
 }  // namespace
 
-RunResult callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
-    JNIEnv* env = host->env;
-    jmethodID main = env->GetStaticMethodID(host->mainClass, "main", "([Ljava/lang/String;)V");
-    if (main == nullptr) {
-        system.messageBox(NOTICE_NO_MAIN, NOTICE_CAPTION);
-        return RUN_NO_MAIN;
-    }
+Outcome callMain(JNIEnv* env, jclass mainClass, int32_t count, const char* const* strings) {
+    jmethodID main = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
+    if (main == nullptr) return Outcome::NO_MAIN;
     jobjectArray arguments = makeStringArray(env, count, strings);
     if (arguments == nullptr) {
         // Without all its launch strings main is not called at all.
         if (env->ExceptionCheck()) env->ExceptionDescribe();
-        system.messageBox(NOTICE_NO_MAIN, NOTICE_CAPTION);
-        return RUN_NO_MAIN;
+        return Outcome::NO_MAIN;
     }
     // Runs the whole hosted application.
-    env->CallStaticVoidMethod(host->mainClass, main, arguments);
+    env->CallStaticVoidMethod(mainClass, main, arguments);
     bool threw = env->ExceptionCheck() == JNI_TRUE;
     // Printed on standard error (Tavelin.log on a GUI start); this clears it.
     if (threw) env->ExceptionDescribe();
-    switch (lastCycleOutcome(env, host->mainClass)) {
+    switch (lastCycleOutcome(env, mainClass)) {
     case CYCLE_START_RETURNED:
-        return threw ? RUN_MAIN_THREW : RUN_MAIN_RETURNED;
+        return threw ? Outcome::MAIN_THREW : Outcome::CLIENT_ENDED;
     case CYCLE_START_FAILED:
-        return RUN_START_FAILED;
+        return Outcome::START_FAILED;
     default:
-        return RUN_NO_CLIENT;
+        return Outcome::NO_CLIENT;
     }
+}
+
+Outcome handOffToBootstrap(JNIEnv* env, jclass* mainClass, int32_t count, const char* const* strings) {
+    *mainClass = defineBootstrapClass(env);
+    if (*mainClass == nullptr) return Outcome::NO_BOOTSTRAP_CLASS;
+    return callMain(env, *mainClass, count, strings);
 }
 
 }  // namespace launcher

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-#include "launcher/vm_host.h"
-#include "platform/platform.h"
+#include "launcher/outcome.h"
 
 namespace launcher {
 
@@ -33,13 +32,16 @@ enum CycleOutcome : int32_t {
     CYCLE_START_RETURNED = 2,  // the start method was called and returned
 };
 
-// Calls the static main(String[]) of host->mainClass. RUN_NO_MAIN (with a
-// notice) when there is no such method or its arguments cannot be made.
-// Once it returned, an exception it left is printed on standard error;
-// then, by the last load cycle's outcome: RUN_NO_CLIENT (also when the
-// outcome cannot be read), RUN_START_FAILED, or, after a start method that
-// returned, RUN_MAIN_THREW when there was an exception, else
-// RUN_MAIN_RETURNED.
-RunResult callMain(platform::System& system, VmHost* host, int32_t count, const char* const* strings);
+// Calls the static main(String[]) of mainClass. NO_MAIN when there is no
+// such method or its arguments cannot be made. Once it returned, an
+// exception it left is printed on standard error; then, by the last load
+// cycle's outcome: NO_CLIENT (also when the outcome cannot be read),
+// START_FAILED, or, after a start method that returned, MAIN_THREW when
+// there was an exception, else CLIENT_ENDED.
+Outcome callMain(JNIEnv* env, jclass mainClass, int32_t count, const char* const* strings);
+
+// The hand-off: defines the bootstrap class (NO_BOOTSTRAP_CLASS when that
+// fails; else the class in *mainClass) and calls its main (callMain).
+Outcome handOffToBootstrap(JNIEnv* env, jclass* mainClass, int32_t count, const char* const* strings);
 
 }  // namespace launcher

@@ -19,13 +19,10 @@ int main(int argc, char** argv) {
             "the programs Orvanta.exe and OrvantaServer.exe. JAVA_TOOL_OPTIONS and _JAVA_OPTIONS never reach\n"
             "the VM. Problems are reported on standard error as \"提示: <text>\". Standard output or error\n"
             "that is closed goes to %s beside this program (moved to %s.1 whenever beyond 1 MB).\n"
-            "Exit status: 0 the client ran and ended, or a copy with half the heap took over; 101 no VM\n"
-            "(runtime missing, heap setting at its floor or not writable, copy not started); 102 the\n"
-            "bootstrap class or its main unusable; 103 no client was loaded; 104 main left an exception;\n"
-            "105 the client's start method was missing or failed. A client's own System.exit code passes\n"
-            "through unchanged.\n",
+            "A client's own System.exit code passes through unchanged. Exit status otherwise:\n",
             launcher::RUNTIME_LIBRARY_PATH, launcher::RUNTIME_FOLDER, launcher::RUNTIME_BIN_FOLDER,
             launcher::HEAP_SETTING_NAME, launcher::PACKAGE_FOLDER, launcher::OUTPUT_LOG_NAME, launcher::OUTPUT_LOG_NAME);
+        for (const launcher::OutcomeRow& row : launcher::OUTCOMES) std::printf("  %3d  %s\n", row.exitCode, row.meaning);
         return 0;
     }
     std::vector<std::u16string> arguments;

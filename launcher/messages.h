@@ -20,7 +20,7 @@ inline constexpr char16_t NOTICE_RUNTIME_NOT_LOADED[] = u"加载虚拟机失败"
 inline constexpr char16_t NOTICE_NO_VM_ENTRY[] = u"查找虚拟机入口失败";
 
 // "Starting the VM failed", followed by the decimal result of
-// JNI_CreateJavaVM (vmStartFailedNotice): no VM, and no copy with half the
+// JNI_CreateJavaVM (outcomeNotice): no VM, and no copy with half the
 // heap can take over.
 inline constexpr char16_t NOTICE_VM_NOT_STARTED[] = u"启动虚拟机失败";
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "launcher/messages.h"
-#include "launcher/stale_instances.h"
+#include "launcher/install.h"
 
 namespace launcher {
 namespace {
@@ -82,15 +82,12 @@ void dropOutput(platform::System& system, unsigned streams, const std::string& p
 
 }  // namespace
 
-bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]) {
+bool openOutputLog(platform::System& system, const Install& install, char (&logPath)[FORMATTED_PATH_SIZE]) {
     logPath[0] = '\0';
     unsigned streams = system.unusableStandardStreams();
     if (streams == 0) return false;
-    char directory[MODULE_PATH_SIZE];
-    if (!launcherDirectory(system, directory)) return false;
-    char path[FORMATTED_PATH_SIZE] = {0};
-    int n = std::snprintf(path, sizeof path, "%s%c%s", directory, platform::PATH_SEPARATOR, OUTPUT_LOG_NAME);
-    if (n < 0 || static_cast<size_t>(n) + 2 >= sizeof path) return false;  // room for ".1"
+    const char* path = install.outputLog;
+    if (path[0] == '\0') return false;  // no folder known, or no room for ".1"
 
     auto* log = new OutputLog;
     log->system = &system;

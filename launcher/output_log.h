@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "platform/platform.h"
 
@@ -23,7 +24,7 @@ constexpr uint32_t OUTPUT_LOG_DRAIN_MS = 2000;
 // logPath) otherwise: streams that lead somewhere are kept (no thread);
 // where the log is not a regular file, or cannot be moved aside, the
 // streams go to the null device and one line says so where it can.
-bool openOutputLog(platform::System& system, char (&logPath)[FORMATTED_PATH_SIZE]);
+bool openOutputLog(platform::System& system, const Install& install, char (&logPath)[FORMATTED_PATH_SIZE]);
 
 // At the end of the process: the streams leave the pipe and the log writer
 // gets OUTPUT_LOG_DRAIN_MS to write out what is left. Nothing without a log.

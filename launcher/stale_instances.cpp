@@ -14,30 +14,11 @@ namespace launcher {
 const char SIBLING_NAME[] = "Orvanta.exe";
 const char SIBLING_SERVER_NAME[] = "OrvantaServer.exe";
 
-bool launcherDirectory(platform::System& system, char (&directory)[MODULE_PATH_SIZE]) {
-    std::memset(directory, 0, sizeof directory);
-    if (!system.ownModulePath(directory, sizeof directory)) {
-        directory[0] = '\0';
-        return false;
-    }
-    directory[sizeof directory - 1] = '\0';
-    char* cut = nullptr;
-    for (char* p = directory; *p != '\0'; ++p) {
-        if (platform::isPathSeparator(*p)) cut = p;
-    }
-    if (cut == nullptr) {
-        directory[0] = '\0';
-        return false;
-    }
-    *cut = '\0';
-    return true;
-}
-
-int32_t killStaleInstances(platform::System& system) {
-    char directory[MODULE_PATH_SIZE];
+int32_t killStaleInstances(platform::System& system, const char* launcherDirectory) {
     // Without its own path the launcher cannot tell its tree; the sibling
     // names still apply.
-    launcherDirectory(system, directory);
+    char directory[MODULE_PATH_SIZE] = {0};
+    std::snprintf(directory, sizeof directory, "%s", launcherDirectory);
     // Installed at a root or straight into a system folder, the launcher's
     // "tree" is everybody's: only the sibling names are safe to go by.
     if (!ownsDirectoryTree(system, directory)) directory[0] = '\0';

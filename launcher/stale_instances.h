@@ -12,14 +12,11 @@ namespace launcher {
 extern const char SIBLING_NAME[];         // "Orvanta.exe"
 extern const char SIBLING_SERVER_NAME[];  // "OrvantaServer.exe"
 
-// The launcher's directory: its own path cut at the last separator, with no
-// trailing separator. False (empty buffer) when the path cannot be had.
-bool launcherDirectory(platform::System& system, char (&directory)[MODULE_PATH_SIZE]);
-
-// Ends every other process that runs from the launcher's directory tree or
-// is one of the two sibling programs. Returns how many matched. The tree
-// counts only where the launcher's directory is its own (ownsDirectoryTree).
-int32_t killStaleInstances(platform::System& system);
+// Ends every other process that runs from the launcher's directory tree
+// (Install::directory; empty when unknown) or is one of
+// the two sibling programs. Returns how many matched. The tree counts only
+// where the launcher's directory is its own (ownsDirectoryTree).
+int32_t killStaleInstances(platform::System& system, const char* launcherDirectory);
 
 // False where "everything below the launcher's directory" would take in
 // programs no installation owns: a volume root ("C:", or the empty text the
@@ -29,7 +26,7 @@ int32_t killStaleInstances(platform::System& system);
 // folders, the users' own and public shell folders).
 bool ownsDirectoryTree(platform::System& system, const char* directory);
 
-// True for a volume or share root as launcherDirectory leaves it (no
+// True for a volume or share root as findInstall leaves it (no
 // trailing separator), and for the empty text.
 bool isRootDirectory(const char* directory);
 

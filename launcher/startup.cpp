@@ -1,12 +1,17 @@
-// Entry sequence: delay, stale processes, the VM host, and the restart when
-// the VM could not be created.
+// The start-up sequence, one step at each line of launcherMain: the install
+// found, the output log, the environment, the delay and stale instances,
+// the VM (or the restart), the hand-off to the bootstrap class, and the end
+// through the outcome table (outcome.h).
 #include "launcher/startup.h"
 
 #include <cstdint>
 #include <cstdio>
 
+#include "launcher/bootstrap_handoff.h"
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
+#include "launcher/outcome.h"
 #include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
 #include "launcher/vm_host.h"
@@ -50,78 +55,49 @@ int32_t startupDelay(platform::System& system, const std::vector<std::u16string>
 
 const char* const VM_OPTION_VARIABLES[2] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
-int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_t result, const char* modulePath) {
-    if (result != RESTART_REQUESTED) return EXIT_NO_VM;
-    if (system.startCopyOfSelf(modulePath)) return EXIT_CLIENT_ENDED;
-    // Nobody tries the halved setting: the end of the chain.
-    system.messageBox(vmStartFailedNotice(host.creationResult).c_str(), NOTICE_CAPTION);
-    return EXIT_NO_VM;
-}
-
 namespace {
 
-// The notice of a run that ended without a running client, with a line
-// naming the output log when there is one (the bootstrap class said why
-// there).
-void noticeNamingTheLog(platform::System& system, const char16_t* notice, const char* logPath) {
-    std::u16string text = notice;
-    if (logPath != nullptr) {
-        std::vector<char16_t> path(static_cast<size_t>(FORMATTED_PATH_SIZE) + 1, u'\0');
-        if (platform::utf8ToUtf16(logPath, path.data(), static_cast<int32_t>(path.size())) > 0) {
-            text += u'\n';
-            text += path.data();
-        }
-    }
-    system.messageBox(text.c_str(), NOTICE_CAPTION);
-}
-
-// The exit code for what running Java came to, with the notice it needs.
-int finishRun(platform::System& system, RunResult result, const VmHost& host, const char* modulePath,
-              const char* logPath) {
-    switch (result) {
-    case RUN_MAIN_RETURNED:
-        return EXIT_CLIENT_ENDED;
-    case RESTART_REQUESTED:
-        return exitAfterFailedCreation(system, host, RESTART_REQUESTED, modulePath);
-    case RUN_NO_BOOTSTRAP_CLASS:
-    case RUN_NO_MAIN:
-        return EXIT_NO_BOOTSTRAP;
-    case RUN_NO_CLIENT:
-        noticeNamingTheLog(system, NOTICE_NO_CLIENT, logPath);
-        return EXIT_NO_CLIENT;
-    case RUN_START_FAILED:
-        noticeNamingTheLog(system, NOTICE_START_FAILED, logPath);
-        return EXIT_START_FAILED;
-    case RUN_MAIN_THREW:
-        return EXIT_MAIN_THREW;
-    default:
-        return EXIT_NO_VM;
-    }
-}
-
-}  // namespace
-
-int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
-    // First of all, while descriptors 1 and 2 are still free when the
-    // program was started without them.
-    char logPath[FORMATTED_PATH_SIZE] = {0};
-    bool logging = openOutputLog(system, logPath);
+// The VM option variables removed from the environment, each that was set
+// named on standard output.
+void removeVmOptionVariables(platform::System& system) {
     for (const char* name : VM_OPTION_VARIABLES) {
         if (!system.removeEnvironmentVariable(name)) continue;
         char line[128];
         std::snprintf(line, sizeof line, OPTION_VARIABLE_REMOVED_LINE, name);
         system.writeOutput(line);
     }
+}
+
+}  // namespace
+
+int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
+    // Where the launcher and everything beside it lie, found once.
+    Install install;
+    findInstall(system, install);
+
+    // The output log first of all, while descriptors 1 and 2 are still free
+    // when the program was started without them; then the environment.
+    char logPath[FORMATTED_PATH_SIZE] = {0};
+    bool logging = openOutputLog(system, install, logPath);
+    removeVmOptionVariables(system);
 
     // Only a start that was asked to wait clears away the processes left
     // from an earlier run.
-    if (startupDelay(system, arguments) > 0) killStaleInstances(system);
-    char modulePath[MODULE_PATH_SIZE] = {0};
-    system.ownModulePath(modulePath, sizeof modulePath);
-    // The VM keeps nothing of this record; it only has to outlive the VM.
+    if (startupDelay(system, arguments) > 0) killStaleInstances(system, install.directory);
+
+    // The VM (or the restart with half the heap), then the hand-off to the
+    // bootstrap class, which runs the client. The VM keeps nothing of this
+    // record; it only has to outlive the VM.
     VmHost host{};
-    RunResult result = runJava(system, &host, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
-    int code = finishRun(system, result, host, modulePath, logging ? logPath : nullptr);
+    Outcome outcome = Outcome::CLIENT_ENDED;
+    if (startVm(system, install, &host, &outcome)) {
+        outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
+    }
+
+    // The end: the outcome's notice and exit code.
+    int code = finishLaunch(system, outcome, host.creationResult, logging ? logPath : nullptr);
+    // A VM that refused the bootstrap class is destroyed, not ended through.
+    if (outcome == Outcome::NO_BOOTSTRAP_CLASS) closeVm(system, &host);
     // The client's shutdown work (its hooks, files to delete on exit, the
     // last lines of its logs) runs only when the VM ends the process.
     // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)

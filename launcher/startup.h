@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "launcher/launcher.h"
-#include "launcher/vm_host.h"
 #include "tavelin/launch_strings.h"
 
 namespace launcher {
@@ -29,12 +28,6 @@ extern const char* const VM_OPTION_VARIABLES[2];
 // optional sign, digits up to the first other character; no digits give 0;
 // values beyond the 32-bit range saturate.
 int32_t parseDelay(const char16_t* text);
-
-// The end of a start whose VM could not be created (RESTART_REQUESTED or
-// RUN_RUNTIME_FAILED from the VM host): a fresh copy of the launcher at
-// modulePath started for RESTART_REQUESTED, or the notice where it cannot
-// be. Returns the exit code.
-int exitAfterFailedCreation(platform::System& system, const VmHost& host, int32_t result, const char* modulePath);
 
 // Waits min(first argument, 10000) ms when the first argument is a positive
 // number. Returns the wait (0 for none).

@@ -25,7 +25,7 @@ struct VmFolderOptions {
 // administrators), removes all but the newest HEAP_DUMPS_KEPT heap dumps,
 // and returns the options. Each folder is given by its full path where the
 // VM can read that in its options' encoding, else relative to the working
-// directory, which is launcherDirectory for the life of the process.
+// directory, which is the launcher's directory for the life of the process.
 VmFolderOptions prepareVmFolders(platform::System& system, const char* launcherDirectory,
                                  const char* runtimeBinDirectory);
 

@@ -1,5 +1,6 @@
 // Creating the Java VM from the runtime installed beside the launcher, with
-// the heap sized by jvm.set, and handing over to the bootstrap class.
+// the heap sized by jvm.set; when it cannot be created, the restart with
+// half the heap.
 #include "launcher/vm_host.h"
 
 #include <atomic>
@@ -8,12 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "launcher/bootstrap_handoff.h"
 #include "launcher/layout.h"
-#include "launcher/messages.h"
 #include "launcher/output_log.h"
-#include "launcher/stale_instances.h"
-#include "launcher/startup.h"
 #include "launcher/vm_folders.h"
 #include "platform/callback_type.h"
 
@@ -43,25 +40,6 @@ int32_t readFileStart(const char* path, unsigned char* bytes, int32_t count) {
     return n;
 }
 
-void formatPath(char (&out)[FORMATTED_PATH_SIZE], const char* directory, const char* relative) {
-    std::snprintf(out, sizeof out, "%s%c%s", directory, platform::PATH_SEPARATOR, relative);
-}
-
-// "jre7/bin" and "jre7/bin/jvm.set" with the OS's separator.
-const char* runtimeBinDirectory() {
-    static const std::string path = std::string(RUNTIME_FOLDER) + platform::PATH_SEPARATOR + RUNTIME_BIN_FOLDER;
-    return path.c_str();
-}
-
-const char* heapSettingFile() {
-    static const std::string path = std::string(runtimeBinDirectory()) + platform::PATH_SEPARATOR + HEAP_SETTING_NAME;
-    return path.c_str();
-}
-
-void notice(platform::System& system, const char16_t* text) {
-    system.messageBox(text, NOTICE_CAPTION);
-}
-
 }  // namespace
 
 int32_t readHeapSetting(const char* path) {
@@ -71,13 +49,6 @@ int32_t readHeapSetting(const char* path) {
     if (megabytes < MIN_HEAP_MB) megabytes = MIN_HEAP_MB;
     if (megabytes > MAX_HEAP_MB) megabytes = MAX_HEAP_MB;
     return megabytes;
-}
-
-std::u16string vmStartFailedNotice(int32_t creationResult) {
-    // Wide, like every other notice, so it reads on any system.
-    std::u16string text = NOTICE_VM_NOT_STARTED;
-    for (char c : std::to_string(static_cast<long long>(creationResult))) text += static_cast<char16_t>(c);
-    return text;
 }
 
 bool storeHeapSetting(const char* path, int32_t megabytes) {
@@ -93,58 +64,39 @@ bool storeHeapSetting(const char* path, int32_t megabytes) {
 
 namespace {
 
-// Where the runtime lies beside the launcher: full paths, UTF-8.
-struct RuntimeLocation {
-    char directory[MODULE_PATH_SIZE];                 // the launcher's own
-    char settingPath[FORMATTED_PATH_SIZE] = {0};      // jre7/bin/jvm.set
-    char libraryPath[FORMATTED_PATH_SIZE] = {0};      // RUNTIME_LIBRARY_PATH
-    char binDirectory[FORMATTED_PATH_SIZE] = {0};     // jre7/bin
-};
-
-// Finds the launcher's directory and the runtime library in it. False, with
-// the notice shown, when either is missing.
-bool locateRuntime(platform::System& system, RuntimeLocation& location) {
+// True when the launcher's folder is known and the runtime library is
+// there in it.
+bool runtimePresent(const Install& install) {
     // Without its own location the launcher cannot find the runtime beside
     // it (an empty directory would send it to the root instead).
-    if (!launcherDirectory(system, location.directory)) {
-        notice(system, NOTICE_RUNTIME_MISSING);
-        return false;
-    }
-    formatPath(location.settingPath, location.directory, heapSettingFile());
-    formatPath(location.libraryPath, location.directory, RUNTIME_LIBRARY_PATH);
-    formatPath(location.binDirectory, location.directory, runtimeBinDirectory());
-
+    if (install.directory[0] == '\0') return false;
     // The runtime library must be there, and be more than a stub.
     unsigned char probe[2] = {0, 0};
-    if (readFileStart(location.libraryPath, probe, 2) < 2) {
-        notice(system, NOTICE_RUNTIME_MISSING);
-        return false;
-    }
-    return true;
+    return readFileStart(install.runtimeLibrary, probe, 2) >= 2;
 }
 
 // Loads the runtime library into host->library and finds its
-// JNI_CreateJavaVM. Null, with the notice shown and nothing left loaded,
-// when either fails.
-CreateJavaVm loadRuntime(platform::System& system, const RuntimeLocation& location, VmHost* host) {
+// JNI_CreateJavaVM. Null, with *failure set and nothing left loaded, when
+// either fails.
+CreateJavaVm loadRuntime(platform::System& system, const Install& install, VmHost* host, Outcome* failure) {
     // The runtime's own libraries (the C runtime it was built with among
     // them) lie in its bin folder: that folder, not the working directory
     // or PATH, supplies what the runtime library needs while it loads. The
     // runtime is loaded standing in that folder, and after that the
     // launcher's directory is the working directory for good (the Java side
     // resolves "./cjars" against it).
-    system.setCurrentDirectory(location.binDirectory);
-    system.addLibraryDirectory(location.binDirectory);
-    void* library = system.loadLibrary(location.libraryPath);
-    system.setCurrentDirectory(location.directory);
+    system.setCurrentDirectory(install.runtimeBin);
+    system.addLibraryDirectory(install.runtimeBin);
+    void* library = system.loadLibrary(install.runtimeLibrary);
+    system.setCurrentDirectory(install.directory);
     if (library == nullptr) {
-        notice(system, NOTICE_RUNTIME_NOT_LOADED);
+        *failure = Outcome::RUNTIME_NOT_LOADED;
         return nullptr;
     }
     host->library = library;
     auto create = reinterpret_cast<CreateJavaVm>(system.findSymbol(library, "JNI_CreateJavaVM"));
     if (create == nullptr) {
-        notice(system, NOTICE_NO_VM_ENTRY);
+        *failure = Outcome::NO_VM_ENTRY;
         closeVm(system, host);
     }
     return create;
@@ -157,14 +109,14 @@ CreateJavaVm loadRuntime(platform::System& system, const RuntimeLocation& locati
 // failure, so the heap is halved and a fresh copy takes over all the same.
 struct CreationInProgress {
     platform::System* system;
+    const Install* install;
     VmHost* host;
-    const char* settingPath;
     int32_t heap;
 };
 std::atomic<CreationInProgress*> creationInProgress{nullptr};
 
-RunResult halveHeap(platform::System& system, VmHost* host, const char* settingPath, int32_t heap, jint created,
-                    bool releaseRuntime);
+Outcome restartWithHalfTheHeap(platform::System& system, const Install& install, VmHost* host, int32_t heap,
+                               jint created, bool releaseRuntime);
 
 void endDuringCreation() {
     // Once only, and never after the creation (a client's System.exit).
@@ -172,10 +124,8 @@ void endDuringCreation() {
     if (creation == nullptr) return;
     platform::System& system = *creation->system;
     // The runtime is still running this very code: it stays loaded.
-    RunResult result = halveHeap(system, creation->host, creation->settingPath, creation->heap, JNI_ERR, false);
-    char modulePath[MODULE_PATH_SIZE] = {0};
-    system.ownModulePath(modulePath, sizeof modulePath);
-    int code = exitAfterFailedCreation(system, *creation->host, result, modulePath);
+    Outcome outcome = restartWithHalfTheHeap(system, *creation->install, creation->host, creation->heap, JNI_ERR, false);
+    int code = finishLaunch(system, outcome, creation->host->creationResult, nullptr);
     std::fflush(nullptr);
     closeOutputLog(system);
     std::_Exit(code);
@@ -255,51 +205,51 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     return create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
 }
 
-// After a failed creation: releases the runtime (unless the failure is
-// ending the process from inside it), stores half the heap setting and
-// asks for a restart; or, where half is below the floor or cannot be
-// stored, ends the chain with the notice.
-RunResult halveHeap(platform::System& system, VmHost* host, const char* settingPath, int32_t heap, jint created,
-                    bool releaseRuntime) {
+// The restart, after a failed creation: releases the runtime (unless the
+// failure is ending the process from inside it), stores half the heap
+// setting and starts a fresh copy of the launcher, which reads it. Where
+// half is below the floor, cannot be stored, or no copy starts, the chain
+// ends (VM_NOT_STARTED, whose notice names the creation result).
+Outcome restartWithHalfTheHeap(platform::System& system, const Install& install, VmHost* host, int32_t heap,
+                               jint created, bool releaseRuntime) {
     host->creationResult = created;
     heap /= 2;
-    bool stored = storeHeapSetting(settingPath, heap);
+    bool stored = storeHeapSetting(install.heapSetting, heap);
     if (releaseRuntime) closeVm(system, host);
     // A restarted copy reads the setting again: unless it now holds the
     // halved value it would fail the same way, and restart again, without
     // end (each copy a new elevated process on Windows).
-    if (heap < MIN_HEAP_MB || !stored) {
-        notice(system, vmStartFailedNotice(created).c_str());
-        return RUN_RUNTIME_FAILED;
-    }
-    return RESTART_REQUESTED;
+    if (heap < MIN_HEAP_MB || !stored) return Outcome::VM_NOT_STARTED;
+    // Nobody tries the halved setting without a copy: the end of the chain.
+    return system.startCopyOfSelf(install.modulePath) ? Outcome::COPY_TOOK_OVER : Outcome::VM_NOT_STARTED;
 }
 
 }  // namespace
 
-RunResult runJava(platform::System& system, VmHost* host, int32_t count, const char* const* strings) {
-    RuntimeLocation location;
-    if (!locateRuntime(system, location)) return RUN_RUNTIME_FAILED;
-    int32_t heap = readHeapSetting(location.settingPath);
-    CreateJavaVm create = loadRuntime(system, location, host);
-    if (create == nullptr) return RUN_RUNTIME_FAILED;
-    VmFolderOptions folders = prepareVmFolders(system, location.directory, runtimeBinDirectory());
-    CreationInProgress creation = {&system, host, location.settingPath, heap};
+bool startVm(platform::System& system, const Install& install, VmHost* host, Outcome* failure) {
+    if (!runtimePresent(install)) {
+        *failure = Outcome::RUNTIME_MISSING;
+        return false;
+    }
+    int32_t heap = readHeapSetting(install.heapSetting);
+    CreateJavaVm create = loadRuntime(system, install, host, failure);
+    if (create == nullptr) return false;
+    VmFolderOptions folders = prepareVmFolders(system, install.directory, runtimeBinDirectory());
+    CreationInProgress creation = {&system, &install, host, heap};
     creationInProgress.store(&creation);
     jint created = createVm(create, host, heap, folders);
-    // Whoever got here first, a hook has nothing more to do.
-    if (creationInProgress.exchange(nullptr) == nullptr) return RUN_RUNTIME_FAILED;
-    if (created < 0) return halveHeap(system, host, location.settingPath, heap, created, true);
-    runningVmSystem.store(&system);
-
-    jclass mainClass = defineBootstrapClass(host->env);
-    if (mainClass == nullptr) {
-        notice(system, NOTICE_NO_BOOTSTRAP_CLASS);
-        closeVm(system, host);
-        return RUN_NO_BOOTSTRAP_CLASS;
+    // Whoever got here first, a hook has nothing more to do (a hook that
+    // did has ended the process).
+    if (creationInProgress.exchange(nullptr) == nullptr) {
+        *failure = Outcome::VM_NOT_STARTED;
+        return false;
     }
-    host->mainClass = mainClass;
-    return callMain(system, host, count, strings);
+    if (created < 0) {
+        *failure = restartWithHalfTheHeap(system, install, host, heap, created, true);
+        return false;
+    }
+    runningVmSystem.store(&system);
+    return true;
 }
 
 void closeVm(platform::System& system, VmHost* host) {

@@ -1,5 +1,6 @@
 // Creating the Java VM from the runtime installed beside the launcher, with
-// the heap sized by jvm.set, and handing over to the bootstrap class.
+// the heap sized by jvm.set; when it cannot be created, the restart with
+// half the heap.
 #pragma once
 
 #include <jni.h>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "launcher/install.h"
+#include "launcher/outcome.h"
 #include "platform/platform.h"
 
 namespace launcher {
@@ -25,23 +28,6 @@ constexpr int32_t DEFAULT_HEAP_MB = 900;
 constexpr int32_t MIN_HEAP_MB = 64;
 constexpr int32_t MAX_HEAP_MB = 2048;
 
-// What running Java came to. The numbers are those the launcher has always
-// used; launcherMain turns them into exit codes.
-enum RunResult : int32_t {
-    RUN_MAIN_RETURNED = 0,
-    RUN_RUNTIME_FAILED = 1,       // no runtime, no entry, or no VM and no restart (with a notice)
-    RUN_NO_BOOTSTRAP_CLASS = -1,  // the VM refused the bootstrap class
-    RUN_NO_MAIN = -2,             // no main(String[]), or its arguments could not be made
-    RUN_NO_CLIENT = -3,           // main returned; its last load cycle found no client class
-    RUN_MAIN_THREW = -4,          // main returned with a Java exception pending
-    RUN_START_FAILED = -5,        // main returned; the client class loaded but its start method was missing or threw
-    RESTART_REQUESTED = 999,      // no VM; the halved heap setting is stored for a fresh copy
-};
-
-// NOTICE_VM_NOT_STARTED and the creation result, the notice of a VM that
-// cannot be had by halving the heap.
-std::u16string vmStartFailedNotice(int32_t creationResult);
-
 // The heap setting stored in a jvm.set file: 900 when it is missing or
 // shorter than two bytes, else the first two bytes big-endian, clamped to
 // 64..2048.
@@ -52,10 +38,13 @@ int32_t readHeapSetting(const char* path);
 // back as that value.
 bool storeHeapSetting(const char* path, int32_t megabytes);
 
-// Locates and loads the runtime, creates the VM (on failure: halves the
-// heap setting and asks for a restart) and runs the bootstrap class's main;
-// see RunResult.
-RunResult runJava(platform::System& system, VmHost* host, int32_t count, const char* const* strings);
+// Locates and loads the runtime in install and creates the VM with the heap
+// its jvm.set gives. True with host->vm and host->env set. Otherwise false
+// with what ended the start in *failure: RUNTIME_MISSING,
+// RUNTIME_NOT_LOADED, NO_VM_ENTRY; or, after a failed creation (its result
+// in host->creationResult), the restart's: COPY_TOOK_OVER when half the
+// heap setting is stored and a fresh copy started, else VM_NOT_STARTED.
+bool startVm(platform::System& system, const Install& install, VmHost* host, Outcome* failure);
 
 // Destroys the VM and releases the runtime library, each once.
 void closeVm(platform::System& system, VmHost* host);

@@ -1,6 +1,7 @@
 // The VM host and the hand-off with the real Java runtime, in this process:
-// runJava creates the VM from a runtime laid out beside a launcher path of
-// the test, defines the embedded bootstrap class and runs its main; then
+// startVm creates the VM from a runtime laid out beside a launcher path of
+// the test, handOffToBootstrap defines the embedded bootstrap class and runs
+// its main; then
 // the hand-off's pieces are checked against the live VM. A process can
 // create one VM only, so everything runs in one test.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "launcher/action_binding.h"
 #include "launcher/bootstrap_handoff.h"
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/startup.h"
@@ -55,8 +57,13 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     // No packages: the bootstrap class reports that and its main returns
     // without a client ever loaded.
     launcher::VmHost host{};
-    EXPECT_EQ(launcher::runJava(system, &host, launcher::LAUNCH_STRING_COUNT, launcher::LAUNCH_STRINGS),
-              launcher::RUN_NO_CLIENT);
+    launcher::Install install;
+    ASSERT_TRUE(launcher::findInstall(system, install));
+    launcher::Outcome failure = launcher::Outcome::CLIENT_ENDED;
+    ASSERT_TRUE(launcher::startVm(system, install, &host, &failure)) << static_cast<int>(failure);
+    EXPECT_EQ(launcher::handOffToBootstrap(host.env, &host.mainClass, launcher::LAUNCH_STRING_COUNT,
+                                           launcher::LAUNCH_STRINGS),
+              launcher::Outcome::NO_CLIENT);
     ASSERT_NE(host.vm, nullptr);
     ASSERT_NE(host.env, nullptr);
     ASSERT_NE(host.mainClass, nullptr);
@@ -92,10 +99,7 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     }
 
     // A class without main(String[]).
-    launcher::VmHost noMain = host;
-    noMain.mainClass = env->FindClass("java/lang/Object");
-    EXPECT_EQ(launcher::callMain(system, &noMain, 0, nullptr), launcher::RUN_NO_MAIN);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
+    EXPECT_EQ(launcher::callMain(env, env->FindClass("java/lang/Object"), 0, nullptr), launcher::Outcome::NO_MAIN);
     env->ExceptionClear();
 
     // Launch strings that cannot be made into a String[]: main is not
@@ -113,11 +117,12 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     const JNINativeInterface_* live = env->functions;
     env->functions = &refusing;
     system.notices.clear();
-    int32_t refusedResult = launcher::callMain(system, &host, launcher::LAUNCH_STRING_COUNT, launcher::LAUNCH_STRINGS);
+    launcher::Outcome refused =
+        launcher::callMain(env, host.mainClass, launcher::LAUNCH_STRING_COUNT, launcher::LAUNCH_STRINGS);
     env->functions = live;
-    EXPECT_EQ(refusedResult, launcher::RUN_NO_MAIN);
+    EXPECT_EQ(refused, launcher::Outcome::NO_MAIN);
     EXPECT_EQ(voidCalls, 0);
-    EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_MAIN}));
+    EXPECT_TRUE(system.notices.empty()) << "the notice is the end's (finishLaunch)";
     EXPECT_FALSE(env->ExceptionCheck()) << "the refusal was described and cleared";
 
     // The native binding, called as the VM would.

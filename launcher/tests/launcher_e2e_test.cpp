@@ -190,7 +190,7 @@ TEST(LauncherEndToEnd, LibrariesTemporaryFilesAndDumpsStayInTheInstallation) {
     setenv("LD_LIBRARY_PATH", install.temp().path().c_str(), 1);
     auto result = runProgram(install.launcher(), {}, install.temp().path());
     unsetenv("LD_LIBRARY_PATH");
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
     const std::string root = std::filesystem::canonical(install.root());
     EXPECT_EQ(linesWith(result.out, "probe-library-path:"),
               std::vector<std::string>{"probe-library-path:" + root + ":" + root + "/jre7/bin"});
@@ -215,7 +215,7 @@ TEST(LauncherEndToEnd, APackageNamedBeyondAsciiRunsWithoutAUtf8Locale) {
     setenv("LC_ALL", "C", 1);
     auto result = runProgram(install.launcher(), {}, install.temp().path());
     unsetenv("LC_ALL");
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:").size(), 1u) << result.out << result.err;
 }
 
@@ -228,7 +228,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
         launcher_test::writeBytes(log, {'e', 'a', 'r', 'l', 'i', 'e', 'r', '\n'});
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.err;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.err;
         const std::string text = readText(log);
         EXPECT_EQ(text.rfind("earlier\n", 0), 0u) << text;
         EXPECT_NE(text.find(" Main start runServer"), std::string::npos) << text;
@@ -244,7 +244,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
         launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'x'));
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_ERROR);
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::NO_CLIENT))) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 找不到启动类\n" + log + "\n");
         EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
         EXPECT_EQ(linesWith(readText(log), " err 找不到启动类").size(), 1u) << readText(log);
@@ -258,7 +258,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         setenv("TAVELIN_PROBE", "sink-error", 1);
         auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
         unsetenv("TAVELIN_PROBE");
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_MAIN_THREW)) << result.status;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::MAIN_THREW))) << result.status;
         const std::string text = readText(install.root() + "/" + launcher::OUTPUT_LOG_NAME);
         EXPECT_EQ(linesWith(text, "probe-vm-options:").size(), 1u) << text;
         EXPECT_EQ(linesWith(text, "java.lang.Error: probe: the status sink fails").size(), 1u) << text;
@@ -269,7 +269,7 @@ TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
         InstallLayout install;
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
         auto result = runProgram(install.launcher(), {}, install.temp().path());
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_CLIENT)) << result.status << result.err;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::NO_CLIENT))) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 找不到启动类\n");
         EXPECT_FALSE(std::filesystem::exists(install.root() + "/" + launcher::OUTPUT_LOG_NAME));
     }
@@ -282,7 +282,7 @@ TEST(LauncherEndToEnd, TheLogStaysWithinItsBoundWhileTheClientRuns) {
     setenv("TAVELIN_PROBE", "flood", 1);  // 3 MB
     auto result = runProgram(install.launcher(), {}, install.temp().path(), launcher_test::CAPTURE_NONE);
     unsetenv("TAVELIN_PROBE");
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status;
     const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
     const uintmax_t slack = 64 * 1024;  // what one write may add beyond the limit
     EXPECT_LE(std::filesystem::file_size(log), launcher::OUTPUT_LOG_LIMIT + slack);
@@ -316,7 +316,7 @@ TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
         // Bounded: a start that waits for a reader of the pipe would never end.
         auto result = runProgram("/usr/bin/timeout", {"60", install.launcher()}, install.temp().path(),
                                  launcher_test::CAPTURE_ERROR);
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << c.what << " " << result.status;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << c.what << " " << result.status;
         const std::string log = std::string(std::filesystem::canonical(install.root())) + "/" + launcher::OUTPUT_LOG_NAME;
         char line[4096];
         std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
@@ -341,7 +341,7 @@ TEST(LauncherEndToEnd, TheClientsShutdownHooksRunAndItsThreadsAreNotWaitedFor) {
     install.addPackage(PROBE_PACKAGE, "probe.app");
     const std::string file = install.temp() / "shutdown";
     auto result = runProbe(install, "shutdown-hook", file);
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
     EXPECT_EQ(readText(file), "hook ran");
     EXPECT_FALSE(std::filesystem::exists(file + ".thread")) << "the launcher waited for the client's thread";
 }
@@ -354,7 +354,7 @@ TEST(LauncherEndToEnd, AClientThatDidNotStartEndsWithItsOwnCodeAndNotice) {
         install.addPackage(PROBE_PACKAGE, "probe.app");
         const std::string log = install.root() + "/" + launcher::OUTPUT_LOG_NAME;
         auto result = runProbe(install, "throw", "", launcher_test::CAPTURE_ERROR);
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_START_FAILED)) << result.status << result.err;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::START_FAILED))) << result.status << result.err;
         EXPECT_EQ(result.err, "提示: 启动程序失败\n" + log + "\n");
         EXPECT_EQ(linesWith(readText(log), " err java.lang.IllegalStateException: probe: the client refuses to start")
                       .size(),
@@ -367,7 +367,7 @@ TEST(LauncherEndToEnd, AClientThatDidNotStartEndsWithItsOwnCodeAndNotice) {
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
         install.addPackage(PROBE_PACKAGE, "probe.app");
         auto result = runProbe(install, "app-null", "");
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
         EXPECT_EQ(result.err, "");
     }
 }
@@ -378,9 +378,8 @@ TEST(LauncherEndToEnd, AClientsOwnExitCodeIsNoneOfTheLaunchers) {
     install.addPackage(PROBE_PACKAGE, "probe.app");
     auto result = runProbe(install, "exit-3", "");
     EXPECT_TRUE(result.exitedWith(3)) << result.status << result.out << result.err;
-    for (int code : {launcher::EXIT_CLIENT_ENDED, launcher::EXIT_NO_VM, launcher::EXIT_NO_BOOTSTRAP,
-                     launcher::EXIT_NO_CLIENT, launcher::EXIT_MAIN_THREW, launcher::EXIT_START_FAILED}) {
-        EXPECT_NE(code, 3) << "a client's System.exit(3) reads as one of the launcher's own codes";
+    for (const launcher::OutcomeRow& row : launcher::OUTCOMES) {
+        EXPECT_NE(row.exitCode, 3) << "a client's System.exit(3) reads as one of the launcher's own codes";
     }
 }
 
@@ -389,7 +388,7 @@ TEST(LauncherEndToEnd, TheClientReachesAServerOfTls12AndUpOverHttps) {
     install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
     install.addPackage(PROBE_PACKAGE, "probe.app");
     auto result = runProbe(install, "https", PROBE_KEYSTORE);
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_CLIENT_ENDED)) << result.status << result.out << result.err;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-https"), std::vector<std::string>{"probe-https: the page"}) << result.out;
 }
 
@@ -398,7 +397,7 @@ TEST(LauncherEndToEnd, ARefusedBootstrapClassClosesTheVmWithoutRestart) {
     install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
     install.addPackage(PROBE_PACKAGE, "probe.app");
     auto result = runProgram(install.launcher(), {}, install.temp().path());
-    EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_BOOTSTRAP)) << result.status << result.out << result.err;
+    EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::NO_BOOTSTRAP_CLASS))) << result.status << result.out << result.err;
     EXPECT_EQ(result.err, "提示: 加载主类失败\n");
     EXPECT_EQ(result.out, "");
     // No restart: that would have stored a halved setting first.

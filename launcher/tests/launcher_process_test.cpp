@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 
+#include "launcher/install.h"
 #include "launcher/launcher.h"
 #include "launcher/stale_instances.h"
 #include "launcher/tests/install_layout.h"
@@ -81,13 +82,13 @@ TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
                                         "1 -Xmx225m" + OTHER_OPTIONS, "1 -Xmx112m" + OTHER_OPTIONS}));
     ASSERT_EQ(statuses.size(), 4u);
     // Those that handed over to a copy end with 0, the last one with
-    // EXIT_NO_VM. A copy may end before its parent has finished ending, so
+    // VM_NOT_STARTED's exit code. A copy may end before its parent has finished ending, so
     // the order they are reaped in says nothing.
     size_t handedOver = 0;
     size_t gaveUp = 0;
     for (int status : statuses) {
         handedOver += exitedWith(status, 0) ? 1 : 0;
-        gaveUp += exitedWith(status, launcher::EXIT_NO_VM) ? 1 : 0;
+        gaveUp += exitedWith(status, launcher::exitCode(launcher::Outcome::VM_NOT_STARTED)) ? 1 : 0;
     }
     EXPECT_EQ(handedOver, 3u);
     EXPECT_EQ(gaveUp, 1u);
@@ -149,7 +150,7 @@ TEST(LauncherProcess, ASettingThatCannotBeStoredGivesOneProcessAndOneNotice) {
         EXPECT_EQ(lines(launcher_test::readText(log)), std::vector<std::string>{"1 -Xmx900m" + otherOptions(install)})
             << c.what;
         ASSERT_EQ(statuses.size(), 1u) << c.what;
-        EXPECT_TRUE(exitedWith(statuses[0], launcher::EXIT_NO_VM)) << c.what << " " << statuses[0];
+        EXPECT_TRUE(exitedWith(statuses[0], launcher::exitCode(launcher::Outcome::VM_NOT_STARTED))) << c.what << " " << statuses[0];
         EXPECT_EQ(launcher_test::readText(err), "提示: 启动虚拟机失败-1\n") << c.what;
         if (c.boundByPermissions) {
             EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x03, 0x84})) << c.what;
@@ -175,7 +176,7 @@ TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
         writeBytes(install.settingFile(), {0x01, 0xC2});
         c.prepare(install);
         auto result = runProgram(install.launcher(), {}, install.temp().path());
-        EXPECT_TRUE(result.exitedWith(launcher::EXIT_NO_VM)) << c.what;
+        EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::VM_NOT_STARTED))) << c.what;
         EXPECT_EQ(result.err, c.notice) << c.what;
         EXPECT_EQ(readBytes(install.settingFile()), (Bytes{0x01, 0xC2})) << c.what;
     }
@@ -186,7 +187,9 @@ TEST(LauncherProcess, RuntimeLibraryProblemsLeaveTheSettingAlone) {
 TEST(LauncherProcess, StaleInstanceProbe) {
     if (std::getenv("TAVELIN_STALE_PROBE") == nullptr) GTEST_SKIP() << "runs only as the copied test runner";
     platform::System system;
-    std::printf("matched %d\n", static_cast<int>(launcher::killStaleInstances(system)));
+    launcher::Install install;
+    launcher::findInstall(system, install);
+    std::printf("matched %d\n", static_cast<int>(launcher::killStaleInstances(system, install.directory)));
 }
 
 bool stillRunning(pid_t pid) {
@@ -237,12 +240,12 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     // Tavelin with a delay does the same before it looks for its runtime.
     pid_t again = startProgram(root + "/shop/jre7/bin/sleeper", {});
     auto launched = runProgram(install.launcher(), {"1"}, root);
-    EXPECT_TRUE(launched.exitedWith(launcher::EXIT_NO_VM));
+    EXPECT_TRUE(launched.exitedWith(launcher::exitCode(launcher::Outcome::VM_NOT_STARTED)));
     EXPECT_EQ(launched.err, "提示: 加载虚拟机失败,jvm.dll丢失\n");
     EXPECT_TRUE(killedBySignal(again));
     // Without a delay nothing is ended.
     pid_t spared = startProgram(root + "/shop/jre7/bin/sleeper", {});
-    EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(launcher::EXIT_NO_VM));
+    EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(launcher::exitCode(launcher::Outcome::VM_NOT_STARTED)));
     EXPECT_TRUE(stillRunning(spared));
 
     EXPECT_TRUE(stillRunning(sibling));

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/stale_instances.h"
@@ -14,6 +15,13 @@
 namespace {
 
 using launcher_test::FakeSystem;
+
+// Ends the stale instances around the launcher at system's own path.
+int32_t killStale(FakeSystem& system) {
+    launcher::Install install;
+    launcher::findInstall(system, install);
+    return launcher::killStaleInstances(system, install.directory);
+}
 
 bool contains(const std::vector<uint32_t>& ids, uint32_t id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -37,7 +45,7 @@ TEST(StaleInstances, EndsTheLauncherTreeAndTheSiblingsOnly) {
         {13, "/opt/shop"},                 // the directory text itself
     };
     system.refused = {12};
-    EXPECT_EQ(launcher::killStaleInstances(system), 4);
+    EXPECT_EQ(killStale(system), 4);
     EXPECT_EQ(system.terminated, (std::vector<uint32_t>{2, 3, 6, 7}));
     EXPECT_FALSE(contains(system.opened, 1)) << "the own process is never examined";
     EXPECT_EQ(system.openHandles, 0) << "every opened process is closed again";
@@ -48,7 +56,7 @@ TEST(StaleInstances, FailedTerminationCountsAndIsReported) {
     FakeSystem system;
     system.processes = {{1, "/opt/shop/Tavelin"}, {2, "/opt/shop/stuck"}, {3, "/opt/shop/gone"}};
     system.unkillable = {2};
-    EXPECT_EQ(launcher::killStaleInstances(system), 2);
+    EXPECT_EQ(killStale(system), 2);
     char line[64];
     std::snprintf(line, sizeof line, launcher::KILL_FAILED_LINE, "/opt/shop/stuck");
     EXPECT_EQ(system.output, line);
@@ -66,20 +74,20 @@ TEST(StaleInstances, NoProcessTableOrNoOwnPath) {
     FakeSystem system;
     system.processes = {{2, "/opt/shop/a"}};
     system.tableReadable = false;
-    EXPECT_EQ(launcher::killStaleInstances(system), 0);
+    EXPECT_EQ(killStale(system), 0);
 
     // Without its own path the launcher knows no directory tree, and must
     // not take the empty text for one that holds everything.
     FakeSystem lost;
     lost.moduleReadable = false;
     lost.processes = {{2, "/opt/shop/a"}, {3, "/srv/Orvanta.exe"}};
-    EXPECT_EQ(launcher::killStaleInstances(lost), 1);
+    EXPECT_EQ(killStale(lost), 1);
     EXPECT_EQ(lost.terminated, (std::vector<uint32_t>{3}));
 
     FakeSystem atRoot;
     atRoot.modulePath = std::string(1, platform::PATH_SEPARATOR) + "Tavelin";
     atRoot.processes = {{2, "/opt/shop/a"}};
-    EXPECT_EQ(launcher::killStaleInstances(atRoot), 0);
+    EXPECT_EQ(killStale(atRoot), 0);
 }
 
 // Installed at a root or straight into a system folder, the launcher's
@@ -102,7 +110,7 @@ TEST(StaleInstances, AtARootOrInASystemFolderOnlyTheSiblingNamesCount) {
             {6, "/srv/Orvanta.exe"},
             {7, "/srv/OrvantaServer.exe"},
         };
-        EXPECT_EQ(launcher::killStaleInstances(system), 2) << launcherPath;
+        EXPECT_EQ(killStale(system), 2) << launcherPath;
         EXPECT_EQ(system.terminated, (std::vector<uint32_t>{6, 7})) << launcherPath;
     }
 
@@ -113,7 +121,7 @@ TEST(StaleInstances, AtARootOrInASystemFolderOnlyTheSiblingNamesCount) {
         system.systemFolders = {"/sys/Windows", "/sys/Program Files"};
         system.modulePath = launcherPath;
         system.processes = {{2, std::string(launcherPath) + ".old"}, {3, "/srv/Bystander"}};
-        EXPECT_EQ(launcher::killStaleInstances(system), 1) << launcherPath;
+        EXPECT_EQ(killStale(system), 1) << launcherPath;
         EXPECT_EQ(system.terminated, (std::vector<uint32_t>{2})) << launcherPath;
     }
 }
@@ -129,22 +137,23 @@ TEST(StaleInstances, LetterCaseFollowsTheSystemsRuleForNames) {
     FakeSystem windowsRule;
     windowsRule.ignoreCase = true;
     windowsRule.processes = table;
-    EXPECT_EQ(launcher::killStaleInstances(windowsRule), 3);
+    EXPECT_EQ(killStale(windowsRule), 3);
     EXPECT_EQ(windowsRule.terminated, (std::vector<uint32_t>{2, 3, 4}));
 
     FakeSystem posixRule;
     posixRule.processes = table;
-    EXPECT_EQ(launcher::killStaleInstances(posixRule), 0);
+    EXPECT_EQ(killStale(posixRule), 0);
 }
 
 TEST(StaleInstances, LauncherDirectoryDropsTheFileName) {
     FakeSystem system;
-    char directory[launcher::MODULE_PATH_SIZE];
-    ASSERT_TRUE(launcher::launcherDirectory(system, directory));
-    EXPECT_STREQ(directory, "/opt/shop");
+    launcher::Install install;
+    ASSERT_TRUE(launcher::findInstall(system, install));
+    EXPECT_STREQ(install.directory, "/opt/shop");
+    EXPECT_STREQ(install.modulePath, "/opt/shop/Tavelin");
     system.modulePath = "Tavelin";
-    EXPECT_FALSE(launcher::launcherDirectory(system, directory));
-    EXPECT_STREQ(directory, "");
+    EXPECT_FALSE(launcher::findInstall(system, install));
+    EXPECT_STREQ(install.directory, "");
 }
 
 TEST(StaleInstances, EndsWithNeedsAStrictlyLongerText) {

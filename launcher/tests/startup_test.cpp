@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/output_log.h"
@@ -64,7 +65,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     std::filesystem::create_directories(dir / "jre7/bin");
     system.variablesSet = {"_JAVA_OPTIONS"};
 
-    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_CLIENT_ENDED);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
     EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
     EXPECT_TRUE(system.notices.empty());
     // The VM of every copy is created without the options of the
@@ -77,7 +78,7 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     // A copy that cannot be started is the end of the chain.
     system.copiesStart = false;
     system.copiesStarted.clear();
-    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::VM_NOT_STARTED));
     EXPECT_EQ(system.copiesStarted.size(), 1u);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
 
@@ -85,15 +86,22 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x00, 0x40});
     system.copiesStarted.clear();
     system.notices.clear();
-    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::VM_NOT_STARTED));
     EXPECT_TRUE(system.copiesStarted.empty());
     EXPECT_EQ(system.notices.size(), 1u);
 
     // No runtime at all: a notice, no restart.
     std::filesystem::remove(dir / launcher::RUNTIME_LIBRARY_PATH);
-    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::EXIT_NO_VM);
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::RUNTIME_MISSING));
     EXPECT_TRUE(system.copiesStarted.empty());
     EXPECT_TRUE(system.redirections.empty()) << "standard streams that work are kept";
+}
+
+// The output log of the install that system's own path gives.
+bool openLog(FakeSystem& system, char (&path)[launcher::FORMATTED_PATH_SIZE]) {
+    launcher::Install install;
+    launcher::findInstall(system, install);
+    return launcher::openOutputLog(system, install, path);
 }
 
 TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
@@ -106,14 +114,14 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
 
     // Up to the limit the log is appended to.
     launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT, 'a'));
-    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_TRUE(openLog(system, path));
     EXPECT_EQ(std::string(path), log);
     EXPECT_FALSE(std::filesystem::exists(log + ".1"));
     launcher::closeOutputLog(system);
     // Beyond it, it becomes the one earlier generation.
     launcher_test::writeBytes(log, std::vector<unsigned char>(launcher::OUTPUT_LOG_LIMIT + 1, 'b'));
     launcher_test::writeBytes(log + ".1", {'o', 'l', 'd'});
-    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_TRUE(openLog(system, path));
     EXPECT_EQ(std::filesystem::file_size(log + ".1"), static_cast<uintmax_t>(launcher::OUTPUT_LOG_LIMIT + 1));
     EXPECT_EQ(std::filesystem::file_size(log), 0u);
     // Through the log writer's pipe.
@@ -128,11 +136,11 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     // launcher has no place for a log.
     system.pipeRedirections.clear();
     system.unusableStreams = platform::STANDARD_ERROR;
-    EXPECT_TRUE(launcher::openOutputLog(system, path));
+    EXPECT_TRUE(openLog(system, path));
     EXPECT_EQ(system.pipeRedirections, (std::vector<unsigned>{2u}));
     launcher::closeOutputLog(system);
     system.moduleReadable = false;
-    EXPECT_FALSE(launcher::openOutputLog(system, path));
+    EXPECT_FALSE(openLog(system, path));
     EXPECT_STREQ(path, "");
 }
 

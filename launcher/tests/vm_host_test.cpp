@@ -9,7 +9,8 @@
 
 #include "launcher/layout.h"
 #include "launcher/messages.h"
-#include "launcher/startup.h"
+#include "launcher/install.h"
+#include "launcher/outcome.h"
 #include "launcher/tests/fake_system.h"
 #include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
@@ -50,7 +51,17 @@ protected:
 
     std::string settingFile() const { return dir / "jre7/bin/jvm.set"; }
 
-    int32_t run() { return launcher::runJava(system, &host, 6, launcher::LAUNCH_STRINGS); }
+    // Starts the VM as a start of the launcher does, and ends as that does
+    // when it fails (the outcome's notice shown).
+    launcher::Outcome run() {
+        launcher::Install install;
+        launcher::findInstall(system, install);
+        launcher::Outcome outcome = launcher::Outcome::CLIENT_ENDED;
+        if (!launcher::startVm(system, install, &host, &outcome)) {
+            launcher::finishLaunch(system, outcome, host.creationResult, nullptr);
+        }
+        return outcome;
+    }
 
     TempDir dir;
     FakeSystem system;
@@ -58,8 +69,9 @@ protected:
 };
 
 TEST_F(VmHostTest, FailedCreationHalvesTheSettingAndAsksForARestart) {
-    EXPECT_EQ(run(), launcher::RESTART_REQUESTED);
+    EXPECT_EQ(run(), launcher::Outcome::COPY_TOOK_OVER);
     EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x01, 0xC2}));  // 450
+    EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
     EXPECT_TRUE(system.notices.empty());
     EXPECT_EQ(system.librariesFreed, 1);
     EXPECT_EQ(host.library, nullptr);
@@ -69,7 +81,7 @@ TEST_F(VmHostTest, FailedCreationHalvesTheSettingAndAsksForARestart) {
 TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
     writeBytes(settingFile(), {0x00, 0x70});  // 112
     creationResult = -4;
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::VM_NOT_STARTED);
     EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x38}));  // 56
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-4"}));
 
@@ -77,7 +89,7 @@ TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
     system.notices.clear();
     host = launcher::VmHost{};
     creationResult = -1;
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::VM_NOT_STARTED);
     EXPECT_EQ(creations.back()[0], "-Xmx64m");
     EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x00, 0x20}));
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
@@ -85,7 +97,7 @@ TEST_F(VmHostTest, BelowTheFloorTheLauncherGivesUpWithANotice) {
 
 TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.libraryLoads = false;
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::RUNTIME_NOT_LOADED);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_RUNTIME_NOT_LOADED}));
     EXPECT_EQ(system.librariesLoaded, (std::vector<std::string>{dir / launcher::RUNTIME_LIBRARY_PATH}));
     EXPECT_EQ(system.libraryDirectories, (std::vector<std::string>{dir / "jre7/bin"}))
@@ -95,7 +107,7 @@ TEST_F(VmHostTest, LibraryThatDoesNotLoadOrHasNoEntry) {
     system.libraryLoads = true;
     system.entryPoint = nullptr;
     system.notices.clear();
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::NO_VM_ENTRY);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_NO_VM_ENTRY}));
     EXPECT_EQ(system.librariesFreed, 1);
     EXPECT_FALSE(std::filesystem::exists(settingFile()));
@@ -107,7 +119,7 @@ TEST_F(VmHostTest, ASettingThatCannotBeStoredEndsTheChain) {
     // as a setting), and the runtime beside it stays where it is. A copy
     // would read 900 again and fail again, without end.
     std::filesystem::create_directories(settingFile());
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::VM_NOT_STARTED);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{std::u16string(launcher::NOTICE_VM_NOT_STARTED) + u"-1"}));
     EXPECT_EQ(system.librariesFreed, 1);
     EXPECT_EQ(host.creationResult, -1);
@@ -122,7 +134,7 @@ TEST_F(VmHostTest, ASettingThatCannotBeStoredEndsTheChain) {
 
 TEST_F(VmHostTest, WithoutItsOwnPathTheLauncherLooksNowhereElse) {
     system.moduleReadable = false;
-    EXPECT_EQ(run(), launcher::RUN_RUNTIME_FAILED);
+    EXPECT_EQ(run(), launcher::Outcome::RUNTIME_MISSING);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_RUNTIME_MISSING}));
     EXPECT_TRUE(system.librariesLoaded.empty());
 }

@@ -25,11 +25,11 @@ const wchar_t HEAP_SETTING[] = L"jre7\\bin\\jvm.set";
 const wchar_t STAND_IN_MODE[] = L"jre7\\bin\\client\\stand-in.mode";
 
 // Tavelin's exit codes, as a process's exit code reads.
-constexpr DWORD EXIT_NO_VM = launcher::EXIT_NO_VM;
-constexpr DWORD EXIT_NO_BOOTSTRAP = launcher::EXIT_NO_BOOTSTRAP;
-constexpr DWORD EXIT_NO_CLIENT = launcher::EXIT_NO_CLIENT;
-constexpr DWORD EXIT_MAIN_THREW = launcher::EXIT_MAIN_THREW;
-constexpr DWORD EXIT_START_FAILED = launcher::EXIT_START_FAILED;
+constexpr DWORD EXIT_NO_VM = launcher::exitCode(launcher::Outcome::VM_NOT_STARTED);
+constexpr DWORD EXIT_NO_BOOTSTRAP = launcher::exitCode(launcher::Outcome::NO_BOOTSTRAP_CLASS);
+constexpr DWORD EXIT_NO_CLIENT = launcher::exitCode(launcher::Outcome::NO_CLIENT);
+constexpr DWORD EXIT_MAIN_THREW = launcher::exitCode(launcher::Outcome::MAIN_THREW);
+constexpr DWORD EXIT_START_FAILED = launcher::exitCode(launcher::Outcome::START_FAILED);
 
 // Started from elsewhere: the launcher must find everything beside itself.
 std::filesystem::path elsewhere() {
