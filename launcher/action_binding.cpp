@@ -1,6 +1,3 @@
-// The native method a host class may declare as
-//   native void onAction(int action, String text)
-// and bind with RegisterNatives. The launcher itself binds it nowhere.
 #include "launcher/action_binding.h"
 
 #include "foundation/errors.h"

@@ -1,5 +1,3 @@
-// Ending the processes left over from an earlier run: everything started
-// from the launcher's directory tree, and the two sibling programs.
 #include "launcher/stale_instances.h"
 
 #include <cstdio>
