@@ -50,9 +50,17 @@ import java.util.zip.GZIPInputStream;
  *
  * The launcher defines exactly one class, with no loader of its own, so this
  * must stay a single class with no nested or anonymous classes and must use
- * nothing outside the Java 7 runtime library. One shared instance
- * ({@code bootInstance}) runs the load cycles and is the default status sink;
- * every package gets an instance of its own as its class loader.
+ * nothing outside the Java 7 runtime library. It therefore plays three roles:
+ *
+ * <pre>
+ * role                          played by                    sections
+ * boot runner, default sink     bootInstance (one), statics  entry point, the clients' contract, load cycle
+ *                               main and the clients call;
+ *                               it holds the launch strings
+ * package loader                one instance per package     package format, class and resource service
+ * resource URL class builder    statics, and one instance    resource URLs
+ *                               that defines the two classes
+ * </pre>
  *
  * Members without an access modifier are so for the tests and benchmarks,
  * which reach them through com.mirl.runbed.MainAccess (test code, never
@@ -63,12 +71,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     static final Main bootInstance = new Main();
 
-    static String packageKey = "";
-    static String packageSuffix = "";
-    static String packageLocation = "";
-    static String mainClassName = "";
-    static String startMethodName = "";
-    static String stopMethodName = "";
+    /** Of bootInstance: the six launch strings main was called with (package loaders keep them empty). */
+    String packageLocation = "";
+    String packageSuffix = "";
+    String packageKey = "";
+    String mainClassName = "";
+    String startMethodName = "";
+    String stopMethodName = "";
 
     private static Class appClass = null;
 
@@ -222,12 +231,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             statusSink = bootInstance;
         }
         if (args != null && args.length > 5) {
-            packageLocation = args[0];
-            packageSuffix = args[1];
-            packageKey = args[2];
-            mainClassName = args[3];
-            startMethodName = args[4];
-            stopMethodName = args[5];
+            bootInstance.packageLocation = args[0];
+            bootInstance.packageSuffix = args[1];
+            bootInstance.packageKey = args[2];
+            bootInstance.mainClassName = args[3];
+            bootInstance.startMethodName = args[4];
+            bootInstance.stopMethodName = args[5];
         }
         try {
             log(TAG_MAIN, LOG_START);
@@ -290,7 +299,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     public static int endServer() {
-        return runMethod(stopMethodName);
+        return runMethod(bootInstance.stopMethodName);
     }
 
     public static Class getAppInstance() {
@@ -384,7 +393,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         Method[] methods = cls.getMethods();
         for (int i = 0; i < methods.length; i++) {
             Method method = methods[i];
-            if (!method.getName().equals(startMethodName) || !Modifier.isStatic(method.getModifiers())) {
+            if (!method.getName().equals(bootInstance.startMethodName) || !Modifier.isStatic(method.getModifiers())) {
                 continue;
             }
             Class[] parameters = method.getParameterTypes();
@@ -405,7 +414,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private Throwable runStartThread(Method start, Class cls) {
         startMethod = start;
         startFailure = null;
-        Thread thread = new Thread(this, "client " + startMethodName + " (load cycle " + (++cycleCount) + ")");
+        Thread thread = new Thread(this, "client " + bootInstance.startMethodName + " (load cycle " + (++cycleCount) + ")");
         // Frameworks look the client's classes up through the context loader.
         thread.setContextClassLoader(packageLoader != null ? packageLoader : cls.getClassLoader());
         boolean interrupted = false;
@@ -460,7 +469,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     private Class loadApplicationClass() {
-        File location = new File(packageLocation);
+        File location = new File(bootInstance.packageLocation);
         try {
             if (!location.isDirectory() && location.getName().endsWith(".exe")) {
                 return loadFromExecutable(location);
@@ -544,7 +553,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             for (Iterator i = files.iterator(); i.hasNext();) {
                 Path file = ((Path) i.next()).toAbsolutePath();
                 try {
-                    if (!file.getFileName().toString().endsWith(packageSuffix)) {
+                    if (!file.getFileName().toString().endsWith(bootInstance.packageSuffix)) {
                         continue;
                     }
                     String version = checkHeader(file);
@@ -625,7 +634,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             packageLoader.packageDomain = new ProtectionDomain(new CodeSource(source.getAbsoluteFile().toURI().toURL(),
                     (Certificate[]) null), null, packageLoader, null);
             packageLoader.readPackage(new DataInputStream(in));
-            return packageLoader.loadClass(mainClassName);
+            return packageLoader.loadClass(bootInstance.mainClassName);
         } catch (Throwable e) {
             // A LinkageError (a class file for a newer Java, a malformed or
             // unverifiable class) fails this package only, like an invalid one.
@@ -703,42 +712,60 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IOException(file + " is not a regular file"); // as refuseSpecialFile
             }
             in = new DataInputStream(Files.newInputStream(file));
-            return readSealedHeader(in, null, file.toFile());
+            return checkSealedHeader(in, file.toFile());
         } finally {
             closeQuietly(in);
         }
     }
 
     /**
-     * Reads the clear texts and the sealed header that open a package stream
-     * and opens the header. With numbers null (the header check) the header's
-     * seven numbers are skipped, and a header too short for them gives null;
-     * otherwise they are read into numbers, and a header too short for them
-     * throws. Returns the sealed version when both sealed texts equal the clear
-     * ones, else null. file names the stream in the decryption failure, if given.
+     * The header check: reads the clear texts and the sealed header that open a
+     * package stream and opens the header, skipping its seven numbers. Returns
+     * the sealed version when both sealed texts equal the clear ones; null then,
+     * and for a header too short for the numbers. file names the stream in the
+     * decryption failure.
      */
-    private static String readSealedHeader(DataInputStream in, int[] numbers, File file) throws IOException {
-        String version = in.readUTF();
-        String check = in.readUTF();
+    private static String checkSealedHeader(DataInputStream in, File file) throws IOException {
+        String[] clearTexts = new String[2];
+        DataInputStream header = openSealedHeader(in, clearTexts, file);
+        if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
+            return null;
+        }
+        return matchingSealedVersion(header, clearTexts);
+    }
+
+    /**
+     * The full read: as the header check, but the header's seven numbers are
+     * read into numbers, and a header too short for them throws.
+     */
+    private static String readSealedHeader(DataInputStream in, int[] numbers) throws IOException {
+        String[] clearTexts = new String[2];
+        DataInputStream header = openSealedHeader(in, clearTexts, null);
+        for (int i = 0; i < numbers.length; i++) {
+            numbers[i] = header.readInt();
+        }
+        return matchingSealedVersion(header, clearTexts);
+    }
+
+    /** Reads the clear version and check text into clearTexts and opens the sealed header after them. */
+    private static DataInputStream openSealedHeader(DataInputStream in, String[] clearTexts, File file)
+            throws IOException {
+        clearTexts[0] = in.readUTF();
+        clearTexts[1] = in.readUTF();
         byte[] sealed = readBlock(in, sealedLength(in.readInt()));
-        byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
+        byte[] plain = decryptBlock(bootInstance.packageKey.getBytes(), sealed);
         if (plain == null) {
             throw new IllegalArgumentException("sealed header" + (file == null ? "" : " of " + file)
                     + " does not decrypt");
         }
-        DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
-        if (numbers == null) {
-            if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
-                return null;
-            }
-        } else {
-            for (int i = 0; i < numbers.length; i++) {
-                numbers[i] = header.readInt();
-            }
-        }
+        return new DataInputStream(new ByteArrayInputStream(plain));
+    }
+
+    /** The sealed version when the sealed texts that follow the numbers equal the clear ones, else null. */
+    private static String matchingSealedVersion(DataInputStream header, String[] clearTexts) throws IOException {
         String sealedVersion = header.readUTF();
         String sealedCheck = header.readUTF();
-        if (sealedVersion.equals(version) && sealedCheck.equals(check)) {
+        if (sealedVersion.equals(clearTexts[0]) && sealedCheck.equals(clearTexts[1])) {
             return sealedVersion;
         }
         return null;
@@ -752,7 +779,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     void readPackage(DataInputStream in) {
         try {
             int[] numbers = new int[HEADER_NUMBERS / 4];
-            if (readSealedHeader(in, numbers, null) == null) {
+            if (readSealedHeader(in, numbers) == null) {
                 // Not an error: the loader stays empty and the main class is not found in it.
                 return;
             }

@@ -29,25 +29,25 @@ public final class MainAccess {
     }
 
     public static void setPackageKey(String key) {
-        Main.packageKey = key;
+        Main.bootInstance.packageKey = key;
     }
 
     public static void setPackageSuffix(String suffix) {
-        Main.packageSuffix = suffix;
+        Main.bootInstance.packageSuffix = suffix;
     }
 
     public static String packageLocation() {
-        return Main.packageLocation;
+        return Main.bootInstance.packageLocation;
     }
 
     /** Empties the six launch strings, as before the first call of main. */
     public static void resetLaunchStrings() {
-        Main.packageLocation = "";
-        Main.packageSuffix = "";
-        Main.packageKey = "";
-        Main.mainClassName = "";
-        Main.startMethodName = "";
-        Main.stopMethodName = "";
+        Main.bootInstance.packageLocation = "";
+        Main.bootInstance.packageSuffix = "";
+        Main.bootInstance.packageKey = "";
+        Main.bootInstance.mainClassName = "";
+        Main.bootInstance.startMethodName = "";
+        Main.bootInstance.stopMethodName = "";
     }
 
     /** The boot instance's scan of a package folder: {path, version} candidates, lowest version first. */
