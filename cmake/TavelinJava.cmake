@@ -79,7 +79,8 @@ endif()
 # ctest entry per test class, a source named *Test.java: <name>_<Class>,
 # running JUnitCore on that class in a JVM of its own with JVM_OPTIONS, the
 # jar, CLASS_PATH and JUnit on the class path, and ENVIRONMENT. JAVAC_OPTIONS
-# default to -Xlint:all -encoding UTF-8.
+# default to -Xlint:all -encoding UTF-8. Every entry also carries the label
+# slow (a VM each: ctest -LE slow leaves them out).
 function(tavelin_add_junit_tests)
   cmake_parse_arguments(J "" "NAME;SOURCE_ROOT"
     "SOURCES;CLASS_PATH;JAVAC_OPTIONS;JVM_OPTIONS;ENVIRONMENT;LABELS;DEPENDS" ${ARGN})
@@ -113,9 +114,7 @@ function(tavelin_add_junit_tests)
     if(J_ENVIRONMENT)
       set_tests_properties(${test} PROPERTIES ENVIRONMENT "${J_ENVIRONMENT}")
     endif()
-    if(J_LABELS)
-      set_tests_properties(${test} PROPERTIES LABELS "${J_LABELS}")
-    endif()
+    set_tests_properties(${test} PROPERTIES LABELS "${J_LABELS};slow")
     math(EXPR added "${added} + 1")
   endforeach()
   if(added EQUAL 0)

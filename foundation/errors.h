@@ -1,4 +1,6 @@
 // Error codes thrown as objects, their name and message tables, and the log.
+// The deliverables throw and catch the errors; neither opens the log
+// (README, "What foundation/ is for").
 #pragma once
 
 #include <cstdint>

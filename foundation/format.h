@@ -1,4 +1,5 @@
-// The library's printf-style formatter for UTF-16 output.
+// The library's printf-style formatter for UTF-16 output. Only the log calls
+// it; no deliverable does at run time (README, "What foundation/ is for").
 #pragma once
 
 #include <cstdarg>

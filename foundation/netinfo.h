@@ -1,5 +1,7 @@
 // NetInfo, the record of one network interface, and the string-array
-// reader behind its address list. Part of the HID library build only.
+// reader behind its address list. Part of the HID library build only, linked
+// whole for its prototype; nothing reads a NetInfo at run time (README,
+// "What foundation/ is for").
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 // Root of the library's polymorphic classes and the release-hook registry.
+// The hooks free Quenvil's load-time objects (README, "What foundation/ is for").
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // Counted records that write themselves to a DataOutput and read themselves
 // back from a DataInput, field by field in a fixed order, without tags,
 // versions or lengths; and the process-wide registry of their prototypes.
+// Neither deliverable saves or loads a record at run time; Quenvil fills the
+// registry when it is loaded (README, "What foundation/ is for").
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // Counted UTF-16 strings, the text builder, 8-bit to UTF-16 conversion and
-// the constant-string pool.
+// the constant-string pool. The pool is Quenvil's, made when it is loaded
+// (README, "What foundation/ is for").
 #pragma once
 
 #include <cstdint>

@@ -19,16 +19,15 @@ void appendLine(std::string& diagnostics, const char* format, Number value) {
 
 }  // namespace
 
-bool writeDevicePathRecord(foundation::AccessOut& out, const char* path, size_t length,
-                           std::string& diagnostics) {
+bool writeDevicePathRecord(foundation::AccessOut& out, const char* path, size_t length, std::string& diagnostics) {
     if (length > MAX_DEVICE_PATH_BYTES) {
         appendLine(diagnostics, PATH_TOO_LONG_FORMAT, static_cast<unsigned long>(length));
         return false;
     }
-    static_cast<foundation::DataOutput&>(out).writeShort(static_cast<int32_t>(length));
-    // Laid over the list's bytes, not a copy; the view never frees them.
+    out.writeShort(static_cast<int32_t>(length));
+    // Laid over the caller's bytes, not a copy; the view never frees them.
     foundation::DataArray<char> bytes(const_cast<char*>(path), static_cast<int32_t>(length));
-    static_cast<foundation::OutputStream&>(out).write(&bytes);
+    out.write(&bytes);
     return true;
 }
 
@@ -46,7 +45,7 @@ std::string writeDevicePathRecords(foundation::AccessOut& out, const platform::H
     };
     for (const platform::HidDevicePath& path : list.paths) {
         reportFailuresBefore(path.index);
-        writeDevicePathRecord(out, path.data(), path.length, diagnostics);
+        writeDevicePathRecord(out, path.path.data(), path.path.size(), diagnostics);
     }
     reportFailuresBefore(UINT64_MAX);
     return diagnostics;

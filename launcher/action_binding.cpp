@@ -1,6 +1,3 @@
-// The native method a host class may declare as
-//   native void onAction(int action, String text)
-// and bind with RegisterNatives. The launcher itself binds it nowhere.
 #include "launcher/action_binding.h"
 
 #include "foundation/errors.h"
@@ -33,6 +30,7 @@ void JNICALL onAction(JNIEnv* env, jobject, jint action, jstring text) {
 // The table below hands it to the VM as a void*.
 TAVELIN_CHECK_CALLBACK(onAction, void(JNICALL*)(JNIEnv*, jobject, jint, jstring));
 
+// Bound nowhere by the launcher: it is here for a host class to register.
 const JNINativeMethod ACTION_BINDING[1] = {
     {const_cast<char*>("onAction"), const_cast<char*>("(ILjava/lang/String;)V"), reinterpret_cast<void*>(&onAction)},
 };

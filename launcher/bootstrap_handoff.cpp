@@ -1,5 +1,3 @@
-// Handing the new VM its first class: defined from the launcher's own data
-// with no class loader, then its main called with the launch strings.
 #include "launcher/bootstrap_handoff.h"
 
 #include "launcher/class_text_decoding.h"

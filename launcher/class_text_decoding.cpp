@@ -1,5 +1,3 @@
-// Turning the embedded class text back into class bytes: base64, then
-// inflation of the gzip member it holds.
 #include "launcher/class_text_decoding.h"
 
 #include <zlib.h>

@@ -1,5 +1,3 @@
-// Ending the processes left over from an earlier run: everything started
-// from the launcher's directory tree, and the two sibling programs.
 #include "launcher/stale_instances.h"
 
 #include <cstdio>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "launcher/messages.h"
+#include "launcher/stale_instances_internal.h"
 
 namespace launcher {
 
@@ -94,8 +93,8 @@ bool ownsDirectoryTree(platform::System& system, const char* directory) {
     return true;
 }
 
-int32_t findProcesses(platform::System& system, const char* directory, const char* firstName,
-                      const char* secondName, bool terminate) {
+int32_t findProcesses(platform::System& system, const char* directory, const char* firstName, const char* secondName,
+                      bool terminate) {
     std::vector<uint32_t> ids;
     if (!system.listProcesses(ids) || ids.empty()) return 0;
     int32_t count = 0;
@@ -116,7 +115,7 @@ ProcessMatch matchProcess(platform::System& system, uint32_t id, const char* dir
     path[PROCESS_PATH_REQUEST - 1] = '\0';
     ProcessMatch found = ProcessMatch::NONE;
     if (path[0] != '\0' && (isInsideDirectory(system, path, directory) || hasFileName(system, path, firstName) ||
-                             hasFileName(system, path, secondName))) {
+                            hasFileName(system, path, secondName))) {
         found = ProcessMatch::MATCHED;
         if (terminate && system.terminateProcess(process)) {
             found = ProcessMatch::TERMINATED;

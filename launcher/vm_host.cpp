@@ -1,6 +1,3 @@
-// Creating the Java VM from the runtime installed beside the launcher, with
-// the heap sized by jvm.set; when it cannot be created, the restart with
-// half the heap.
 #include "launcher/vm_host.h"
 
 #include <atomic>

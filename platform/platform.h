@@ -276,15 +276,10 @@ public:
 // (platform/<os>/hid_devices.cpp)
 // ---------------------------------------------------------------------------
 
-// One HID device interface whose path could be read. The path bytes stay
-// in the storage the OS wrote them into (on Windows the interface's whole
-// detail record, the path at offset), so the result is their first copy.
+// One HID device interface whose path could be read.
 struct HidDevicePath {
-    uint32_t index = 0;   // the interface's place in the enumeration
-    std::string storage;  // holds the path bytes, among others
-    size_t offset = 0;    // where the path starts in storage
-    size_t length = 0;    // path bytes, without terminator
-    const char* data() const { return storage.data() + offset; }
+    uint32_t index = 0;  // the interface's place in the enumeration
+    std::string path;    // the path bytes, without terminator
 };
 
 // The HID device interfaces present on the machine, in enumeration order.

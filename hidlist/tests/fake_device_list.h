@@ -17,10 +17,7 @@ struct FakeInterface {
 };
 
 // The list the platform would give for these interfaces, in this order.
-// Each path sits behind a fixed part of 4 bytes and before a NUL, like the
-// Windows detail record the path stays in.
-inline platform::HidDeviceList listOf(const std::vector<FakeInterface>& interfaces,
-                                      bool opened = true) {
+inline platform::HidDeviceList listOf(const std::vector<FakeInterface>& interfaces, bool opened = true) {
     platform::HidDeviceList list;
     list.opened = opened;
     for (uint32_t index = 0; index < interfaces.size(); ++index) {
@@ -31,9 +28,7 @@ inline platform::HidDeviceList listOf(const std::vector<FakeInterface>& interfac
         }
         platform::HidDevicePath path;
         path.index = index;
-        path.storage = std::string("\x05\0\0\0", 4) + i.path + '\0';
-        path.offset = 4;
-        path.length = i.path.size();
+        path.path = i.path;
         list.paths.push_back(path);
     }
     return list;

@@ -10,6 +10,7 @@
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/stale_instances.h"
+#include "launcher/stale_instances_internal.h"
 #include "launcher/tests/fake_system.h"
 
 namespace {

@@ -92,8 +92,7 @@ HidDeviceList listHidDevices() {
         for (uint32_t index = 0; index < entries.size(); ++index) {
             HidDevicePath path;
             path.index = index;
-            path.storage = deviceNodeOf(classDir, entries[index]);
-            path.length = path.storage.size();
+            path.path = deviceNodeOf(classDir, entries[index]);
             list.paths.push_back(std::move(path));
         }
         list.opened = true;

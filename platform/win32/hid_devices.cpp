@@ -41,9 +41,9 @@ private:
     HDEVINFO info_;
 };
 
-// Reads the detail record of the interface into path->storage, where the
-// path stays. False when the detail cannot be read or its record cannot
-// be had.
+// Reads the detail record of the interface and takes the path out of it.
+// False when the detail cannot be read or its record or the path cannot be
+// had.
 bool readDetail(HDEVINFO info, SP_DEVICE_INTERFACE_DATA* interfaceData, HidDevicePath* path) {
     DWORD required = 0;
     // Asked only for the size: this call "fails" with ERROR_INSUFFICIENT_BUFFER.
@@ -51,19 +51,19 @@ bool readDetail(HDEVINFO info, SP_DEVICE_INTERFACE_DATA* interfaceData, HidDevic
     // A record smaller than the fixed part cannot even take cbSize.
     if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) return false;
     try {
-        path->storage.assign(required, '\0');
+        std::string record(required, '\0');
+        auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(&record[0]);
+        // cbSize is the size of the fixed part, not of the whole record.
+        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+        if (!SetupDiGetDeviceInterfaceDetailA(info, interfaceData, detail, required, nullptr, nullptr)) {
+            return false;
+        }
+        const size_t offset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+        path->path.assign(detail->DevicePath, strnlen(detail->DevicePath, required - offset));
+        return true;
     } catch (const std::bad_alloc&) {
         return false;  // skipped like a failed read
     }
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(&path->storage[0]);
-    // cbSize is the size of the fixed part, not of the whole record.
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!SetupDiGetDeviceInterfaceDetailA(info, interfaceData, detail, required, nullptr, nullptr)) {
-        return false;
-    }
-    path->offset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-    path->length = strnlen(detail->DevicePath, required - path->offset);
-    return true;
 }
 
 }  // namespace

@@ -1,18 +1,18 @@
 package com.mirl.bench;
 
 import com.mirl.apppack.LaunchStrings;
+import com.mirl.runbed.MainAccess;
 import java.io.File;
-import java.lang.reflect.Field;
 import java.lang.reflect.Method;
 import java.net.URL;
 import java.net.URLClassLoader;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
-import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Comparator;
 import java.util.HashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.stream.Stream;
 import javax.crypto.Cipher;
@@ -126,22 +126,16 @@ public final class BenchRun {
 
     /** The bootstrap's own scan (header checks only), timed on its second use in this VM. */
     static long scan(String dir, String warmDir, String key) throws Exception {
-        Class<?> main = Class.forName(BOOTSTRAP);
-        set(main, "packageKey", key);
-        set(main, "packageSuffix", LaunchStrings.PACKAGE_SUFFIX);
-        Field boot = main.getDeclaredField("bootInstance");
-        boot.setAccessible(true);
-        Object instance = boot.get(null);
-        Method scan = main.getDeclaredMethod("scanPackages", File.class);
-        scan.setAccessible(true);
-        int warm = ((ArrayList<?>) scan.invoke(instance, new File(warmDir))).size();
+        MainAccess.setPackageKey(key);
+        MainAccess.setPackageSuffix(LaunchStrings.PACKAGE_SUFFIX);
+        int warm = MainAccess.scanPackages(new File(warmDir)).size();
         if (warm == 0) {
             throw new IllegalStateException("no candidate in " + warmDir);
         }
         File target = new File(dir);
         int expected = target.list((d, name) -> name.endsWith(LaunchStrings.PACKAGE_SUFFIX)).length;
         long start = System.nanoTime();
-        ArrayList<?> candidates = (ArrayList<?>) scan.invoke(instance, target);
+        List<?> candidates = MainAccess.scanPackages(target);
         long elapsed = System.nanoTime() - start;
         if (candidates.size() != expected) {
             throw new IllegalStateException("scan accepted " + candidates.size() + " of " + expected + " packages");
@@ -191,11 +185,5 @@ public final class BenchRun {
             }
             return defineClass(name, bytes, 0, bytes.length);
         }
-    }
-
-    private static void set(Class<?> cls, String name, Object value) throws Exception {
-        Field field = cls.getDeclaredField(name);
-        field.setAccessible(true);
-        field.set(null, value);
     }
 }

@@ -7,19 +7,18 @@ import static org.junit.Assert.assertTrue;
 
 import com.mirl.apppack.LaunchStrings;
 import com.mirl.apppack.PackageKey;
+import com.mirl.runbed.Main;
+import com.mirl.runbed.MainAccess;
 import java.io.DataInputStream;
 import java.io.File;
 import java.io.FileInputStream;
-import java.lang.reflect.Field;
-import java.lang.reflect.Method;
 import java.net.URL;
 import java.net.URLClassLoader;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.Arrays;
-import java.util.HashMap;
 import java.util.HashSet;
+import java.util.List;
 import java.util.Set;
 import org.junit.Rule;
 import org.junit.Test;
@@ -37,18 +36,6 @@ public class BenchInputsTest {
     @Rule
     public TemporaryFolder temp = new TemporaryFolder();
 
-    private static Object bootstrap(String field) throws Exception {
-        Field f = Class.forName("com.mirl.runbed.Main").getDeclaredField(field);
-        f.setAccessible(true);
-        return f.get(null);
-    }
-
-    private static void setBootstrap(String field, Object value) throws Exception {
-        Field f = Class.forName("com.mirl.runbed.Main").getDeclaredField(field);
-        f.setAccessible(true);
-        f.set(null, value);
-    }
-
     @Test
     public void packagesPassTheScanAndReadWholeAcrossSeveralStoredBlocks() throws Exception {
         Path dir = temp.newFolder("scan").toPath();
@@ -56,31 +43,22 @@ public class BenchInputsTest {
         int size = 2 * 65535 + 1234;
         BenchInputs.writePackages(dir, 3, size, KEY);
 
-        Class<?> main = Class.forName("com.mirl.runbed.Main");
-        setBootstrap("packageKey", KEY);
-        setBootstrap("packageSuffix", LaunchStrings.PACKAGE_SUFFIX);
-        Method scan = main.getDeclaredMethod("scanPackages", File.class);
-        scan.setAccessible(true);
-        ArrayList<?> candidates = (ArrayList<?>) scan.invoke(bootstrap("bootInstance"), dir.toFile());
+        MainAccess.setPackageKey(KEY);
+        MainAccess.setPackageSuffix(LaunchStrings.PACKAGE_SUFFIX);
+        List<?> candidates = MainAccess.scanPackages(dir.toFile());
         assertEquals(3, candidates.size());
         Set<String> versions = new HashSet<>();
         for (Object candidate : candidates) {
-            versions.add(((String[]) candidate)[1]);
+            versions.add((String) ((Object[]) candidate)[1]);
         }
         assertEquals(new HashSet<>(Arrays.asList("1.0.0", "1.0.1", "1.0.2")), versions);
 
-        Object loader = main.getConstructor().newInstance();
-        Method read = main.getDeclaredMethod("readPackage", DataInputStream.class);
-        read.setAccessible(true);
+        Main loader = new Main();
         File file = dir.resolve("client-001.app").toFile();
-        read.invoke(loader, new DataInputStream(new FileInputStream(file)));
-        Field index = main.getDeclaredField("entryIndex");
-        Field content = main.getDeclaredField("contentBytes");
-        index.setAccessible(true);
-        content.setAccessible(true);
-        int[] range = (int[]) ((HashMap<?, ?>) index.get(loader)).get("data/blob.bin");
+        MainAccess.readPackage(loader, new DataInputStream(new FileInputStream(file)));
+        int[] range = (int[]) MainAccess.entryIndex(loader).get("data/blob.bin");
         assertArrayEquals(new int[] {0, size}, range);
-        assertArrayEquals(new byte[size], (byte[]) content.get(loader));
+        assertArrayEquals(new byte[size], MainAccess.contentBytes(loader));
         assertTrue("the content block is about as large as the content", file.length() > size);
     }
 

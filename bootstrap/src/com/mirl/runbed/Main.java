@@ -50,34 +50,41 @@ import java.util.zip.GZIPInputStream;
  *
  * The launcher defines exactly one class, with no loader of its own, so this
  * must stay a single class with no nested or anonymous classes and must use
- * nothing outside the Java 7 runtime library. One shared instance
- * ({@code bootInstance}) runs the load cycles and is the default status sink;
- * every package gets an instance of its own as its class loader.
+ * nothing outside the Java 7 runtime library. It therefore plays three roles:
+ *
+ * <pre>
+ * role                          played by                    sections
+ * boot runner, default sink     bootInstance (one), statics  entry point, the clients' contract, load cycle
+ *                               main and the clients call;
+ *                               it holds the launch strings
+ * package loader                one instance per package     package format, class and resource service
+ * resource URL class builder    statics, and one instance    resource URLs
+ *                               that defines the two classes
+ * </pre>
+ *
+ * Members without an access modifier are so for the tests and benchmarks,
+ * which reach them through com.mirl.runbed.MainAccess (test code, never
+ * shipped), so that the compiler checks every such use.
  */
 @SuppressWarnings({"rawtypes", "unchecked"})
 public class Main extends ClassLoader implements Comparator, Runnable {
 
-    /** Set by the client (from any thread) to be loaded and started again once its start method returns. */
-    public static volatile boolean restart = true;
+    static final Main bootInstance = new Main();
 
-    /** When this class was initialised, in milliseconds since 1970. */
-    public static final long time = System.currentTimeMillis();
-
-    private static final Main bootInstance = new Main();
-
-    private static String packageKey = "";
-    private static String packageSuffix = "";
-    private static String packageLocation = "";
-    private static String mainClassName = "";
-    private static String startMethodName = "";
-    private static String stopMethodName = "";
+    /** Of bootInstance: the six launch strings main was called with (package loaders keep them empty). */
+    String packageLocation = "";
+    String packageSuffix = "";
+    String packageKey = "";
+    String mainClassName = "";
+    String startMethodName = "";
+    String stopMethodName = "";
 
     private static Class appClass = null;
 
     /** Of bootInstance: the loader of the package currently in use. */
     private Main packageLoader;
 
-    private static Comparator statusSink;
+    static Comparator statusSink;
 
     /**
      * How the last load cycle ended (a CYCLE_ value). The launcher reads it
@@ -94,14 +101,14 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private Throwable startFailure;
 
     /** Of a package loader: entry name to {offset, length} within contentBytes. */
-    private HashMap entryIndex;
+    HashMap entryIndex;
 
     /**
      * Of a package loader: the decompressed content block. A large one is
      * inflated in order by a thread of its own while the client starts, and
      * an entry is served once its bytes are there (contentArrived).
      */
-    private byte[] contentBytes;
+    byte[] contentBytes;
 
     /** Of a package loader: how many leading bytes of contentBytes are inflated. */
     private volatile int contentReady;
@@ -165,36 +172,36 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private static final Integer ERROR_CODE = Integer.valueOf(2);
 
     /** "Loading": a load cycle begins. */
-    private static final String NOTICE_LOADING = "加载中";
+    static final String NOTICE_LOADING = "加载中";
     /** "Updating, restarting": the client's start method returned with a restart request. */
-    private static final String NOTICE_RESTARTING = "更新重启中";
+    static final String NOTICE_RESTARTING = "更新重启中";
     /** "Not running": the client's start method returned without one. */
-    private static final String NOTICE_NOT_RUNNING = "未运行";
+    static final String NOTICE_NOT_RUNNING = "未运行";
 
     /** "Start class not found": no package yielded the client's main class. */
-    private static final String ERROR_NO_START_CLASS = "找不到启动类";
+    static final String ERROR_NO_START_CLASS = "找不到启动类";
     /** "Start method not found": the main class has no public static method of that name taking the sink. */
-    private static final String ERROR_NO_START_METHOD = "找不到启动方法";
+    static final String ERROR_NO_START_METHOD = "找不到启动方法";
     /** "Package not found": the package directory holds no acceptable package. */
-    private static final String ERROR_NO_PACKAGE = "找不到程序包";
+    static final String ERROR_NO_PACKAGE = "找不到程序包";
     /** "Error reading App data": an executable too short to hold the package pointer. */
-    private static final String ERROR_EXECUTABLE_TOO_SHORT = "读取App数据错误！";
+    static final String ERROR_EXECUTABLE_TOO_SHORT = "读取App数据错误！";
     /** A package that cannot be read: the message of the exception the full read throws, logged. */
-    private static final String ERROR_INVALID_PACKAGE = "invalid app";
+    static final String ERROR_INVALID_PACKAGE = "invalid app";
 
     /** Log tag of this class's own lines. */
-    private static final String TAG_MAIN = "Main";
+    static final String TAG_MAIN = "Main";
     /** Log tag of the lines that also went to the sink as error notices. */
-    private static final String TAG_ERROR = "err";
+    static final String TAG_ERROR = "err";
 
     /** Logged when main begins its load cycles. */
-    private static final String LOG_START = "start runServer";
+    static final String LOG_START = "start runServer";
     /** Logged with the path of the package the client class came from. */
-    private static final String LOG_PACKAGE_FOUND = "find app ";
+    static final String LOG_PACKAGE_FOUND = "find app ";
     /** Logged with the hash code of the package loader that a new one replaces. */
-    private static final String LOG_LOADER_CLOSED = "close classLoader ";
+    static final String LOG_LOADER_CLOSED = "close classLoader ";
     /** Logged with the byte count missing when a block decompresses short. */
-    private static final String LOG_BLOCK_SHORT = "readFully size=";
+    static final String LOG_BLOCK_SHORT = "readFully size=";
 
     /**
      * The parent of package loaders is the system loader's parent (the
@@ -220,13 +227,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * com.mirl.apppack.LaunchStrings; this one class keeps its own copy of
      * the positions, which PackageReadingTest compares with that).
      */
-    private static final int LAUNCH_PACKAGE_LOCATION = 0;
-    private static final int LAUNCH_PACKAGE_SUFFIX = 1;
-    private static final int LAUNCH_PACKAGE_KEY = 2;
-    private static final int LAUNCH_MAIN_CLASS = 3;
-    private static final int LAUNCH_START_METHOD = 4;
-    private static final int LAUNCH_STOP_METHOD = 5;
-    private static final int LAUNCH_STRING_COUNT = 6;
+    static final int LAUNCH_PACKAGE_LOCATION = 0;
+    static final int LAUNCH_PACKAGE_SUFFIX = 1;
+    static final int LAUNCH_PACKAGE_KEY = 2;
+    static final int LAUNCH_MAIN_CLASS = 3;
+    static final int LAUNCH_START_METHOD = 4;
+    static final int LAUNCH_STOP_METHOD = 5;
+    static final int LAUNCH_STRING_COUNT = 6;
 
     /**
      * Runs load cycles with the launch strings: location, suffix, key, main
@@ -238,12 +245,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             statusSink = bootInstance;
         }
         if (args != null && args.length >= LAUNCH_STRING_COUNT) {
-            packageLocation = args[LAUNCH_PACKAGE_LOCATION];
-            packageSuffix = args[LAUNCH_PACKAGE_SUFFIX];
-            packageKey = args[LAUNCH_PACKAGE_KEY];
-            mainClassName = args[LAUNCH_MAIN_CLASS];
-            startMethodName = args[LAUNCH_START_METHOD];
-            stopMethodName = args[LAUNCH_STOP_METHOD];
+            bootInstance.packageLocation = args[LAUNCH_PACKAGE_LOCATION];
+            bootInstance.packageSuffix = args[LAUNCH_PACKAGE_SUFFIX];
+            bootInstance.packageKey = args[LAUNCH_PACKAGE_KEY];
+            bootInstance.mainClassName = args[LAUNCH_MAIN_CLASS];
+            bootInstance.startMethodName = args[LAUNCH_START_METHOD];
+            bootInstance.stopMethodName = args[LAUNCH_STOP_METHOD];
         }
         try {
             log(TAG_MAIN, LOG_START);
@@ -266,6 +273,19 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
         }
     }
+
+    // ------------------------------------------------------------------ the clients' contract
+
+    // What clients read, set and call by name (Main.restart, Main.atoi(...)),
+    // compiled into their classes: these stay public and static, with these
+    // names and signatures. The status sink (compare, below) is passed to the
+    // start method. Nothing else here is for clients.
+
+    /** Set by the client (from any thread) to be loaded and started again once its start method returns. */
+    public static volatile boolean restart = true;
+
+    /** When this class was initialised, in milliseconds since 1970. */
+    public static final long time = System.currentTimeMillis();
 
     /**
      * Invokes a public static method without parameters of the current client
@@ -293,7 +313,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     public static int endServer() {
-        return runMethod(stopMethodName);
+        return runMethod(bootInstance.stopMethodName);
     }
 
     public static Class getAppInstance() {
@@ -387,7 +407,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         Method[] methods = cls.getMethods();
         for (int i = 0; i < methods.length; i++) {
             Method method = methods[i];
-            if (!method.getName().equals(startMethodName) || !Modifier.isStatic(method.getModifiers())) {
+            if (!method.getName().equals(bootInstance.startMethodName) || !Modifier.isStatic(method.getModifiers())) {
                 continue;
             }
             Class[] parameters = method.getParameterTypes();
@@ -408,7 +428,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private Throwable runStartThread(Method start, Class cls) {
         startMethod = start;
         startFailure = null;
-        Thread thread = new Thread(this, "client " + startMethodName + " (load cycle " + (++cycleCount) + ")");
+        Thread thread = new Thread(this, "client " + bootInstance.startMethodName + " (load cycle " + (++cycleCount) + ")");
         // Frameworks look the client's classes up through the context loader.
         thread.setContextClassLoader(packageLoader != null ? packageLoader : cls.getClassLoader());
         boolean interrupted = false;
@@ -463,7 +483,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     private Class loadApplicationClass() {
-        File location = new File(packageLocation);
+        File location = new File(bootInstance.packageLocation);
         try {
             if (!location.isDirectory() && location.getName().endsWith(".exe")) {
                 return loadFromExecutable(location);
@@ -536,7 +556,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * name the file-name encoding cannot spell (a non-ASCII name without a UTF-8
      * locale on Linux) names no file.
      */
-    private ArrayList scanPackages(File directory) {
+    ArrayList scanPackages(File directory) {
         ArrayList candidates = new ArrayList(8);
         if (!directory.isDirectory()) {
             return candidates;
@@ -547,7 +567,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             for (Iterator i = files.iterator(); i.hasNext();) {
                 Path file = ((Path) i.next()).toAbsolutePath();
                 try {
-                    if (!file.getFileName().toString().endsWith(packageSuffix)) {
+                    if (!file.getFileName().toString().endsWith(bootInstance.packageSuffix)) {
                         continue;
                     }
                     String version = checkHeader(file);
@@ -585,7 +605,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * Orders dotted versions component by component; a missing component counts
      * as 0, so 1.2 and 1.2.0 are equal and 1.2 is below 1.2.1 whichever comes first.
      */
-    private static int compareVersions(String x, String y) {
+    static int compareVersions(String x, String y) {
         String[] a = x.split("\\.");
         String[] b = y.split("\\.");
         int count = Math.max(a.length, b.length);
@@ -628,7 +648,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             packageLoader.packageDomain = new ProtectionDomain(new CodeSource(source.getAbsoluteFile().toURI().toURL(),
                     (Certificate[]) null), null, packageLoader, null);
             packageLoader.readPackage(new DataInputStream(in));
-            return packageLoader.loadClass(mainClassName);
+            return packageLoader.loadClass(bootInstance.mainClassName);
         } catch (Throwable e) {
             // A LinkageError (a class file for a newer Java, a malformed or
             // unverifiable class) fails this package only, like an invalid one.
@@ -658,13 +678,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     // one class and cannot use theirs; PackageReadingTest checks both agree.
 
     /** The seven int32 that open the sealed header, in bytes; the sealed texts follow them. */
-    private static final int HEADER_NUMBERS = 28;
+    static final int HEADER_NUMBERS = 28;
 
     /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
-    private static final long MAX_INFLATE_RATIO = 1032L;
+    static final long MAX_INFLATE_RATIO = 1032L;
 
     /** Smallest index record: an empty name (2 bytes) and three int32. */
-    private static final int MIN_INDEX_RECORD = 14;
+    static final int MIN_INDEX_RECORD = 14;
 
     /**
      * A sealed header holds seven numbers and two texts of at most 65,535
@@ -672,20 +692,20 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * 2 + 65,535 = 131,102 bytes seal into 131,104. Anything longer is not
      * a package.
      */
-    private static final int MAX_SEALED_LENGTH = 131104;
+    static final int MAX_SEALED_LENGTH = 131104;
 
     /** Where a multi-release jar keeps the classes and resources for a Java release N: this, N, "/", the name. */
     private static final String VERSIONS_FOLDER = "META-INF/versions/";
     private static final String MANIFEST = "META-INF/MANIFEST.MF";
 
     /** Offset of the embedded-package pointer (offset, size: two int32) in an executable container. */
-    private static final int POINTER_OFFSET = 80;
+    static final int POINTER_OFFSET = 80;
 
     /** The shortest executable container: the pointer and some bytes beyond it. */
-    private static final int MIN_CONTAINER_LENGTH = 97;
+    static final int MIN_CONTAINER_LENGTH = 97;
 
     /** The smallest package an embedded-package pointer may announce. */
-    private static final int MIN_EMBEDDED_SIZE = 10;
+    static final int MIN_EMBEDDED_SIZE = 10;
 
     private static final int READ_CHUNK = 65536;
 
@@ -706,42 +726,60 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IOException(file + " is not a regular file"); // as refuseSpecialFile
             }
             in = new DataInputStream(Files.newInputStream(file));
-            return readSealedHeader(in, null, file.toFile());
+            return checkSealedHeader(in, file.toFile());
         } finally {
             closeQuietly(in);
         }
     }
 
     /**
-     * Reads the clear texts and the sealed header that open a package stream
-     * and opens the header. With numbers null (the header check) the header's
-     * seven numbers are skipped, and a header too short for them gives null;
-     * otherwise they are read into numbers, and a header too short for them
-     * throws. Returns the sealed version when both sealed texts equal the clear
-     * ones, else null. file names the stream in the decryption failure, if given.
+     * The header check: reads the clear texts and the sealed header that open a
+     * package stream and opens the header, skipping its seven numbers. Returns
+     * the sealed version when both sealed texts equal the clear ones; null then,
+     * and for a header too short for the numbers. file names the stream in the
+     * decryption failure.
      */
-    private static String readSealedHeader(DataInputStream in, int[] numbers, File file) throws IOException {
-        String version = in.readUTF();
-        String check = in.readUTF();
+    private static String checkSealedHeader(DataInputStream in, File file) throws IOException {
+        String[] clearTexts = new String[2];
+        DataInputStream header = openSealedHeader(in, clearTexts, file);
+        if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
+            return null;
+        }
+        return matchingSealedVersion(header, clearTexts);
+    }
+
+    /**
+     * The full read: as the header check, but the header's seven numbers are
+     * read into numbers, and a header too short for them throws.
+     */
+    private static String readSealedHeader(DataInputStream in, int[] numbers) throws IOException {
+        String[] clearTexts = new String[2];
+        DataInputStream header = openSealedHeader(in, clearTexts, null);
+        for (int i = 0; i < numbers.length; i++) {
+            numbers[i] = header.readInt();
+        }
+        return matchingSealedVersion(header, clearTexts);
+    }
+
+    /** Reads the clear version and check text into clearTexts and opens the sealed header after them. */
+    private static DataInputStream openSealedHeader(DataInputStream in, String[] clearTexts, File file)
+            throws IOException {
+        clearTexts[0] = in.readUTF();
+        clearTexts[1] = in.readUTF();
         byte[] sealed = readBlock(in, sealedLength(in.readInt()));
-        byte[] plain = decryptBlock(packageKey.getBytes(), sealed);
+        byte[] plain = decryptBlock(bootInstance.packageKey.getBytes(), sealed);
         if (plain == null) {
             throw new IllegalArgumentException("sealed header" + (file == null ? "" : " of " + file)
                     + " does not decrypt");
         }
-        DataInputStream header = new DataInputStream(new ByteArrayInputStream(plain));
-        if (numbers == null) {
-            if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
-                return null;
-            }
-        } else {
-            for (int i = 0; i < numbers.length; i++) {
-                numbers[i] = header.readInt();
-            }
-        }
+        return new DataInputStream(new ByteArrayInputStream(plain));
+    }
+
+    /** The sealed version when the sealed texts that follow the numbers equal the clear ones, else null. */
+    private static String matchingSealedVersion(DataInputStream header, String[] clearTexts) throws IOException {
         String sealedVersion = header.readUTF();
         String sealedCheck = header.readUTF();
-        if (sealedVersion.equals(version) && sealedCheck.equals(check)) {
+        if (sealedVersion.equals(clearTexts[0]) && sealedCheck.equals(clearTexts[1])) {
             return sealedVersion;
         }
         return null;
@@ -752,10 +790,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * Throws IllegalArgumentException ERROR_INVALID_PACKAGE on any failure;
      * always closes the stream.
      */
-    private void readPackage(DataInputStream in) {
+    void readPackage(DataInputStream in) {
         try {
             int[] numbers = new int[HEADER_NUMBERS / 4];
-            if (readSealedHeader(in, numbers, null) == null) {
+            if (readSealedHeader(in, numbers) == null) {
                 // Not an error: the loader stays empty and the main class is not found in it.
                 return;
             }
@@ -1237,7 +1275,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * IllegalArgumentException, saying why, wherever the runtime's cipher
      * refuses the same input.
      */
-    private static byte[] aesEcbDecrypt(byte[] key, byte[] data) {
+    static byte[] aesEcbDecrypt(byte[] key, byte[] data) {
         int keyWords = key.length / 4;
         if (key.length != 16 && key.length != 24 && key.length != 32) {
             throw new IllegalArgumentException("AES key of " + key.length + " bytes");

@@ -1,12 +1,10 @@
 package com.mirl.runbed.tests;
 
 import com.mirl.runbed.Main;
+import com.mirl.runbed.MainAccess;
 import java.io.ByteArrayOutputStream;
 import java.io.PrintStream;
 import java.io.UnsupportedEncodingException;
-import java.lang.reflect.Field;
-import java.lang.reflect.InvocationTargetException;
-import java.lang.reflect.Method;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Comparator;
@@ -109,7 +107,7 @@ final class Harness {
 
     /** Main.main with the run's sink; the log goes to the run, or nowhere when quiet. */
     static Run main(Run run, String... args) {
-        setStatic("statusSink", run.sink);
+        MainAccess.setStatusSink(run.sink);
         PrintStream original = System.out;
         ByteArrayOutputStream log = new ByteArrayOutputStream();
         try {
@@ -128,54 +126,13 @@ final class Harness {
         return run;
     }
 
-    static Object getStatic(String name) {
-        return get(null, name);
-    }
-
-    static Object get(Object target, String name) {
-        try {
-            Field f = Main.class.getDeclaredField(name);
-            f.setAccessible(true);
-            return f.get(target);
-        } catch (ReflectiveOperationException e) {
-            throw new AssertionError(e);
-        }
-    }
-
-    static void setStatic(String name, Object value) {
-        try {
-            Field f = Main.class.getDeclaredField(name);
-            f.setAccessible(true);
-            f.set(null, value);
-        } catch (ReflectiveOperationException e) {
-            throw new AssertionError(e);
-        }
-    }
-
-    /** Calls a private method of Main; a throw inside it is rethrown as it is. */
-    static Object call(Object target, String name, Class<?>[] types, Object... args) throws Exception {
-        Method m = Main.class.getDeclaredMethod(name, types);
-        m.setAccessible(true);
-        try {
-            return m.invoke(target, args);
-        } catch (InvocationTargetException e) {
-            if (e.getCause() instanceof Exception) {
-                throw (Exception) e.getCause();
-            }
-            throw e;
-        }
-    }
-
     static Main bootInstance() {
-        return (Main) getStatic("bootInstance");
+        return MainAccess.bootInstance();
     }
 
     /** Empties the six launch-string fields, as before the first call of main. */
     static void resetLaunchStrings() {
-        for (String name : new String[] {"packageLocation", "packageSuffix", "packageKey", "mainClassName",
-                "startMethodName", "stopMethodName"}) {
-            setStatic(name, "");
-        }
+        MainAccess.resetLaunchStrings();
     }
 
     /** The log holds first, and later second. */

@@ -20,6 +20,7 @@ import static org.junit.Assert.assertNull;
 import static org.junit.Assert.assertTrue;
 
 import com.mirl.runbed.Main;
+import com.mirl.runbed.MainAccess;
 import java.io.ByteArrayInputStream;
 import java.io.DataInputStream;
 import java.io.InputStream;
@@ -30,6 +31,7 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
 import java.util.List;
+import java.util.Map;
 import java.util.Random;
 import org.junit.Before;
 import org.junit.Rule;
@@ -98,15 +100,17 @@ public class PackageReadingTest {
             {"LAUNCH_STOP_METHOD", "LaunchStrings", "LAUNCH_STOP_METHOD"},
             {"LAUNCH_STRING_COUNT", "LaunchStrings", "LAUNCH_STRING_COUNT"},
         };
+        Map<String, Object> loader = MainAccess.namedValues();
         for (String[] value : layout) {
             Field tool = Class.forName("com.mirl.apppack." + value[1]).getDeclaredField(value[2]);
             tool.setAccessible(true);
-            assertEquals(value[0], tool.get(null), Harness.getStatic(value[0]));
+            assertEquals(value[0], tool.get(null), loader.get(value[0]));
         }
         int texts = 0;
         for (Field text : Harness.class.getDeclaredFields()) {
             if (Modifier.isStatic(text.getModifiers()) && text.getName().matches("(NOTICE|ERROR|TAG|LOG)_.*")) {
-                assertEquals(text.getName(), text.get(null), Harness.getStatic(text.getName()));
+                assertTrue(text.getName(), loader.containsKey(text.getName()));
+                assertEquals(text.getName(), text.get(null), loader.get(text.getName()));
                 texts++;
             }
         }
@@ -311,10 +315,9 @@ public class PackageReadingTest {
         p.numbers[3] = content.length + 10;
         byte[] pkg = p.build(Support.KEY);
 
-        Harness.setStatic("packageKey", Support.KEY);
+        MainAccess.setPackageKey(Support.KEY);
         Main loader = new Main();
-        Harness.call(loader, "readPackage", new Class<?>[] {DataInputStream.class},
-                new DataInputStream(new ByteArrayInputStream(pkg)));
+        MainAccess.readPackage(loader, new DataInputStream(new ByteArrayInputStream(pkg)));
         // Asked at once, long before the inflater gets there: waits for its bytes, not zeros.
         InputStream last = loader.getResourceAsStream("res/last.bin");
         assertNotNull(last);
@@ -436,7 +439,7 @@ public class PackageReadingTest {
         Harness.resetLaunchStrings();
         assertNotStarted(Harness.main((String[]) null), NO_PACKAGE, NO_CLASS);
         assertNotStarted(Harness.main("a", "b", "c", "d", "e"), NO_PACKAGE, NO_CLASS);
-        assertEquals("", Harness.getStatic("packageLocation"));
+        assertEquals("", MainAccess.packageLocation());
     }
 
     @Test

@@ -5,6 +5,8 @@ import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertTrue;
 import static org.junit.Assert.fail;
 
+import com.mirl.runbed.Main;
+import com.mirl.runbed.MainAccess;
 import java.io.InputStream;
 import java.nio.ByteBuffer;
 import java.nio.file.Files;
@@ -70,7 +72,7 @@ public class RobustnessTest {
                 continue;
             }
             accepted++;
-            Map<?, ?> index = (Map<?, ?>) Harness.get(loader, "entryIndex");
+            Map<?, ?> index = MainAccess.entryIndex((Main) loader);
             assertEquals(where, original.keySet(), index.keySet());
             for (Map.Entry<String, byte[]> e : original.entrySet()) {
                 assertArrayEquals(where + " " + e.getKey(), e.getValue(), read(loader.getResourceAsStream(e.getKey())));

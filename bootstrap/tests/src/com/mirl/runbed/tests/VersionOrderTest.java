@@ -5,7 +5,7 @@ import static org.junit.Assert.assertEquals;
 import static org.junit.Assert.assertTrue;
 
 import com.mirl.runbed.Main;
-import java.io.File;
+import com.mirl.runbed.MainAccess;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -69,13 +69,12 @@ public class VersionOrderTest {
         Support.pack(tmp.getRoot().toPath(), cjars.resolve("b.app"), "1.10");
         Support.pack(tmp.getRoot().toPath(), cjars.resolve("c.app"), "1.2.3");
         Files.write(cjars.resolve("notes.txt"), new byte[] {1, 2, 3});
-        Harness.setStatic("packageSuffix", Support.SUFFIX);
-        Harness.setStatic("packageKey", Support.KEY);
-        @SuppressWarnings("unchecked")
-        List<Object[]> candidates = (List<Object[]>) Harness.call(Harness.bootInstance(), "scanPackages",
-                new Class<?>[] {File.class}, cjars.toFile());
+        MainAccess.setPackageSuffix(Support.SUFFIX);
+        MainAccess.setPackageKey(Support.KEY);
+        List<?> candidates = MainAccess.scanPackages(cjars.toFile());
         List<String> versions = new ArrayList<>();
-        for (Object[] c : candidates) {
+        for (Object candidate : candidates) {
+            Object[] c = (Object[]) candidate;
             versions.add((String) c[1]);
             assertTrue(((Path) c[0]).isAbsolute());
         }
@@ -106,7 +105,7 @@ public class VersionOrderTest {
     }
 
     private static int compare(String x, String y) throws Exception {
-        return (Integer) Harness.call(null, "compareVersions", new Class<?>[] {String.class, String.class}, x, y);
+        return MainAccess.compareVersions(x, y);
     }
 
     /** Runs the action with the log captured into the run. */
