@@ -7,6 +7,7 @@ import java.io.DataInputStream;
 import java.io.DataOutputStream;
 import java.io.EOFException;
 import java.io.File;
+import java.io.FileInputStream;
 import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
@@ -551,32 +552,45 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * Candidates {absolute path (a Path), version} of the directory, in ascending
-     * version order. The names are kept as the OS gave them: a File made from a
-     * name the file-name encoding cannot spell (a non-ASCII name without a UTF-8
-     * locale on Linux) names no file.
+     * Candidates {absolute path, version} of the directory, in ascending
+     * version order. The names are kept as the OS gave them. The listing as
+     * File names comes first: it costs the start nothing. Where one of its
+     * names no longer names a file (a name the file-name encoding cannot spell,
+     * as a non-ASCII name without a UTF-8 locale on Linux), the directory is
+     * listed again as Paths, which keep the OS's bytes; opening the runtime's
+     * file-system classes for every start would cost it several milliseconds.
+     * A candidate's path is a File, or a Path from the second listing.
      */
     ArrayList scanPackages(File directory) {
         ArrayList candidates = new ArrayList(8);
-        if (!directory.isDirectory()) {
+        File[] files = directory.isDirectory() ? directory.listFiles() : null;
+        if (files == null) {
             return candidates;
         }
+        for (int i = 0; i < files.length; i++) {
+            if (!files[i].exists()) {
+                return scanPackagesByPath(directory);
+            }
+        }
+        for (int i = 0; i < files.length; i++) {
+            File file = files[i].getAbsoluteFile();
+            if (file.getName().endsWith(bootInstance.packageSuffix)) {
+                checkCandidate(candidates, file);
+            }
+        }
+        return candidates;
+    }
+
+    /** The scan with the names as Paths, for names the File listing cannot spell. */
+    private ArrayList scanPackagesByPath(File directory) {
+        ArrayList candidates = new ArrayList(8);
         DirectoryStream files = null;
         try {
             files = Files.newDirectoryStream(directory.toPath());
             for (Iterator i = files.iterator(); i.hasNext();) {
                 Path file = ((Path) i.next()).toAbsolutePath();
-                try {
-                    if (!file.getFileName().toString().endsWith(bootInstance.packageSuffix)) {
-                        continue;
-                    }
-                    String version = checkHeader(file);
-                    if (version != null) {
-                        insertCandidate(candidates, new Object[] {file, version});
-                    }
-                } catch (Throwable e) {
-                    // Errors too: one damaged file must not keep the others from being tried.
-                    logThrowable(TAG_MAIN, e);
+                if (file.getFileName().toString().endsWith(bootInstance.packageSuffix)) {
+                    checkCandidate(candidates, file);
                 }
             }
         } catch (IOException e) {
@@ -587,6 +601,29 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             closeQuietly(files);
         }
         return candidates;
+    }
+
+    /** Adds the package file (a File or a Path) as a candidate when its header checks. */
+    private void checkCandidate(ArrayList candidates, Object file) {
+        try {
+            String version = checkHeader(file);
+            if (version != null) {
+                insertCandidate(candidates, new Object[] {file, version});
+            }
+        } catch (Throwable e) {
+            // Errors too: one damaged file must not keep the others from being tried.
+            logThrowable(TAG_MAIN, e);
+        }
+    }
+
+    /** A stream over a candidate's package file, a File or a Path. */
+    private static InputStream openCandidate(Object file) throws IOException {
+        return file instanceof File ? new FileInputStream((File) file) : Files.newInputStream((Path) file);
+    }
+
+    /** A candidate's package file as a File (for its code source and messages). */
+    private static File candidateFile(Object file) {
+        return file instanceof File ? (File) file : ((Path) file).toFile();
     }
 
     /** Inserts before the first entry whose version is not lower, so equal versions keep listing order when tried from the end. */
@@ -621,8 +658,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     private Class loadPackageFile(Object[] candidate) {
         try {
-            Path file = (Path) candidate[0];
-            Class cls = loadFromStream(Files.newInputStream(file), file.toFile());
+            Class cls = loadFromStream(openCandidate(candidate[0]), candidateFile(candidate[0]));
             if (cls != null) {
                 log(TAG_MAIN, LOG_PACKAGE_FOUND + candidate[0]);
             }
@@ -719,14 +755,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * Header check of a package file: the sealed version when the sealed texts
      * match the clear ones, else null. Reads nothing beyond the sealed header.
      */
-    private String checkHeader(Path file) throws IOException {
+    private String checkHeader(Object file) throws IOException {
         DataInputStream in = null;
         try {
-            if (Files.exists(file) && !Files.isRegularFile(file) && !Files.isDirectory(file)) {
+            if (file instanceof File) {
+                refuseSpecialFile((File) file);
+            } else if (Files.exists((Path) file) && !Files.isRegularFile((Path) file) && !Files.isDirectory((Path) file)) {
                 throw new IOException(file + " is not a regular file"); // as refuseSpecialFile
             }
-            in = new DataInputStream(Files.newInputStream(file));
-            return checkSealedHeader(in, file.toFile());
+            in = new DataInputStream(openCandidate(file));
+            return checkSealedHeader(in, candidateFile(file));
         } finally {
             closeQuietly(in);
         }

@@ -6,6 +6,7 @@ import static org.junit.Assert.assertTrue;
 
 import com.mirl.runbed.Main;
 import com.mirl.runbed.MainAccess;
+import java.io.File;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -76,7 +77,7 @@ public class VersionOrderTest {
         for (Object candidate : candidates) {
             Object[] c = (Object[]) candidate;
             versions.add((String) c[1]);
-            assertTrue(((Path) c[0]).isAbsolute());
+            assertTrue(c[0] instanceof File ? ((File) c[0]).isAbsolute() : ((Path) c[0]).isAbsolute());
         }
         assertEquals(java.util.Arrays.asList("1.2.3", "1.9", "1.10"), versions);
 
