@@ -13,7 +13,7 @@ import java.util.List;
 /** Runs Main.main in this process with a recording status sink and a captured log. */
 final class Harness {
 
-    // The loader's texts under the names Main gives them (private there).
+    // The loader's texts under the names Main gives them.
     // Spelled out again here so that a changed text fails the tests.
 
     static final String NOTICE_LOADING = "加载中";
