@@ -22,6 +22,7 @@ import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.net.URL;
 import java.net.URLStreamHandler;
+import java.nio.charset.Charset;
 import java.nio.file.DirectoryIteratorException;
 import java.nio.file.DirectoryStream;
 import java.nio.file.Files;
@@ -39,7 +40,9 @@ import java.util.Iterator;
 import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.zip.CRC32;
+import java.util.zip.DataFormatException;
 import java.util.zip.GZIPInputStream;
+import java.util.zip.Inflater;
 
 /**
  * The first class that runs inside the virtual machine. The launcher defines it
@@ -101,15 +104,37 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private Method startMethod;
     private Throwable startFailure;
 
-    /** Of a package loader: entry name to {offset, length} within contentBytes. */
+    /** Of a package loader: entry name to {offset, length} within the content. */
     HashMap entryIndex;
 
     /**
-     * Of a package loader: the decompressed content block. A large one is
-     * inflated in order by a thread of its own while the client starts, and
-     * an entry is served once its bytes are there (contentArrived).
+     * Of a package loader: the decompressed content block, when the content
+     * lists no restart points. A large one is inflated in order by a thread
+     * of its own while the client starts, and an entry is served once its
+     * bytes are there (contentArrived).
      */
     byte[] contentBytes;
+
+    /**
+     * Of a package loader whose content lists restart points: the stored
+     * content block, from which each entry's chunk is inflated when the entry
+     * is asked for (entryBytes). Null otherwise, and once a chunk did not
+     * inflate as listed (the content is then inflated whole, as without).
+     */
+    private volatile byte[] contentStored;
+
+    /** Of such a loader: chunk i's first raw byte and first stored byte; element n is the end of each. */
+    private int[] chunkRaw;
+    private int[] chunkStored;
+
+    /** Of such a loader: the CRC-32 of each chunk's raw bytes, tested on every inflate of the chunk. */
+    private int[] chunkCrc;
+
+    /** Of such a loader: {chunk number, its bytes} of the chunk inflated last, as neighbours are asked for together. */
+    private volatile Object[] chunkCache;
+
+    /** Of such a loader: an Inflater between two chunks (under contentLock). */
+    private Inflater spareInflater;
 
     /** Of a package loader: how many leading bytes of contentBytes are inflated. */
     private volatile int contentReady;
@@ -751,6 +776,14 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Bytes the inflater adds to the served part at a time. */
     private static final int INFLATE_STEP = 65536;
 
+    /** A gzip member's fixed header, its flags and its CRC and size trailer (RFC 1952). */
+    private static final int GZIP_HEADER = 10;
+    private static final int GZIP_FHCRC = 2;
+    private static final int GZIP_FEXTRA = 4;
+    private static final int GZIP_FNAME = 8;
+    private static final int GZIP_FCOMMENT = 16;
+    private static final int GZIP_TRAILER = 8;
+
     /**
      * Header check of a package file: the sealed version when the sealed texts
      * match the clear ones, else null. Reads nothing beyond the sealed header.
@@ -873,13 +906,19 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         int[] filled = new int[1];
         byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength, filled);
         // Records are read from what the block gave: one that reaches into
-        // a missing tail ends the stream early and fails the package.
-        DataInputStream records = new DataInputStream(new ByteArrayInputStream(raw, 0, filled[0]));
+        // a missing tail fails the package.
+        int end = filled[0];
+        int at = 0;
         for (int i = 0; i < entryCount; i++) {
-            String name = records.readUTF();
-            int offset = records.readInt();
-            int length = records.readInt();
-            records.readInt();
+            int nameLength = at + 2 > end ? -1 : (raw[at] & 0xff) << 8 | (raw[at + 1] & 0xff);
+            if (nameLength < 0 || at + 2 + nameLength + 12 > end) {
+                throw new EOFException("index record " + i + " of " + entryCount + " is cut off");
+            }
+            String name = indexName(raw, at, nameLength);
+            at += 2 + nameLength;
+            int offset = bigEndian32(raw, at);
+            int length = bigEndian32(raw, at + 4);
+            at += 12;
             if (offset < 0 || length < 0 || (long) offset + length > contentRawLength) {
                 throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
                         + " lies outside the content of " + contentRawLength + " bytes");
@@ -904,6 +943,22 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
+     * The entry name of an index record whose modified UTF-8 text starts at
+     * at (its length first). An ASCII name, one character a byte, is
+     * decoded by the runtime's own fast path; any other is read as modified
+     * UTF-8 the slow way, which refuses what that encoding cannot hold.
+     */
+    private static String indexName(byte[] raw, int at, int length) throws IOException {
+        String name = new String(raw, at + 2, length, UTF_8);
+        if (name.length() == length && name.indexOf('\ufffd') < 0) {
+            return name;
+        }
+        return new DataInputStream(new ByteArrayInputStream(raw, at, 2 + length)).readUTF();
+    }
+
+    private static final Charset UTF_8 = Charset.forName("UTF-8");
+
+    /**
      * Reads the content block and tests its CRC over the stored bytes, then
      * inflates it: a small one here, a larger one on a thread of its own
      * (given a second processor), so that the client's first classes are
@@ -916,6 +971,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             throw new IllegalArgumentException();
         }
         requireFreeHeap(rawLength, "the content block's raw length");
+        if (readRestartPoints(stored, storedLength, rawLength)) {
+            // Each entry's chunk is inflated when the entry is asked for, by
+            // the thread that asks: nothing to wait for.
+            contentSettled = true;
+            contentStored = stored;
+            return;
+        }
         InputStream gzip;
         try {
             gzip = new GZIPInputStream(new ByteArrayInputStream(stored, 0, storedLength), READ_CHUNK);
@@ -1019,6 +1081,239 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
+     * Reads the restart points the content's gzip header lists in its extra
+     * field (subfield "RB": an int32 chunk count, then each chunk's raw
+     * length, stored length and CRC-32 of its raw bytes, int32 each,
+     * big-endian) into chunkRaw, chunkStored and chunkCrc. False,
+     * and the content is inflated whole as any gzip stream, when it lists
+     * none or a list that does not fit the block and its raw length.
+     */
+    private boolean readRestartPoints(byte[] stored, int storedLength, int rawLength) {
+        if (storedLength < GZIP_HEADER + 2 || (stored[0] & 0xff) != 0x1f || (stored[1] & 0xff) != 0x8b
+                || stored[2] != 8 || (stored[3] & GZIP_FEXTRA) == 0) {
+            return false;
+        }
+        int flags = stored[3];
+        int extraEnd = GZIP_HEADER + 2 + littleEndian16(stored, GZIP_HEADER);
+        if (extraEnd > storedLength) {
+            return false;
+        }
+        int[] raw = null;
+        int[] at = null;
+        int[] crcs = null;
+        for (int field = GZIP_HEADER + 2; field + 4 <= extraEnd;) {
+            int data = field + 4;
+            int length = littleEndian16(stored, field + 2);
+            if (data + length > extraEnd) {
+                return false;
+            }
+            if (stored[field] == 'R' && stored[field + 1] == 'B' && raw == null) {
+                int count = length < 4 ? -1 : bigEndian32(stored, data);
+                if (count < 1 || length != 4 + 12L * count) {
+                    return false;
+                }
+                raw = new int[count + 1];
+                at = new int[count + 1];
+                crcs = new int[count];
+                for (int i = 0; i < count; i++) {
+                    int chunk = data + 4 + 12 * i;
+                    long rawEnd = (long) raw[i] + bigEndian32(stored, chunk);
+                    long storedEnd = (long) at[i] + bigEndian32(stored, chunk + 4);
+                    crcs[i] = bigEndian32(stored, chunk + 8);
+                    if (rawEnd <= raw[i] || storedEnd <= at[i] || rawEnd > rawLength || storedEnd > storedLength) {
+                        return false;
+                    }
+                    raw[i + 1] = (int) rawEnd;
+                    at[i + 1] = (int) storedEnd;
+                }
+            }
+            field = data + length;
+        }
+        // The deflate data begins after the header's optional name, comment and CRC.
+        int start = extraEnd;
+        for (int flag = GZIP_FNAME; flag <= GZIP_FCOMMENT; flag <<= 1) {
+            if ((flags & flag) != 0) {
+                while (start < storedLength && stored[start] != 0) {
+                    start++;
+                }
+                start++;
+            }
+        }
+        if ((flags & GZIP_FHCRC) != 0) {
+            start += 2;
+        }
+        if (raw == null || raw[raw.length - 1] != rawLength
+                || (long) start + at[at.length - 1] + GZIP_TRAILER > storedLength) {
+            return false;
+        }
+        for (int i = 0; i < at.length; i++) {
+            at[i] += start;
+        }
+        chunkRaw = raw;
+        chunkStored = at;
+        chunkCrc = crcs;
+        return true;
+    }
+
+    private static int littleEndian16(byte[] b, int at) {
+        return (b[at] & 0xff) | (b[at + 1] & 0xff) << 8;
+    }
+
+    private static int bigEndian32(byte[] b, int at) {
+        return (b[at] & 0xff) << 24 | (b[at + 1] & 0xff) << 16 | (b[at + 2] & 0xff) << 8 | (b[at + 3] & 0xff);
+    }
+
+    /**
+     * The bytes of an entry's range once they are there: the array that
+     * holds them, their start in offset[0]. Null (logged) when they never
+     * will be: see contentArrived.
+     */
+    private byte[] entryBytes(String name, int[] range, int[] offset) {
+        if (contentStored != null) {
+            byte[] bytes = chunkedBytes(range, offset);
+            if (bytes != null) {
+                return bytes;
+            }
+        }
+        if (!contentArrived(name, range)) {
+            return null;
+        }
+        offset[0] = range[0];
+        return contentBytes;
+    }
+
+    /**
+     * An entry's bytes from the chunks that hold them: the chunk itself when
+     * one holds them all, else a copy. Null when the content is no longer
+     * read by chunks, or a chunk did not inflate as listed (which turns the
+     * loader to the whole content).
+     */
+    private byte[] chunkedBytes(int[] range, int[] offset) {
+        byte[] stored = contentStored;
+        int[] raw = chunkRaw;
+        if (stored == null) {
+            return null;
+        }
+        int start = range[0];
+        int end = start + range[1];
+        int lo = 0;
+        int hi = raw.length - 2;
+        while (lo < hi) { // the last chunk that starts at or before start
+            int mid = (lo + hi + 1) >>> 1;
+            if (raw[mid] <= start) {
+                lo = mid;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (end <= raw[lo + 1]) {
+            byte[] bytes = chunk(stored, lo);
+            offset[0] = start - raw[lo];
+            return bytes;
+        }
+        byte[] joined = new byte[range[1]];
+        for (int i = lo; start < end; i++) {
+            byte[] bytes = chunk(stored, i);
+            if (bytes == null) {
+                return null;
+            }
+            int n = Math.min(end, raw[i + 1]) - start;
+            System.arraycopy(bytes, start - raw[i], joined, joined.length - (end - start), n);
+            start += n;
+        }
+        offset[0] = 0;
+        return joined;
+    }
+
+    /**
+     * Chunk i of the stored content, inflated (the last one is kept for its
+     * neighbours). Null when it does not inflate to its listed length and CRC.
+     */
+    private byte[] chunk(byte[] stored, int i) {
+        Object[] cached = chunkCache;
+        if (cached != null && ((Integer) cached[0]).intValue() == i) {
+            return (byte[]) cached[1];
+        }
+        byte[] bytes = inflateChunk(stored, i);
+        if (bytes == null) {
+            inflateWhole(stored, "chunk " + i + " of the content does not inflate to its listed "
+                    + (chunkRaw[i + 1] - chunkRaw[i]) + " bytes and CRC: the content is inflated whole");
+            return null;
+        }
+        chunkCache = new Object[] {Integer.valueOf(i), bytes};
+        return bytes;
+    }
+
+    /** Inflates chunk i of the stored content; null when it does not give its listed length and CRC. */
+    private byte[] inflateChunk(byte[] stored, int i) {
+        byte[] bytes = new byte[chunkRaw[i + 1] - chunkRaw[i]];
+        Inflater inflater;
+        synchronized (contentLock) {
+            inflater = spareInflater;
+            spareInflater = null;
+        }
+        if (inflater == null) {
+            inflater = new Inflater(true);
+        }
+        int filled = 0;
+        try {
+            inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
+            while (filled < bytes.length) {
+                int n = inflater.inflate(bytes, filled, bytes.length - filled);
+                if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
+                    break;
+                }
+                filled += n;
+            }
+        } catch (DataFormatException e) {
+            logThrowable(TAG_MAIN, e);
+        } finally {
+            inflater.reset();
+            synchronized (contentLock) {
+                if (spareInflater == null && !contentReleased) {
+                    spareInflater = inflater;
+                    inflater = null;
+                }
+            }
+            if (inflater != null) {
+                inflater.end();
+            }
+        }
+        if (filled < bytes.length) {
+            return null;
+        }
+        CRC32 crc = new CRC32();
+        crc.update(bytes, 0, bytes.length);
+        return (int) crc.getValue() == chunkCrc[i] ? bytes : null;
+    }
+
+    /**
+     * Stops reading the content by chunks: the content is inflated whole,
+     * here, as one without restart points would be. Lookups meanwhile wait
+     * for it in contentArrived.
+     */
+    private void inflateWhole(byte[] stored, String why) {
+        synchronized (contentLock) {
+            if (contentStored != stored || contentReleased) {
+                return; // another lookup already turned it, or the package is released
+            }
+            log(TAG_MAIN, why);
+            int rawLength = chunkRaw[chunkRaw.length - 1];
+            try {
+                contentStream = new GZIPInputStream(new ByteArrayInputStream(stored), READ_CHUNK);
+                contentBytes = new byte[rawLength];
+            } catch (Throwable e) {
+                logThrowable(TAG_MAIN, e); // as a content block that does not decompress: nothing is served
+                contentStream = null;
+            }
+            contentSettled = contentStream == null;
+            contentStored = null;
+            chunkCache = null;
+        }
+        inflateContent();
+    }
+
+    /**
      * On Java 9 and later, a package packed from a multi-release jar serves
      * each class and resource from the highest META-INF/versions/N/ not
      * above the runtime's feature version, as the runtime's jar loader does;
@@ -1070,9 +1365,14 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             if (range == null) {
                 return false;
             }
+            int[] offset = new int[1];
+            byte[] bytes = entryBytes(MANIFEST, range, offset);
+            if (bytes == null) {
+                continue;
+            }
             String text;
             try {
-                text = new String(contentBytes, range[0], range[1], "UTF-8");
+                text = new String(bytes, offset[0], range[1], "UTF-8");
             } catch (IOException e) {
                 continue;
             }
@@ -1168,7 +1468,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             if (filled == buffer.length) {
                 buffer = Arrays.copyOf(buffer, (int) Math.min(length, 2L * buffer.length));
             }
-            int n = in.read(buffer, filled, buffer.length - filled);
+            // In slices: a file stream copies a larger read through a native buffer of its size.
+            int n = in.read(buffer, filled, Math.min(READ_CHUNK, buffer.length - filled));
             if (n < 0) {
                 throw new EOFException("package ends " + (length - filled) + " bytes early");
             }
@@ -1420,12 +1721,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             return Main.class;
         }
         HashMap index = entryIndex;
-        byte[] content = contentBytes;
-        if (index != null && content != null) {
+        if (index != null) {
             String entry = name.replace('.', '/') + ".class";
             int[] range = (int[]) index.get(entry);
-            if (range != null && contentArrived(entry, range)) {
-                return defineClass(name, content, range[0], range[1], packageDomain);
+            int[] offset = new int[1];
+            byte[] bytes = range == null ? null : entryBytes(entry, range, offset);
+            if (bytes != null) {
+                return defineClass(name, bytes, offset[0], range[1], packageDomain);
             }
         }
         ClassLoader system = systemLoaderBelow();
@@ -1531,8 +1833,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     private InputStream entryStream(String name, int copy) {
         int[] range = entryRange(name, copy);
-        byte[] content = contentBytes;
-        return range == null || content == null ? null : new ByteArrayInputStream(content, range[0], range[1]);
+        int[] offset = new int[1];
+        byte[] bytes = range == null ? null : entryBytes(name, range, offset);
+        return bytes == null ? null : new ByteArrayInputStream(bytes, offset[0], range[1]);
     }
 
     private InputStream entryStream(String name) {
@@ -1541,7 +1844,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     private int[] entryRange(String name, int copy) {
         HashMap index = entryIndex;
-        if (index == null || contentBytes == null || name == null) {
+        if (index == null || (contentBytes == null && contentStored == null) || name == null) {
             return null;
         }
         int[] range;
@@ -1553,13 +1856,22 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             range = copies == null || copy > copies.size() ? null : (int[]) copies.get(copy - 1);
         }
         // Its bytes may still be on their way (or never come: a short block).
-        return range == null || !contentArrived(name, range) ? null : range;
+        // Content read by chunks has them all, as far as its list goes.
+        return range == null || (contentStored == null && !contentArrived(name, range)) ? null : range;
     }
 
     /** Releases the package: it serves no further classes, resources or URLs. */
     private void releasePackage() {
         contentReleased = true;
         contentBytes = null;
+        contentStored = null;
+        chunkCache = null;
+        synchronized (contentLock) {
+            if (spareInflater != null) {
+                spareInflater.end();
+                spareInflater = null;
+            }
+        }
         HashMap index = entryIndex;
         if (index != null) {
             index.clear();

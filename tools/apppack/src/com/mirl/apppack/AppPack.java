@@ -449,6 +449,10 @@ public final class AppPack {
             out.println("index block:    raw " + n[0] + ", stored " + n[1] + ", CRC " + hex(n[2]) + crc(r.indexCrcOk));
             out.println("content block:  raw " + n[3] + ", stored " + n[4] + ", CRC " + hex(n[5])
                     + crc(r.contentCrcOk));
+            if (r.contentChunks > 0) {
+                out.println("restart points: " + r.contentChunks + (r.contentChunks == 1 ? " chunk" : " chunks")
+                        + ", inflated one by one as entries are asked for");
+            }
             out.println("entries:        " + n[6]);
         }
         if (!r.records.isEmpty()) {

@@ -6,6 +6,7 @@ import java.io.EOFException;
 import java.io.IOException;
 import java.io.InputStream;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
@@ -45,6 +46,8 @@ final class PackageReader {
         int[] numbers; // index raw, stored, CRC; content raw, stored, CRC; entry count
         Boolean indexCrcOk;
         Boolean contentCrcOk;
+        /** Chunks the content's restart-point table lists; 0 when it has none. */
+        int contentChunks;
         final List<Entry> records = new ArrayList<>();
         /** Entry name to its bytes (later records replace earlier ones), when the content was read. */
         Map<String, byte[]> entries;
@@ -170,7 +173,14 @@ final class PackageReader {
         if (!r.contentCrcOk) {
             throw new Refused("content block CRC mismatch");
         }
+        r.contentChunks = ChunkedGzip.chunkCount(contentStored);
         byte[] content = gunzip(contentStored, n[3], "content", r, filled);
+        String chunkProblem = r.contentChunks == 0 ? null
+                : ChunkedGzip.checkChunks(contentStored, Arrays.copyOf(content, filled[0]));
+        if (chunkProblem != null) {
+            r.warnings.add("the content's restart points do not hold (" + chunkProblem
+                    + "): the loader inflates the content whole");
+        }
         // A later record of a name replaces an earlier one.
         Map<String, Entry> served = new LinkedHashMap<>();
         for (Entry e : r.records) {

@@ -4,6 +4,7 @@ import java.io.ByteArrayOutputStream;
 import java.io.DataOutputStream;
 import java.io.IOException;
 import java.security.GeneralSecurityException;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.zip.GZIPOutputStream;
@@ -12,7 +13,8 @@ import javax.crypto.spec.SecretKeySpec;
 
 /**
  * Writes a package stream: clear version and check texts, the AES-sealed
- * header, then the gzip-compressed index and content blocks.
+ * header, then the gzip-compressed index and content blocks (the content
+ * with restart points: see ChunkedGzip).
  */
 final class PackageWriter {
 
@@ -32,6 +34,7 @@ final class PackageWriter {
         ByteArrayOutputStream content = new ByteArrayOutputStream((int) contentLength);
         ByteArrayOutputStream index = new ByteArrayOutputStream();
         DataOutputStream records = new DataOutputStream(index);
+        List<Integer> lengths = new ArrayList<>(entries.size());
         for (Map.Entry<String, byte[]> entry : entries) {
             if (PackageFormat.utfLength(entry.getKey()) > 65535) {
                 throw new IOException("entry name too long: " + entry.getKey().substring(0, 80) + "...");
@@ -41,10 +44,11 @@ final class PackageWriter {
             records.writeInt(entry.getValue().length);
             records.writeInt(0); // reserved
             content.write(entry.getValue());
+            lengths.add(entry.getValue().length);
         }
         byte[] indexRaw = index.toByteArray();
         byte[] indexStored = gzip(indexRaw);
-        byte[] contentStored = gzip(content.toByteArray());
+        byte[] contentStored = ChunkedGzip.write(content.toByteArray(), lengths);
 
         ByteArrayOutputStream headerBytes = new ByteArrayOutputStream();
         DataOutputStream header = new DataOutputStream(headerBytes);

@@ -18,6 +18,7 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
+import java.util.Random;
 import java.util.jar.JarOutputStream;
 import java.util.zip.ZipEntry;
 import org.junit.Before;
@@ -244,12 +245,32 @@ public class AppPackTest {
     }
 
     @Test
+    public void theContentIsCutIntoChunksThatInflateOnTheirOwnAtEntryBoundaries() throws Exception {
+        Path data = tmp.newFolder("data").toPath();
+        Random random = new Random(31);
+        for (int i = 0; i < 40; i++) {
+            byte[] bytes = new byte[i == 7 ? 70000 : 1500];
+            random.nextBytes(bytes);
+            Files.write(data.resolve(String.format("r%02d.bin", i)), bytes);
+        }
+        Run packed = apppack("pack", "-o", app.toString(), "--version", "1", data.toString());
+        assertEquals(packed.err, 0, packed.status);
+        Run inspect = apppack("inspect", app.toString());
+        assertTrue(inspect.out, inspect.out.contains("restart points: 4 chunks,"));
+        // verify inflates every chunk on its own and compares it with the whole stream.
+        Run verify = apppack("verify", app.toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertFalse(verify.err, verify.err.contains("restart points"));
+    }
+
+    @Test
     public void inspectAndVerifyReportWhatTheLoaderWouldDo() throws Exception {
         assertEquals(0, pack().status);
         Run inspect = apppack("inspect", app.toString());
         assertEquals(inspect.out, 0, inspect.status);
         for (String part : new String[] {"version:        \"1.4.2\"", "sealed version: \"1.4.2\" (matches)",
-                "CRC", "(ok)", "com/x/Helper.class", "entries:        5", "status:         accepted"}) {
+                "CRC", "(ok)", "com/x/Helper.class", "entries:        5", "status:         accepted",
+                "restart points: 1 chunk,"}) {
             assertTrue(part + " in\n" + inspect.out, inspect.out.contains(part));
         }
         Run verify = apppack("verify", "--main", "com.x.App", app.toString());

@@ -329,6 +329,38 @@ public class PackageReadingTest {
     }
 
     @Test
+    public void contentWithRestartPointsIsInflatedByChunksAndWholeWhereTheyDoNotHold() throws Exception {
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        int base = p.contentRaw.length;
+        byte[] content = Arrays.copyOf(p.contentRaw, base + 300000);
+        new Random(29).nextBytes(content);
+        System.arraycopy(p.contentRaw, 0, content, 0, base);
+        p.contentRaw = content;
+        List<Object[]> records = p.records();
+        records.add(new Object[] {"res/spans.bin", base - 5, 200000}); // over four chunks
+        records.add(new Object[] {"res/last.bin", content.length - 1, 1});
+        p.setRecords(records);
+        for (boolean spoilt : new boolean[] {false, true}) {
+            p.contentBlock = RawPackage.gzipWithRestartPoints(content, 65536, spoilt);
+            byte[] pkg = p.build(Support.KEY);
+            MainAccess.setPackageKey(Support.KEY);
+            Main loader = new Main();
+            MainAccess.readPackage(loader, new DataInputStream(new ByteArrayInputStream(pkg)));
+            if (!spoilt) {
+                assertNull("nothing inflated whole", MainAccess.contentBytes(loader));
+            }
+            for (Object[] r : records) {
+                int offset = (Integer) r[1];
+                assertArrayEquals((String) r[0], Arrays.copyOfRange(content, offset, offset + (Integer) r[2]),
+                        readBytes(loader.getResourceAsStream((String) r[0])));
+            }
+            assertNotNull(loader.loadClass(Support.MAIN_CLASS));
+            // A chunk that does not inflate to its listed CRC turns the loader to the whole content.
+            assertEquals(spoilt, MainAccess.contentBytes(loader) != null);
+        }
+    }
+
+    @Test
     public void theLongestSealedHeaderTheFormatCanHoldIsAccepted() throws Exception {
         RawPackage p = RawPackage.parse(valid, Support.KEY);
         char[] text = new char[65535];

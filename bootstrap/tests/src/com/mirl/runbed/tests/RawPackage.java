@@ -6,8 +6,10 @@ import java.io.DataInputStream;
 import java.io.DataOutputStream;
 import java.io.IOException;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 import java.util.zip.CRC32;
+import java.util.zip.Deflater;
 import java.util.zip.GZIPInputStream;
 import java.util.zip.GZIPOutputStream;
 import javax.crypto.Cipher;
@@ -28,6 +30,8 @@ final class RawPackage {
     boolean sealTexts = true;
     byte[] indexRaw;
     byte[] contentRaw;
+    /** The content block to store instead of a plain gzip of contentRaw (null: that). */
+    byte[] contentBlock;
     /** Header numbers to force (null: computed): index raw, stored, CRC, content raw, stored, CRC, count. */
     final Integer[] numbers = new Integer[7];
     int entryCount;
@@ -65,7 +69,7 @@ final class RawPackage {
 
     byte[] build(String key) throws Exception {
         byte[] index = gzip(indexRaw);
-        byte[] content = gzip(contentRaw);
+        byte[] content = contentBlock != null ? contentBlock : gzip(contentRaw);
         int[] n = {indexRaw.length, index.length, crc(index), contentRaw.length, content.length, crc(content),
             entryCount};
         ByteArrayOutputStream plain = new ByteArrayOutputStream();
@@ -143,6 +147,52 @@ final class RawPackage {
             out.write(data);
         }
         return bytes.toByteArray();
+    }
+
+    /**
+     * data as one gzip member that lists a restart point every chunk bytes
+     * (the package tool's layout: subfield "RB" with each chunk's raw length,
+     * stored length and CRC); spoilt gives the first chunk a wrong CRC.
+     */
+    static byte[] gzipWithRestartPoints(byte[] data, int chunk, boolean spoilt) throws IOException {
+        Deflater deflater = new Deflater(Deflater.DEFAULT_COMPRESSION, true);
+        ByteArrayOutputStream deflated = new ByteArrayOutputStream();
+        ByteArrayOutputStream list = new ByteArrayOutputStream();
+        DataOutputStream table = new DataOutputStream(list);
+        table.writeInt((data.length + chunk - 1) / chunk);
+        byte[] buffer = new byte[1 << 16];
+        for (int start = 0; start < data.length; start += chunk) {
+            int length = Math.min(chunk, data.length - start);
+            boolean last = start + length == data.length;
+            int before = deflated.size();
+            deflater.setInput(data, start, length);
+            if (last) {
+                deflater.finish();
+            }
+            int n;
+            do {
+                n = deflater.deflate(buffer, 0, buffer.length, last ? Deflater.NO_FLUSH : Deflater.FULL_FLUSH);
+                deflated.write(buffer, 0, n);
+            } while (last ? !deflater.finished() : n == buffer.length);
+            table.writeInt(length);
+            table.writeInt(deflated.size() - before);
+            table.writeInt(crc(Arrays.copyOfRange(data, start, start + length)) ^ (spoilt && start == 0 ? 1 : 0));
+        }
+        deflater.end();
+        byte[] field = list.toByteArray();
+        ByteArrayOutputStream member = new ByteArrayOutputStream();
+        member.write(new byte[] {0x1f, (byte) 0x8b, 8, 4, 0, 0, 0, 0, 0, 0});
+        member.write((4 + field.length) & 0xff);
+        member.write((4 + field.length) >>> 8);
+        member.write(new byte[] {'R', 'B', (byte) field.length, (byte) (field.length >>> 8)});
+        member.write(field);
+        deflated.writeTo(member);
+        for (int value : new int[] {crc(data), data.length}) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                member.write(value >>> shift);
+            }
+        }
+        return member.toByteArray();
     }
 
     static byte[] gunzip(byte[] data) throws IOException {
