@@ -130,11 +130,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Of such a loader: the CRC-32 of each chunk's raw bytes, tested on every inflate of the chunk. */
     private int[] chunkCrc;
 
-    /** Of such a loader: {chunk number, its bytes} of the chunk inflated last, as neighbours are asked for together. */
-    private volatile Object[] chunkCache;
-
-    /** Of such a loader: an Inflater between two chunks (under contentLock). */
-    private Inflater spareInflater;
+    /**
+     * Of such a loader, under contentLock: the chunk inflated last, inflated
+     * only as far as the entries asked for reach, and its inflater, which
+     * goes on from there when a later entry of the chunk is asked for (the
+     * classes of a package lie together). -1, null: none.
+     */
+    private int openChunk = -1;
+    private byte[] openBytes;
+    private int openFilled;
+    private Inflater openInflater;
 
     /** Of a package loader: how many leading bytes of contentBytes are inflated. */
     private volatile int contentReady;
@@ -1207,13 +1212,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
         }
         if (end <= raw[lo + 1]) {
-            byte[] bytes = chunk(stored, lo);
+            byte[] bytes = chunk(stored, lo, end - raw[lo]);
             offset[0] = start - raw[lo];
             return bytes;
         }
         byte[] joined = new byte[range[1]];
         for (int i = lo; start < end; i++) {
-            byte[] bytes = chunk(stored, i);
+            byte[] bytes = chunk(stored, i, Math.min(end, raw[i + 1]) - raw[i]);
             if (bytes == null) {
                 return null;
             }
@@ -1226,65 +1231,69 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * Chunk i of the stored content, inflated (the last one is kept for its
-     * neighbours). Null when it does not inflate to its listed length and CRC.
+     * Chunk i of the stored content, inflated at least up to its byte end
+     * (what is already inflated never changes). Null when it does not inflate
+     * as listed: broken off, short, or (tested once it is inflated to its
+     * end) with another CRC; the loader then turns to the whole content.
      */
-    private byte[] chunk(byte[] stored, int i) {
-        Object[] cached = chunkCache;
-        if (cached != null && ((Integer) cached[0]).intValue() == i) {
-            return (byte[]) cached[1];
+    private byte[] chunk(byte[] stored, int i, int end) {
+        String failure = null;
+        synchronized (contentLock) {
+            if (contentStored != stored) {
+                return null; // turned to the whole content meanwhile, or released
+            }
+            int length = chunkRaw[i + 1] - chunkRaw[i];
+            if (openChunk != i) {
+                if (openInflater == null) {
+                    openInflater = new Inflater(true);
+                } else {
+                    openInflater.reset();
+                }
+                openInflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
+                openBytes = new byte[length];
+                openFilled = 0;
+                openChunk = i;
+            }
+            byte[] bytes = openBytes;
+            int before = openFilled;
+            try {
+                while (openFilled < end) {
+                    int n = openInflater.inflate(bytes, openFilled, end - openFilled);
+                    if (n == 0 && (openInflater.finished() || openInflater.needsInput()
+                            || openInflater.needsDictionary())) {
+                        failure = "inflates to " + openFilled + " of its listed " + length + " bytes";
+                        break;
+                    }
+                    openFilled += n;
+                }
+            } catch (DataFormatException e) {
+                failure = "does not inflate on its own (" + e.getMessage() + ")";
+            }
+            if (failure == null && before < length && openFilled == length) {
+                CRC32 crc = new CRC32();
+                crc.update(bytes, 0, length);
+                if ((int) crc.getValue() != chunkCrc[i]) {
+                    failure = "does not have its listed CRC";
+                }
+            }
+            if (failure == null) {
+                return bytes;
+            }
+            openChunk = -1;
+            openBytes = null;
         }
-        byte[] bytes = inflateChunk(stored, i);
-        if (bytes == null) {
-            inflateWhole(stored, "chunk " + i + " of the content does not inflate to its listed "
-                    + (chunkRaw[i + 1] - chunkRaw[i]) + " bytes and CRC: the content is inflated whole");
-            return null;
-        }
-        chunkCache = new Object[] {Integer.valueOf(i), bytes};
-        return bytes;
+        inflateWhole(stored, "chunk " + i + " of the content " + failure + ": the content is inflated whole");
+        return null;
     }
 
-    /** Inflates chunk i of the stored content; null when it does not give its listed length and CRC. */
-    private byte[] inflateChunk(byte[] stored, int i) {
-        byte[] bytes = new byte[chunkRaw[i + 1] - chunkRaw[i]];
-        Inflater inflater;
-        synchronized (contentLock) {
-            inflater = spareInflater;
-            spareInflater = null;
+    /** Drops the chunk inflated last and ends its inflater (under contentLock). */
+    private void closeOpenChunk() {
+        openChunk = -1;
+        openBytes = null;
+        if (openInflater != null) {
+            openInflater.end();
+            openInflater = null;
         }
-        if (inflater == null) {
-            inflater = new Inflater(true);
-        }
-        int filled = 0;
-        try {
-            inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
-            while (filled < bytes.length) {
-                int n = inflater.inflate(bytes, filled, bytes.length - filled);
-                if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
-                    break;
-                }
-                filled += n;
-            }
-        } catch (DataFormatException e) {
-            logThrowable(TAG_MAIN, e);
-        } finally {
-            inflater.reset();
-            synchronized (contentLock) {
-                if (spareInflater == null && !contentReleased) {
-                    spareInflater = inflater;
-                    inflater = null;
-                }
-            }
-            if (inflater != null) {
-                inflater.end();
-            }
-        }
-        if (filled < bytes.length) {
-            return null;
-        }
-        CRC32 crc = new CRC32();
-        crc.update(bytes, 0, bytes.length);
-        return (int) crc.getValue() == chunkCrc[i] ? bytes : null;
     }
 
     /**
@@ -1308,7 +1317,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
             contentSettled = contentStream == null;
             contentStored = null;
-            chunkCache = null;
+            closeOpenChunk();
         }
         inflateContent();
     }
@@ -1864,13 +1873,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private void releasePackage() {
         contentReleased = true;
         contentBytes = null;
-        contentStored = null;
-        chunkCache = null;
         synchronized (contentLock) {
-            if (spareInflater != null) {
-                spareInflater.end();
-                spareInflater = null;
-            }
+            contentStored = null;
+            closeOpenChunk();
         }
         HashMap index = entryIndex;
         if (index != null) {
