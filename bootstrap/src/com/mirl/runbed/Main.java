@@ -132,9 +132,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * Of such a loader, under contentLock: the chunk inflated last, inflated
-     * only as far as the entries asked for reach, and its inflater, which
-     * goes on from there when a later entry of the chunk is asked for (the
-     * classes of a package lie together). -1, null: none.
+     * only as far as the entries asked for reach (openFilled bytes of
+     * openBytes), and its inflater, which goes on from there when a later
+     * entry of the chunk is asked for (the classes of a package lie
+     * together). openChunk -1: none.
      */
     private int openChunk = -1;
     private byte[] openBytes;
@@ -781,6 +782,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Bytes the inflater adds to the served part at a time. */
     private static final int INFLATE_STEP = 65536;
 
+    /** The largest chunk buffer a package loader keeps for chunks smaller than it. */
+    private static final int CHUNK_BUFFER_KEPT = 262144;
+
     /** A gzip member's fixed header, its flags and its CRC and size trailer (RFC 1952). */
     private static final int GZIP_HEADER = 10;
     private static final int GZIP_FHCRC = 2;
@@ -1188,10 +1192,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * An entry's bytes from the chunks that hold them: the chunk itself when
-     * one holds them all, else a copy. Null when the content is no longer
-     * read by chunks, or a chunk did not inflate as listed (which turns the
-     * loader to the whole content).
+     * A copy of an entry's bytes from the chunks that hold them (offset[0]
+     * is 0). Null when the content is no longer read by chunks, or a chunk
+     * did not inflate as listed (which turns the loader to the whole content).
      */
     private byte[] chunkedBytes(int[] range, int[] offset) {
         byte[] stored = contentStored;
@@ -1201,48 +1204,43 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         int start = range[0];
         int end = start + range[1];
-        int lo = 0;
+        int chunk = 0;
         int hi = raw.length - 2;
-        while (lo < hi) { // the last chunk that starts at or before start
-            int mid = (lo + hi + 1) >>> 1;
+        while (chunk < hi) { // the last chunk that starts at or before start
+            int mid = (chunk + hi + 1) >>> 1;
             if (raw[mid] <= start) {
-                lo = mid;
+                chunk = mid;
             } else {
                 hi = mid - 1;
             }
         }
-        if (end <= raw[lo + 1]) {
-            byte[] bytes = chunk(stored, lo, end - raw[lo]);
-            offset[0] = start - raw[lo];
-            return bytes;
-        }
-        byte[] joined = new byte[range[1]];
-        for (int i = lo; start < end; i++) {
-            byte[] bytes = chunk(stored, i, Math.min(end, raw[i + 1]) - raw[i]);
-            if (bytes == null) {
+        byte[] bytes = new byte[range[1]];
+        for (; start < end; chunk++) {
+            int n = Math.min(end, raw[chunk + 1]) - start;
+            if (!copyFromChunk(stored, chunk, start - raw[chunk], n, bytes, bytes.length - (end - start))) {
                 return null;
             }
-            int n = Math.min(end, raw[i + 1]) - start;
-            System.arraycopy(bytes, start - raw[i], joined, joined.length - (end - start), n);
             start += n;
         }
         offset[0] = 0;
-        return joined;
+        return bytes;
     }
 
     /**
-     * Chunk i of the stored content, inflated at least up to its byte end
-     * (what is already inflated never changes). Null when it does not inflate
-     * as listed: broken off, short, or (tested once it is inflated to its
-     * end) with another CRC; the loader then turns to the whole content.
+     * Copies length bytes from position from of chunk i of the stored content
+     * into to at at, inflating the chunk as far as that needs (what is
+     * inflated of the chunk asked for last is kept, in one buffer that the
+     * next chunk reuses). False when the chunk does not inflate as listed:
+     * broken off, short, or (tested once it is inflated to its end) with
+     * another CRC; the loader then turns to the whole content.
      */
-    private byte[] chunk(byte[] stored, int i, int end) {
+    private boolean copyFromChunk(byte[] stored, int i, int from, int length, byte[] to, int at) {
         String failure = null;
         synchronized (contentLock) {
             if (contentStored != stored) {
-                return null; // turned to the whole content meanwhile, or released
+                return false; // turned to the whole content meanwhile, or released
             }
-            int length = chunkRaw[i + 1] - chunkRaw[i];
+            int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
             if (openChunk != i) {
                 if (openInflater == null) {
                     openInflater = new Inflater(true);
@@ -1250,18 +1248,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                     openInflater.reset();
                 }
                 openInflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
-                openBytes = new byte[length];
+                if (openBytes == null || openBytes.length < chunkLength
+                        || openBytes.length > Math.max(chunkLength, CHUNK_BUFFER_KEPT)) {
+                    openBytes = new byte[chunkLength]; // a large entry's buffer is not kept for small chunks
+                }
                 openFilled = 0;
                 openChunk = i;
             }
-            byte[] bytes = openBytes;
+            int end = from + length;
             int before = openFilled;
             try {
                 while (openFilled < end) {
-                    int n = openInflater.inflate(bytes, openFilled, end - openFilled);
+                    int n = openInflater.inflate(openBytes, openFilled, end - openFilled);
                     if (n == 0 && (openInflater.finished() || openInflater.needsInput()
                             || openInflater.needsDictionary())) {
-                        failure = "inflates to " + openFilled + " of its listed " + length + " bytes";
+                        failure = "inflates to " + openFilled + " of its listed " + chunkLength + " bytes";
                         break;
                     }
                     openFilled += n;
@@ -1269,21 +1270,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             } catch (DataFormatException e) {
                 failure = "does not inflate on its own (" + e.getMessage() + ")";
             }
-            if (failure == null && before < length && openFilled == length) {
+            if (failure == null && before < chunkLength && openFilled == chunkLength) {
                 CRC32 crc = new CRC32();
-                crc.update(bytes, 0, length);
+                crc.update(openBytes, 0, chunkLength);
                 if ((int) crc.getValue() != chunkCrc[i]) {
                     failure = "does not have its listed CRC";
                 }
             }
             if (failure == null) {
-                return bytes;
+                System.arraycopy(openBytes, from, to, at, length);
+                return true;
             }
             openChunk = -1;
-            openBytes = null;
         }
         inflateWhole(stored, "chunk " + i + " of the content " + failure + ": the content is inflated whole");
-        return null;
+        return false;
     }
 
     /** Drops the chunk inflated last and ends its inflater (under contentLock). */
