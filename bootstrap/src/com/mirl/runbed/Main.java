@@ -142,6 +142,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private int openFilled;
     private Inflater openInflater;
 
+    /**
+     * Of such a loader, under contentLock: chunks inflated whole by its
+     * inflater thread ahead of a reader that takes them in order (a client
+     * that loads its classes as they lie), in slots by chunk number modulo
+     * CHUNKS_AHEAD; chunk -1: none. How many of the last switches between
+     * chunks went to the next one; the chunk the thread takes next, and the
+     * one it is inflating (-1: none); whether it runs.
+     */
+    private byte[][] aheadBytes;
+    private int[] aheadChunk;
+    private int sequentialSwitches;
+    private int aheadNext;
+    private int aheadInflating = -1;
+    private boolean aheadRunning;
+
     /** Of a package loader: how many leading bytes of contentBytes are inflated. */
     private volatile int contentReady;
 
@@ -491,7 +506,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     public void run() {
         if (this != bootInstance) {
-            inflateContent();
+            if (chunkRaw != null) {
+                inflateAhead();
+            } else {
+                inflateContent();
+            }
             return;
         }
         Method method = startMethod;
@@ -781,6 +800,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** Bytes the inflater adds to the served part at a time. */
     private static final int INFLATE_STEP = 65536;
+
+    /** Chunks the inflater thread of content read by chunks inflates ahead of the reader. */
+    private static final int CHUNKS_AHEAD = 8;
+
+    /** How long that thread waits for the reader to move on before it ends. */
+    private static final long INFLATER_IDLE_MILLIS = 1000;
 
     /** The largest chunk buffer a package loader keeps for chunks smaller than it. */
     private static final int CHUNK_BUFFER_KEPT = 262144;
@@ -1241,6 +1266,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 return false; // turned to the whole content meanwhile, or released
             }
             int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
+            if (openChunk != i && takeChunkAhead(i) && contentStored == stored) {
+                openBytes = aheadBytes[i % CHUNKS_AHEAD];
+                aheadBytes[i % CHUNKS_AHEAD] = null;
+                aheadChunk[i % CHUNKS_AHEAD] = -1;
+                openFilled = chunkLength;
+                openChunk = i;
+            }
             if (openChunk != i) {
                 if (openInflater == null) {
                     openInflater = new Inflater(true);
@@ -1285,6 +1317,120 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         inflateWhole(stored, "chunk " + i + " of the content " + failure + ": the content is inflated whole");
         return false;
+    }
+
+    /**
+     * Counts a switch to chunk i and whether it follows the open one; starts
+     * the inflater thread after the third such switch in a row (given a
+     * second processor). True when that thread has chunk i ready, after
+     * waiting for it if it is inflating it. Under contentLock.
+     */
+    private boolean takeChunkAhead(int i) {
+        sequentialSwitches = i == openChunk + 1 ? sequentialSwitches + 1 : 0;
+        if (sequentialSwitches >= 3 && !aheadRunning && chunkRaw.length > 2
+                && Runtime.getRuntime().availableProcessors() > 1) {
+            if (aheadBytes == null) {
+                aheadBytes = new byte[CHUNKS_AHEAD][];
+                aheadChunk = new int[CHUNKS_AHEAD];
+                Arrays.fill(aheadChunk, -1);
+            }
+            aheadRunning = true;
+            aheadNext = i + 1;
+            Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
+            inflater.setDaemon(true); // what the client never asks for need not be inflated
+            inflater.start();
+        }
+        contentLock.notifyAll(); // room ahead for that thread
+        boolean interrupted = false;
+        while (aheadInflating == i) {
+            try {
+                contentLock.wait();
+            } catch (InterruptedException e) {
+                interrupted = true; // it is done soon: wait on, pass the interrupt on after
+            }
+        }
+        if (interrupted) {
+            Thread.currentThread().interrupt();
+        }
+        return aheadChunk != null && aheadChunk[i % CHUNKS_AHEAD] == i;
+    }
+
+    /**
+     * The inflater thread of content read by chunks: while the reader takes
+     * chunks in order, inflates up to CHUNKS_AHEAD beyond the open one, each
+     * whole and CRC-tested. Ends at the last chunk, at one that does not
+     * inflate as listed (the reader finds out for itself), at the package's
+     * release, or after a second without the reader moving on (the thread
+     * holds the loader while it waits).
+     */
+    private void inflateAhead() {
+        Inflater inflater = new Inflater(true);
+        try {
+            while (true) {
+                byte[] stored;
+                int i;
+                synchronized (contentLock) {
+                    while (true) {
+                        stored = contentStored;
+                        i = Math.max(aheadNext, openChunk + 1);
+                        if (stored == null || i >= chunkRaw.length - 1) {
+                            return;
+                        }
+                        if (sequentialSwitches > 0 && i <= openChunk + CHUNKS_AHEAD) {
+                            break;
+                        }
+                        int open = openChunk;
+                        long waited = System.currentTimeMillis();
+                        try {
+                            contentLock.wait(INFLATER_IDLE_MILLIS);
+                        } catch (InterruptedException e) {
+                            return;
+                        }
+                        if (openChunk == open && System.currentTimeMillis() - waited >= INFLATER_IDLE_MILLIS) {
+                            return;
+                        }
+                    }
+                    aheadInflating = i;
+                    aheadNext = i + 1;
+                }
+                byte[] bytes = new byte[chunkRaw[i + 1] - chunkRaw[i]];
+                inflater.reset();
+                inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
+                int filled = 0;
+                try {
+                    while (filled < bytes.length) {
+                        int n = inflater.inflate(bytes, filled, bytes.length - filled);
+                        if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
+                            break;
+                        }
+                        filled += n;
+                    }
+                } catch (DataFormatException e) {
+                    filled = -1;
+                }
+                CRC32 crc = new CRC32();
+                crc.update(bytes, 0, Math.max(filled, 0));
+                boolean holds = filled == bytes.length && (int) crc.getValue() == chunkCrc[i];
+                synchronized (contentLock) {
+                    aheadInflating = -1;
+                    if (holds && i > openChunk && contentStored == stored) {
+                        aheadBytes[i % CHUNKS_AHEAD] = bytes;
+                        aheadChunk[i % CHUNKS_AHEAD] = i;
+                    }
+                    contentLock.notifyAll();
+                }
+                if (!holds) {
+                    return;
+                }
+            }
+        } finally {
+            inflater.end();
+            synchronized (contentLock) {
+                aheadRunning = false;
+                aheadInflating = -1;
+                contentLock.notifyAll();
+            }
+        }
     }
 
     /** Drops the chunk inflated last and ends its inflater (under contentLock). */

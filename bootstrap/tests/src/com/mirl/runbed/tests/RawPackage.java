@@ -152,9 +152,10 @@ final class RawPackage {
     /**
      * data as one gzip member that lists a restart point every chunk bytes
      * (the package tool's layout: subfield "RB" with each chunk's raw length,
-     * stored length and CRC); spoilt gives the first chunk a wrong CRC.
+     * stored length and CRC); the chunk numbered spoilt (-1: none) is listed
+     * with a wrong CRC.
      */
-    static byte[] gzipWithRestartPoints(byte[] data, int chunk, boolean spoilt) throws IOException {
+    static byte[] gzipWithRestartPoints(byte[] data, int chunk, int spoilt) throws IOException {
         Deflater deflater = new Deflater(Deflater.DEFAULT_COMPRESSION, true);
         ByteArrayOutputStream deflated = new ByteArrayOutputStream();
         ByteArrayOutputStream list = new ByteArrayOutputStream();
@@ -176,7 +177,7 @@ final class RawPackage {
             } while (last ? !deflater.finished() : n == buffer.length);
             table.writeInt(length);
             table.writeInt(deflated.size() - before);
-            table.writeInt(crc(Arrays.copyOfRange(data, start, start + length)) ^ (spoilt && start == 0 ? 1 : 0));
+            table.writeInt(crc(Arrays.copyOfRange(data, start, start + length)) ^ (start / chunk == spoilt ? 1 : 0));
         }
         deflater.end();
         byte[] field = list.toByteArray();
