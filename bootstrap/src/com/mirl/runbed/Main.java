@@ -993,8 +993,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private static final Charset UTF_8 = Charset.forName("UTF-8");
 
     /**
-     * Reads the content block and tests its CRC over the stored bytes, then
-     * inflates it: a small one here, a larger one on a thread of its own
+     * Reads the content block and tests its CRC over the stored bytes. A
+     * content that lists restart points is kept as it is stored, each
+     * entry's chunk inflated when the entry is asked for; any other is
+     * inflated whole: a small one here, a larger one on a thread of its own
      * (given a second processor), so that the client's first classes are
      * defined while the rest is inflated.
      * Nothing of it is served before the CRC held.
@@ -1266,12 +1268,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 return false; // turned to the whole content meanwhile, or released
             }
             int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
-            if (openChunk != i && takeChunkAhead(i) && contentStored == stored) {
-                openBytes = aheadBytes[i % CHUNKS_AHEAD];
-                aheadBytes[i % CHUNKS_AHEAD] = null;
-                aheadChunk[i % CHUNKS_AHEAD] = -1;
-                openFilled = chunkLength;
-                openChunk = i;
+            if (openChunk != i) {
+                boolean ahead = takeChunkAhead(i);
+                if (contentStored != stored) {
+                    return false; // the same, while waiting for the inflater thread
+                }
+                if (ahead) {
+                    openBytes = aheadBytes[i % CHUNKS_AHEAD];
+                    aheadBytes[i % CHUNKS_AHEAD] = null;
+                    aheadChunk[i % CHUNKS_AHEAD] = -1;
+                    openFilled = chunkLength;
+                    openChunk = i;
+                }
             }
             if (openChunk != i) {
                 if (openInflater == null) {
