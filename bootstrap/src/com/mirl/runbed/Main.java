@@ -1298,24 +1298,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             int end = from + length;
             int before = openFilled;
             try {
-                while (openFilled < end) {
-                    int n = openInflater.inflate(openBytes, openFilled, end - openFilled);
-                    if (n == 0 && (openInflater.finished() || openInflater.needsInput()
-                            || openInflater.needsDictionary())) {
-                        failure = "inflates to " + openFilled + " of its listed " + chunkLength + " bytes";
-                        break;
-                    }
-                    openFilled += n;
+                openFilled = inflateUntil(openInflater, openBytes, openFilled, end);
+                if (openFilled < end) {
+                    failure = "inflates to " + openFilled + " of its listed " + chunkLength + " bytes";
                 }
             } catch (DataFormatException e) {
                 failure = "does not inflate on its own (" + e.getMessage() + ")";
             }
-            if (failure == null && before < chunkLength && openFilled == chunkLength) {
-                CRC32 crc = new CRC32();
-                crc.update(openBytes, 0, chunkLength);
-                if ((int) crc.getValue() != chunkCrc[i]) {
-                    failure = "does not have its listed CRC";
-                }
+            if (failure == null && before < chunkLength && openFilled == chunkLength
+                    && crc32Of(openBytes, chunkLength) != chunkCrc[i]) {
+                failure = "does not have its listed CRC";
             }
             if (failure == null) {
                 System.arraycopy(openBytes, from, to, at, length);
@@ -1404,21 +1396,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 byte[] bytes = new byte[chunkRaw[i + 1] - chunkRaw[i]];
                 inflater.reset();
                 inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
-                int filled = 0;
+                boolean holds;
                 try {
-                    while (filled < bytes.length) {
-                        int n = inflater.inflate(bytes, filled, bytes.length - filled);
-                        if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
-                            break;
-                        }
-                        filled += n;
-                    }
+                    holds = inflateUntil(inflater, bytes, 0, bytes.length) == bytes.length
+                            && crc32Of(bytes, bytes.length) == chunkCrc[i];
                 } catch (DataFormatException e) {
-                    filled = -1;
+                    holds = false;
                 }
-                CRC32 crc = new CRC32();
-                crc.update(bytes, 0, Math.max(filled, 0));
-                boolean holds = filled == bytes.length && (int) crc.getValue() == chunkCrc[i];
                 synchronized (contentLock) {
                     aheadInflating = -1;
                     if (holds && i > openChunk && contentStored == stored) {
@@ -1439,6 +1423,22 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 contentLock.notifyAll();
             }
         }
+    }
+
+    /**
+     * Inflates into bytes from filled until end; how far it got, short of
+     * end when the data ends first. DataFormatException when it breaks off.
+     */
+    private static int inflateUntil(Inflater inflater, byte[] bytes, int filled, int end)
+            throws DataFormatException {
+        while (filled < end) {
+            int n = inflater.inflate(bytes, filled, end - filled);
+            if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
+                break;
+            }
+            filled += n;
+        }
+        return filled;
     }
 
     /** Drops the chunk inflated last and ends its inflater (under contentLock). */
@@ -1653,8 +1653,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     private static int crc32Of(byte[] data) {
+        return crc32Of(data, data.length);
+    }
+
+    private static int crc32Of(byte[] data, int length) {
         CRC32 crc = new CRC32();
-        crc.update(data);
+        crc.update(data, 0, length);
         return (int) crc.getValue();
     }
 
