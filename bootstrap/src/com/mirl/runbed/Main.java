@@ -1034,6 +1034,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
             return;
         }
+        startInflater();
+    }
+
+    /** Starts this package loader's inflater thread (run() tells which content it inflates). */
+    private void startInflater() {
         Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
         // It never keeps the VM alive: what the client never asks for need not be inflated.
         inflater.setDaemon(true);
@@ -1336,9 +1341,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
             aheadRunning = true;
             aheadNext = i + 1;
-            Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
-            inflater.setDaemon(true); // what the client never asks for need not be inflated
-            inflater.start();
+            startInflater();
         }
         contentLock.notifyAll(); // room ahead for that thread
         boolean interrupted = false;

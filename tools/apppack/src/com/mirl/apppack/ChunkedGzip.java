@@ -13,15 +13,15 @@ import java.util.zip.Inflater;
  * The content block as one gzip member with restart points: the deflate
  * data is cut into chunks, each ending on a full flush (byte-aligned, the
  * dictionary reset) at an entry boundary, and the gzip header's extra field
- * lists every chunk's raw and stored length. Any gzip reader inflates the
+ * lists every chunk. Any gzip reader inflates the
  * member as a whole, as before; the loader inflates only the chunks that
  * hold what the client asks for, each on its own.
  *
  * Extra subfield "RB": an int32 chunk count n, then for each chunk its raw
  * length, its stored length and the CRC-32 of its raw bytes, int32 each,
- * big-endian. The first chunk's deflate data
- * starts right after the header (no name, comment or header CRC), each
- * further one where the one before ends; the last ends the deflate stream.
+ * big-endian. The first chunk's deflate data starts right after the header
+ * (no name, comment or header CRC), each further one where the one before
+ * ends; the last ends the deflate stream.
  */
 final class ChunkedGzip {
 
