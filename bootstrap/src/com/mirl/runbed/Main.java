@@ -11,6 +11,7 @@ import java.io.FileInputStream;
 import java.io.FileNotFoundException;
 import java.io.IOException;
 import java.io.InputStream;
+import java.io.PrintStream;
 import java.io.PrintWriter;
 import java.io.RandomAccessFile;
 import java.io.StringWriter;
@@ -68,7 +69,9 @@ import java.util.zip.Inflater;
  *
  * Members without an access modifier are so for the tests and benchmarks,
  * which reach them through com.mirl.runbed.MainAccess (test code, never
- * shipped), so that the compiler checks every such use.
+ * shipped), so that the compiler checks every such use, and for apppack,
+ * which reads packages through this class's own reading code
+ * (com.mirl.runbed.PackageCheck, in apppack.jar beside a copy of this class).
  */
 @SuppressWarnings({"rawtypes", "unchecked"})
 public class Main extends ClassLoader implements Comparator, Runnable {
@@ -109,17 +112,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * Of a package loader: the decompressed content block, when the content
-     * lists no restart points. A large one is inflated in order by a thread
-     * of its own while the client starts, and an entry is served once its
-     * bytes are there (contentArrived).
+     * lists no restart points (or a list that does not agree with it),
+     * inflated whole and checked against its gzip trailer before anything
+     * of it is served; its first contentFilled bytes came from the block (a
+     * block may end before its raw length).
      */
     byte[] contentBytes;
+    private int contentFilled;
 
     /**
      * Of a package loader whose content lists restart points: the stored
-     * content block, from which each entry's chunk is inflated when the entry
-     * is asked for (entryBytes). Null otherwise, and once a chunk did not
-     * inflate as listed (the content is then inflated whole, as without).
+     * content block, from which each entry's chunk is inflated whole and
+     * checked when the entry is asked for (entryBytes). Null otherwise.
      */
     private volatile byte[] contentStored;
 
@@ -127,19 +131,28 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private int[] chunkRaw;
     private int[] chunkStored;
 
-    /** Of such a loader: the CRC-32 of each chunk's raw bytes, tested on every inflate of the chunk. */
+    /** Of such a loader: the CRC-32 of each chunk's raw bytes, as listed. */
     private int[] chunkCrc;
 
+    /** Of such a loader, under contentLock: the chunks found not to inflate as listed; none of their bytes is served. */
+    private boolean[] chunkBroken;
+
     /**
-     * Of such a loader, under contentLock: the chunk inflated last, inflated
-     * only as far as the entries asked for reach (openFilled bytes of
-     * openBytes), and its inflater, which goes on from there when a later
-     * entry of the chunk is asked for (the classes of a package lie
-     * together). openChunk -1: none.
+     * Of such a loader: the first chunk found not to inflate as listed, or
+     * null. Found before the client's main class is loaded, it fails the
+     * package (loadFromStream).
+     */
+    private volatile String contentFailure;
+
+    /**
+     * Of such a loader, under contentLock: the chunk inflated last (whole
+     * and checked) in openBytes, which the next chunk's inflate reuses
+     * unless it was handed out (openShared: a large entry served from it),
+     * and the inflater it reuses. openChunk -1: none.
      */
     private int openChunk = -1;
     private byte[] openBytes;
-    private int openFilled;
+    private boolean openShared;
     private Inflater openInflater;
 
     /**
@@ -157,26 +170,24 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private int aheadInflating = -1;
     private boolean aheadRunning;
 
-    /** Of a package loader: how many leading bytes of contentBytes are inflated. */
-    private volatile int contentReady;
-
-    /** Of a package loader: the inflate has ended (complete, short, broken off or stopped); contentReady is final. */
-    private volatile boolean contentSettled;
-
-    /** Of a package loader: the inflate broke off with an exception. */
-    private volatile boolean contentFailed;
-
-    /** Of a package loader: released; its inflater stops at its next step. */
+    /** Of a package loader: released; its inflater thread stops at its next step. */
     private volatile boolean contentReleased;
 
-    /** Of a package loader until its inflater takes it: the content block's gzip stream. */
-    private InputStream contentStream;
-
     /**
-     * Monitor of the waits for content. Not the loader itself: class loading
-     * holds that while it defines a class, and the inflater must not wait for it.
+     * Monitor of the chunk state and the inflater thread's hand-over. Not the
+     * loader itself: class loading holds that while it defines a class, and
+     * the inflater thread must not wait for it.
      */
     private final Object contentLock = new Object();
+
+    /** Of a package loader: its package file, as messages name it. */
+    String packageName = "(a package stream)";
+
+    /**
+     * Of a package loader that apppack reads a package through (null for the
+     * launcher's): what the read found, field by field, for its report.
+     */
+    HashMap readRecord;
 
     /**
      * Of a package loader: the further copies of names that several inputs
@@ -506,11 +517,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     public void run() {
         if (this != bootInstance) {
-            if (chunkRaw != null) {
-                inflateAhead();
-            } else {
-                inflateContent();
-            }
+            inflateAhead();
             return;
         }
         Method method = startMethod;
@@ -733,8 +740,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             packageLoader = new Main();
             packageLoader.packageDomain = new ProtectionDomain(new CodeSource(source.getAbsoluteFile().toURI().toURL(),
                     (Certificate[]) null), null, packageLoader, null);
+            packageLoader.packageName = source.getPath();
             packageLoader.readPackage(new DataInputStream(in));
-            return packageLoader.loadClass(bootInstance.mainClassName);
+            Class cls = packageLoader.loadClass(bootInstance.mainClassName);
+            if (packageLoader.contentFailure != null) {
+                // Found before the client ran anything: the package is
+                // damaged, and the next candidate gets its turn.
+                throw new IllegalArgumentException(ERROR_INVALID_PACKAGE + ": " + packageLoader.contentFailure);
+            }
+            return cls;
         } catch (Throwable e) {
             // A LinkageError (a class file for a newer Java, a malformed or
             // unverifiable class) fails this package only, like an invalid one.
@@ -772,14 +786,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Smallest index record: an empty name (2 bytes) and three int32. */
     static final int MIN_INDEX_RECORD = 14;
 
-    /**
-     * A sealed header holds seven numbers and two texts of at most 65,535
-     * bytes each, padded to the cipher's 16-byte blocks: 28 + 2 + 65,535 +
-     * 2 + 65,535 = 131,102 bytes seal into 131,104. Anything longer is not
-     * a package.
-     */
-    static final int MAX_SEALED_LENGTH = 131104;
-
     /** Where a multi-release jar keeps the classes and resources for a Java release N: this, N, "/", the name. */
     private static final String VERSIONS_FOLDER = "META-INF/versions/";
     private static final String MANIFEST = "META-INF/MANIFEST.MF";
@@ -794,12 +800,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     static final int MIN_EMBEDDED_SIZE = 10;
 
     private static final int READ_CHUNK = 65536;
-
-    /** Content blocks from this raw length on are inflated on a thread of their own. */
-    private static final int INFLATE_AHEAD_MIN = 1 << 20;
-
-    /** Bytes the inflater adds to the served part at a time. */
-    private static final int INFLATE_STEP = 65536;
 
     /** Chunks the inflater thread of content read by chunks inflates ahead of the reader. */
     private static final int CHUNKS_AHEAD = 8;
@@ -844,7 +844,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * and for a header too short for the numbers. file names the stream in the
      * decryption failure.
      */
-    private static String checkSealedHeader(DataInputStream in, File file) throws IOException {
+    private String checkSealedHeader(DataInputStream in, File file) throws IOException {
         String[] clearTexts = new String[2];
         DataInputStream header = openSealedHeader(in, clearTexts, file);
         if (header.skipBytes(HEADER_NUMBERS) < HEADER_NUMBERS) {
@@ -857,33 +857,39 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * The full read: as the header check, but the header's seven numbers are
      * read into numbers, and a header too short for them throws.
      */
-    private static String readSealedHeader(DataInputStream in, int[] numbers) throws IOException {
+    private String readSealedHeader(DataInputStream in, int[] numbers) throws IOException {
         String[] clearTexts = new String[2];
         DataInputStream header = openSealedHeader(in, clearTexts, null);
         for (int i = 0; i < numbers.length; i++) {
             numbers[i] = header.readInt();
         }
+        record("numbers", numbers);
         return matchingSealedVersion(header, clearTexts);
     }
 
     /** Reads the clear version and check text into clearTexts and opens the sealed header after them. */
-    private static DataInputStream openSealedHeader(DataInputStream in, String[] clearTexts, File file)
+    private DataInputStream openSealedHeader(DataInputStream in, String[] clearTexts, File file)
             throws IOException {
+        record("clearTexts", clearTexts);
         clearTexts[0] = in.readUTF();
         clearTexts[1] = in.readUTF();
-        byte[] sealed = readBlock(in, sealedLength(in.readInt()));
+        int length = in.readInt();
+        record("sealedLength", Integer.valueOf(length));
+        byte[] sealed = readBlock(in, sealedLength(length));
         byte[] plain = decryptBlock(bootInstance.packageKey.getBytes(), sealed);
         if (plain == null) {
             throw new IllegalArgumentException("sealed header" + (file == null ? "" : " of " + file)
                     + " does not decrypt");
         }
+        record("plainLength", Integer.valueOf(plain.length));
         return new DataInputStream(new ByteArrayInputStream(plain));
     }
 
     /** The sealed version when the sealed texts that follow the numbers equal the clear ones, else null. */
-    private static String matchingSealedVersion(DataInputStream header, String[] clearTexts) throws IOException {
+    private String matchingSealedVersion(DataInputStream header, String[] clearTexts) throws IOException {
         String sealedVersion = header.readUTF();
         String sealedCheck = header.readUTF();
+        record("sealedTexts", new String[] {sealedVersion, sealedCheck});
         if (sealedVersion.equals(clearTexts[0]) && sealedCheck.equals(clearTexts[1])) {
             return sealedVersion;
         }
@@ -897,24 +903,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     void readPackage(DataInputStream in) {
         try {
-            int[] numbers = new int[HEADER_NUMBERS / 4];
-            if (readSealedHeader(in, numbers) == null) {
-                // Not an error: the loader stays empty and the main class is not found in it.
-                return;
+            if (readStoredPackage(in)) {
+                serveVersionedEntries();
             }
-            int indexRawLength = numbers[0];
-            int indexStoredLength = numbers[1];
-            int indexCrc = numbers[2];
-            int contentRawLength = numbers[3];
-            int contentStoredLength = numbers[4];
-            int contentCrc = numbers[5];
-            int entryCount = numbers[6];
-            // Nothing is allocated from a length before it is known to be possible.
-            checkRawLength("index", indexRawLength, indexStoredLength);
-            checkRawLength("content", contentRawLength, contentStoredLength);
-            readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
-            startContent(in, contentStoredLength, contentCrc, contentRawLength);
-            serveVersionedEntries();
         } catch (Throwable e) {
             // Errors too: a raw length that is possible but beyond the heap
             // fails this package, and the next candidate gets its turn.
@@ -922,6 +913,40 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             throw new IllegalArgumentException(ERROR_INVALID_PACKAGE);
         } finally {
             closeQuietly(in);
+        }
+    }
+
+    /**
+     * The full read of the stream into this loader's index and content, the
+     * entries as they are stored (no multi-release view); false when the
+     * sealed texts differ from the clear ones, which is no error: the loader
+     * stays empty and the main class is not found in it. Throws what fails.
+     * apppack's verify and inspect read packages through this, so that what
+     * they accept is what the loader serves.
+     */
+    boolean readStoredPackage(DataInputStream in) throws IOException {
+        int[] numbers = new int[HEADER_NUMBERS / 4];
+        if (readSealedHeader(in, numbers) == null) {
+            return false;
+        }
+        int indexRawLength = numbers[0];
+        int indexStoredLength = numbers[1];
+        int indexCrc = numbers[2];
+        int contentRawLength = numbers[3];
+        int contentStoredLength = numbers[4];
+        int contentCrc = numbers[5];
+        int entryCount = numbers[6];
+        // Nothing is allocated from a length before it is known to be possible.
+        checkRawLength("index", indexRawLength, indexStoredLength);
+        checkRawLength("content", contentRawLength, contentStoredLength);
+        readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
+        startContent(in, contentStoredLength, contentCrc, contentRawLength);
+        return true;
+    }
+
+    private void record(String field, Object value) {
+        if (readRecord != null) {
+            readRecord.put(field, value);
         }
     }
 
@@ -939,6 +964,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         entryIndex = index;
         int[] filled = new int[1];
         byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength, filled);
+        record("indexFilled", Integer.valueOf(filled[0]));
+        ArrayList records = readRecord == null ? null : new ArrayList(entryCount);
+        record("records", records);
         // Records are read from what the block gave: one that reaches into
         // a missing tail fails the package.
         int end = filled[0];
@@ -952,6 +980,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             at += 2 + nameLength;
             int offset = bigEndian32(raw, at);
             int length = bigEndian32(raw, at + 4);
+            if (records != null) {
+                records.add(new Object[] {name, Integer.valueOf(offset), Integer.valueOf(length),
+                    Integer.valueOf(bigEndian32(raw, at + 8))});
+            }
             at += 12;
             if (offset < 0 || length < 0 || (long) offset + length > contentRawLength) {
                 throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
@@ -994,140 +1026,45 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * Reads the content block and tests its CRC over the stored bytes. A
-     * content that lists restart points is kept as it is stored, each
-     * entry's chunk inflated when the entry is asked for; any other is
-     * inflated whole: a small one here, a larger one on a thread of its own
-     * (given a second processor), so that the client's first classes are
-     * defined while the rest is inflated.
-     * Nothing of it is served before the CRC held.
+     * content whose restart points agree with its gzip member is kept as it
+     * is stored, each entry's chunk inflated when the entry is asked for;
+     * any other is inflated whole, here, to the member's end. Nothing of it
+     * is served before the check that vouches for its bytes held: the CRC
+     * over the stored bytes says only that they are what the writer stored,
+     * not that they inflate to what it meant (the gzip trailer and each
+     * chunk's listed CRC say that).
      */
     private void startContent(DataInputStream in, int storedLength, int crc, int rawLength) throws IOException {
         byte[] stored = readBlock(in, storedLength);
-        if (crc32Of(stored) != crc) {
+        boolean crcHolds = crc32Of(stored) == crc;
+        record("contentCrcOk", Boolean.valueOf(crcHolds));
+        if (!crcHolds) {
             throw new IllegalArgumentException();
         }
         requireFreeHeap(rawLength, "the content block's raw length");
         if (readRestartPoints(stored, storedLength, rawLength)) {
-            // Each entry's chunk is inflated when the entry is asked for, by
-            // the thread that asks: nothing to wait for.
-            contentSettled = true;
+            record("chunks", Integer.valueOf(chunkCrc.length));
+            chunkBroken = new boolean[chunkCrc.length];
             contentStored = stored;
             return;
         }
-        InputStream gzip;
-        try {
-            gzip = new GZIPInputStream(new ByteArrayInputStream(stored, 0, storedLength), READ_CHUNK);
-        } catch (IOException e) {
-            logThrowable(TAG_MAIN, e);
-            throw new IllegalArgumentException("content block does not decompress");
-        }
-        synchronized (contentLock) {
-            contentBytes = new byte[rawLength];
-            contentStream = gzip;
-        }
-        if (rawLength < INFLATE_AHEAD_MIN || Runtime.getRuntime().availableProcessors() < 2) {
-            // A thread would cost more than it overlaps, or have no processor
-            // of its own to overlap on: inflated here, as a whole.
-            inflateContent();
-            if (contentFailed) {
-                throw new IllegalArgumentException("content block does not decompress");
-            }
-            return;
-        }
-        startInflater();
-    }
-
-    /** Starts this package loader's inflater thread (run() tells which content it inflates). */
-    private void startInflater() {
-        Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
-        // It never keeps the VM alive: what the client never asks for need not be inflated.
-        inflater.setDaemon(true);
-        inflater.start();
-    }
-
-    /**
-     * Inflates the content stream into contentBytes in order, step by step,
-     * telling the waiting lookups after each step. A stream that ends early
-     * (logged) or breaks off leaves the rest unserved; a released loader's
-     * inflate stops at the next step.
-     */
-    private void inflateContent() {
-        InputStream in;
-        byte[] content;
-        synchronized (contentLock) {
-            in = contentStream;
-            content = contentBytes;
-            contentStream = null;
-        }
-        if (in == null || content == null) {
-            return; // already inflated, or run() called by someone else
-        }
-        int ready = 0;
-        try {
-            while (ready < content.length && !contentReleased) {
-                int n = in.read(content, ready, Math.min(INFLATE_STEP, content.length - ready));
-                if (n < 0) {
-                    log(TAG_MAIN, LOG_BLOCK_SHORT + (content.length - ready));
-                    break;
-                }
-                ready += n;
-                contentReady = ready;
-                synchronized (contentLock) {
-                    contentLock.notifyAll();
-                }
-            }
-        } catch (Throwable e) {
-            contentFailed = true;
-            logThrowable(TAG_MAIN, e);
-        } finally {
-            closeQuietly(in);
-            synchronized (contentLock) {
-                contentSettled = true;
-                contentLock.notifyAll();
-            }
-        }
-    }
-
-    /**
-     * Waits until the content holds the bytes of an entry's range; false
-     * (logged) when it never will: the block inflated short of them, broke
-     * off before them, or the package was released.
-     */
-    private boolean contentArrived(String name, int[] range) {
-        long end = (long) range[0] + range[1];
-        if (end <= contentReady) {
-            return true;
-        }
-        boolean interrupted = false;
-        synchronized (contentLock) {
-            while (end > contentReady && !contentSettled) {
-                try {
-                    contentLock.wait();
-                } catch (InterruptedException e) {
-                    // The inflate ends soon whatever happens: wait on, pass the interrupt on after.
-                    interrupted = true;
-                }
-            }
-        }
-        if (interrupted) {
-            Thread.currentThread().interrupt();
-        }
-        if (end <= contentReady) {
-            return true;
-        }
-        if (!contentReleased) {
-            log(TAG_MAIN, "entry " + name + " reaches into the missing tail of the content, not served");
-        }
-        return false;
+        int[] filled = new int[1];
+        byte[] content = gunzipBlock("content", stored, storedLength, rawLength, filled);
+        contentFilled = filled[0];
+        record("contentFilled", Integer.valueOf(filled[0]));
+        contentBytes = content;
     }
 
     /**
      * Reads the restart points the content's gzip header lists in its extra
      * field (subfield "RB": an int32 chunk count, then each chunk's raw
      * length, stored length and CRC-32 of its raw bytes, int32 each,
-     * big-endian) into chunkRaw, chunkStored and chunkCrc. False,
-     * and the content is inflated whole as any gzip stream, when it lists
-     * none or a list that does not fit the block and its raw length.
+     * big-endian) into chunkRaw, chunkStored and chunkCrc. The list is used
+     * only when it agrees with the member as a whole: the chunks' stored
+     * lengths tile the deflate data exactly, their raw lengths add up to
+     * the raw length and to the trailer's length, and their CRCs combine to
+     * the trailer's CRC. False, and the content is inflated whole as any
+     * gzip stream, when it lists none (logged when the list does not agree).
      */
     private boolean readRestartPoints(byte[] stored, int storedLength, int rawLength) {
         if (storedLength < GZIP_HEADER + 2 || (stored[0] & 0xff) != 0x1f || (stored[1] & 0xff) != 0x8b
@@ -1142,7 +1079,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         int[] raw = null;
         int[] at = null;
         int[] crcs = null;
-        for (int field = GZIP_HEADER + 2; field + 4 <= extraEnd;) {
+        String disagreement = null;
+        for (int field = GZIP_HEADER + 2; field + 4 <= extraEnd && disagreement == null;) {
             int data = field + 4;
             int length = littleEndian16(stored, field + 2);
             if (data + length > extraEnd) {
@@ -1151,24 +1089,29 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             if (stored[field] == 'R' && stored[field + 1] == 'B' && raw == null) {
                 int count = length < 4 ? -1 : bigEndian32(stored, data);
                 if (count < 1 || length != 4 + 12L * count) {
-                    return false;
+                    disagreement = "a list of " + length + " bytes for " + count + " chunks";
+                    break;
                 }
                 raw = new int[count + 1];
                 at = new int[count + 1];
                 crcs = new int[count];
-                for (int i = 0; i < count; i++) {
+                for (int i = 0; i < count && disagreement == null; i++) {
                     int chunk = data + 4 + 12 * i;
                     long rawEnd = (long) raw[i] + bigEndian32(stored, chunk);
                     long storedEnd = (long) at[i] + bigEndian32(stored, chunk + 4);
                     crcs[i] = bigEndian32(stored, chunk + 8);
                     if (rawEnd <= raw[i] || storedEnd <= at[i] || rawEnd > rawLength || storedEnd > storedLength) {
-                        return false;
+                        disagreement = "chunk " + i + " lies outside the content";
+                    } else {
+                        raw[i + 1] = (int) rawEnd;
+                        at[i + 1] = (int) storedEnd;
                     }
-                    raw[i + 1] = (int) rawEnd;
-                    at[i + 1] = (int) storedEnd;
                 }
             }
             field = data + length;
+        }
+        if (raw == null && disagreement == null) {
+            return false; // no list: a plain gzip member
         }
         // The deflate data begins after the header's optional name, comment and CRC.
         int start = extraEnd;
@@ -1183,8 +1126,28 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if ((flags & GZIP_FHCRC) != 0) {
             start += 2;
         }
-        if (raw == null || raw[raw.length - 1] != rawLength
-                || (long) start + at[at.length - 1] + GZIP_TRAILER > storedLength) {
+        int trailer = storedLength - GZIP_TRAILER;
+        if (disagreement == null && raw[raw.length - 1] != rawLength) {
+            disagreement = "the chunks hold " + raw[raw.length - 1] + " of the content's " + rawLength + " bytes";
+        }
+        if (disagreement == null && (long) start + at[at.length - 1] != trailer) {
+            disagreement = "the chunks' stored bytes do not end where the member's trailer begins";
+        }
+        if (disagreement == null && littleEndian32(stored, trailer + 4) != rawLength) {
+            disagreement = "the member's trailer gives another length";
+        }
+        if (disagreement == null) {
+            int combined = 0;
+            for (int i = 0; i < crcs.length; i++) {
+                combined = crc32Combine(combined, crcs[i], raw[i + 1] - raw[i]);
+            }
+            if (combined != littleEndian32(stored, trailer)) {
+                disagreement = "the chunks' CRCs do not combine to the member's";
+            }
+        }
+        if (disagreement != null) {
+            log(TAG_MAIN, "the content's restart points do not hold (" + disagreement
+                    + "): the content is inflated whole");
             return false;
         }
         for (int i = 0; i < at.length; i++) {
@@ -1200,42 +1163,61 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return (b[at] & 0xff) | (b[at + 1] & 0xff) << 8;
     }
 
+    private static int littleEndian32(byte[] b, int at) {
+        return littleEndian16(b, at) | littleEndian16(b, at + 2) << 16;
+    }
+
     private static int bigEndian32(byte[] b, int at) {
         return (b[at] & 0xff) << 24 | (b[at + 1] & 0xff) << 16 | (b[at + 2] & 0xff) << 8 | (b[at + 3] & 0xff);
     }
 
+    /** The reflected CRC-32 polynomial of gzip and zlib. */
+    private static final int CRC32_POLYNOMIAL = 0xedb88320;
+
     /**
-     * The bytes of an entry's range once they are there: the array that
-     * holds them, their start in offset[0]. Null (logged) when they never
-     * will be: see contentArrived.
+     * The CRC-32 of two byte sequences one after the other, from the CRC of
+     * each and the second one's length: the first CRC is moved on by length
+     * zero bytes (multiplied by x^(8 length) modulo the polynomial, by
+     * squaring), then the second added.
      */
-    private byte[] entryBytes(String name, int[] range, int[] offset) {
-        if (contentStored != null) {
-            byte[] bytes = chunkedBytes(range, offset);
-            if (bytes != null) {
-                return bytes;
+    static int crc32Combine(int first, int second, int length) {
+        int power = 1 << 30; // x^1, in the reflected bit order
+        int shift = 1 << 31; // x^0
+        for (long bits = 8L * length; bits != 0; bits >>>= 1) {
+            if ((bits & 1) != 0) {
+                shift = crc32Multiply(power, shift);
             }
+            power = crc32Multiply(power, power);
         }
-        if (!contentArrived(name, range)) {
-            return null;
+        return crc32Multiply(shift, first) ^ second;
+    }
+
+    /** a times b modulo the CRC-32 polynomial, both in the reflected bit order. */
+    private static int crc32Multiply(int a, int b) {
+        int product = 0;
+        for (int bit = 1 << 31; bit != 0; bit >>>= 1) {
+            if ((a & bit) != 0) {
+                product ^= b;
+            }
+            b = (b & 1) != 0 ? (b >>> 1) ^ CRC32_POLYNOMIAL : b >>> 1;
         }
-        offset[0] = range[0];
-        return contentBytes;
+        return product;
     }
 
     /**
-     * A copy of an entry's bytes from the chunks that hold them (offset[0]
-     * is 0). Null when the content is no longer read by chunks, or a chunk
-     * did not inflate as listed (which turns the loader to the whole content).
+     * The bytes of an entry's range: the array that holds them, their start
+     * in offset[0]. IOException, naming the package, when they cannot be
+     * served: a chunk that holds them did not inflate as listed.
      */
-    private byte[] chunkedBytes(int[] range, int[] offset) {
+    byte[] entryBytes(String name, int[] range, int[] offset) throws IOException {
         byte[] stored = contentStored;
-        int[] raw = chunkRaw;
         if (stored == null) {
-            return null;
+            offset[0] = range[0];
+            return contentBytes;
         }
         int start = range[0];
         int end = start + range[1];
+        int[] raw = chunkRaw;
         int chunk = 0;
         int hi = raw.length - 2;
         while (chunk < hi) { // the last chunk that starts at or before start
@@ -1246,82 +1228,121 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 hi = mid - 1;
             }
         }
-        byte[] bytes = new byte[range[1]];
-        for (; start < end; chunk++) {
-            int n = Math.min(end, raw[chunk + 1]) - start;
-            if (!copyFromChunk(stored, chunk, start - raw[chunk], n, bytes, bytes.length - (end - start))) {
-                return null;
+        synchronized (contentLock) {
+            if (contentStored != stored) {
+                throw new IOException("package " + packageName + " was released");
             }
-            start += n;
+            byte[] bytes = chunkBytes(stored, chunk);
+            if (bytes != null && end <= raw[chunk + 1] && bytes.length > CHUNK_BUFFER_KEPT) {
+                // A large entry is served from its chunk's buffer as it is,
+                // which is then never reused: a copy would need twice its size.
+                openShared = true;
+                offset[0] = start - raw[chunk];
+                return bytes;
+            }
+            byte[] copy = bytes == null ? null : new byte[range[1]];
+            for (int at = 0; bytes != null; bytes = chunkBytes(stored, ++chunk)) {
+                int n = Math.min(end, raw[chunk + 1]) - start;
+                System.arraycopy(bytes, start - raw[chunk], copy, at, n);
+                start += n;
+                at += n;
+                if (start == end) {
+                    offset[0] = 0;
+                    return copy;
+                }
+            }
         }
-        offset[0] = 0;
-        return bytes;
+        throw new IOException("entry " + name + " of package " + packageName + " is not served: chunk "
+                + chunk + " of its content does not inflate as listed");
     }
 
     /**
-     * Copies length bytes from position from of chunk i of the stored content
-     * into to at at, inflating the chunk as far as that needs (what is
-     * inflated of the chunk asked for last is kept, in one buffer that the
-     * next chunk reuses). False when the chunk does not inflate as listed:
-     * broken off, short, or (tested once it is inflated to its end) with
-     * another CRC; the loader then turns to the whole content.
+     * Chunk i of the stored content, inflated whole and checked (see
+     * inflateChunk), in the buffer of the chunk asked for last, which the
+     * next chunk reuses; null when it does not inflate as listed (logged the
+     * first time). Under contentLock.
      */
-    private boolean copyFromChunk(byte[] stored, int i, int from, int length, byte[] to, int at) {
-        String failure = null;
-        synchronized (contentLock) {
-            if (contentStored != stored) {
-                return false; // turned to the whole content meanwhile, or released
-            }
-            int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
-            if (openChunk != i) {
-                boolean ahead = takeChunkAhead(i);
-                if (contentStored != stored) {
-                    return false; // the same, while waiting for the inflater thread
-                }
-                if (ahead) {
-                    openBytes = aheadBytes[i % CHUNKS_AHEAD];
-                    aheadBytes[i % CHUNKS_AHEAD] = null;
-                    aheadChunk[i % CHUNKS_AHEAD] = -1;
-                    openFilled = chunkLength;
-                    openChunk = i;
-                }
-            }
-            if (openChunk != i) {
-                if (openInflater == null) {
-                    openInflater = new Inflater(true);
-                } else {
-                    openInflater.reset();
-                }
-                openInflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
-                if (openBytes == null || openBytes.length < chunkLength
-                        || openBytes.length > Math.max(chunkLength, CHUNK_BUFFER_KEPT)) {
-                    openBytes = new byte[chunkLength]; // a large entry's buffer is not kept for small chunks
-                }
-                openFilled = 0;
-                openChunk = i;
-            }
-            int end = from + length;
-            int before = openFilled;
-            try {
-                openFilled = inflateUntil(openInflater, openBytes, openFilled, end);
-                if (openFilled < end) {
-                    failure = "inflates to " + openFilled + " of its listed " + chunkLength + " bytes";
-                }
-            } catch (DataFormatException e) {
-                failure = "does not inflate on its own (" + e.getMessage() + ")";
-            }
-            if (failure == null && before < chunkLength && openFilled == chunkLength
-                    && crc32Of(openBytes, chunkLength) != chunkCrc[i]) {
-                failure = "does not have its listed CRC";
-            }
-            if (failure == null) {
-                System.arraycopy(openBytes, from, to, at, length);
-                return true;
-            }
-            openChunk = -1;
+    private byte[] chunkBytes(byte[] stored, int i) {
+        if (chunkBroken[i]) {
+            return null;
         }
-        inflateWhole(stored, "chunk " + i + " of the content " + failure + ": the content is inflated whole");
-        return false;
+        if (openChunk == i) {
+            return openBytes;
+        }
+        int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
+        if (takeChunkAhead(i) && contentStored == stored) {
+            openBytes = aheadBytes[i % CHUNKS_AHEAD];
+            aheadBytes[i % CHUNKS_AHEAD] = null;
+            aheadChunk[i % CHUNKS_AHEAD] = -1;
+            openShared = false;
+            openChunk = i;
+            return openBytes;
+        }
+        if (openInflater == null) {
+            openInflater = new Inflater(true);
+        }
+        byte[] bytes = openBytes;
+        if (bytes == null || openShared || bytes.length < chunkLength
+                || bytes.length > Math.max(chunkLength, CHUNK_BUFFER_KEPT)) {
+            bytes = new byte[chunkLength]; // a large entry's buffer is not kept for small chunks
+        }
+        openChunk = -1; // the buffer is refilled now
+        String failure = inflateChunk(openInflater, stored, i, bytes);
+        if (failure != null) {
+            chunkBroken[i] = true;
+            contentFailure = "chunk " + i + " of the content " + failure;
+            log(TAG_MAIN, "package " + packageName + ": " + contentFailure + ": its entries are not served");
+            return null;
+        }
+        openBytes = bytes;
+        openShared = false;
+        openChunk = i;
+        return bytes;
+    }
+
+    /** A final deflate block with no data (fixed codes, end of block at once), byte-aligned. */
+    private static final byte[] EMPTY_FINAL_BLOCK = {3, 0};
+
+    /**
+     * Inflates chunk i of the stored content whole into bytes and checks it
+     * as the restart-point list promises: its stored bytes inflate on their
+     * own to exactly the listed raw length with the listed CRC, are all
+     * used, and end between two deflate blocks where the next chunk starts
+     * (an empty final block fed after them ends the stream with no output),
+     * or, for the last chunk, end the deflate data. Any gzip reader that
+     * inflates the member whole then gets the same bytes. What is wrong, or
+     * null when it holds.
+     */
+    private String inflateChunk(Inflater inflater, byte[] stored, int i, byte[] bytes) {
+        int length = chunkRaw[i + 1] - chunkRaw[i];
+        inflater.reset();
+        inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
+        try {
+            int filled = inflateUntil(inflater, bytes, 0, length);
+            if (filled < length) {
+                return "inflates to " + filled + " of its listed " + length + " bytes";
+            }
+            byte[] probe = new byte[1];
+            if (inflater.inflate(probe) != 0) {
+                return "inflates to more than its listed " + length + " bytes";
+            }
+            if (inflater.getRemaining() != 0) {
+                return "leaves " + inflater.getRemaining() + " of its stored bytes unused";
+            }
+            boolean last = i == chunkCrc.length - 1;
+            if (inflater.finished() != last) {
+                return last ? "does not end the deflate data" : "ends the deflate data before the last chunk";
+            }
+            if (!last) {
+                inflater.setInput(EMPTY_FINAL_BLOCK);
+                if (inflater.inflate(probe) != 0 || !inflater.finished() || inflater.getRemaining() != 0) {
+                    return "does not end between two deflate blocks";
+                }
+            }
+        } catch (DataFormatException e) {
+            return "does not inflate on its own (" + e.getMessage() + ")";
+        }
+        return crc32Of(bytes, length) == chunkCrc[i] ? null : "does not have its listed CRC";
     }
 
     /**
@@ -1358,13 +1379,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return aheadChunk != null && aheadChunk[i % CHUNKS_AHEAD] == i;
     }
 
+    /** Starts this package loader's inflater thread (run() tells what it does). */
+    private void startInflater() {
+        Thread inflater = new Thread(this, "package content inflater (loader " + hashCode() + ")");
+        // It never keeps the VM alive: what the client never asks for need not be inflated.
+        inflater.setDaemon(true);
+        inflater.start();
+    }
+
     /**
      * The inflater thread of content read by chunks: while the reader takes
      * chunks in order, inflates up to CHUNKS_AHEAD beyond the open one, each
-     * whole and CRC-tested. Ends at the last chunk, at one that does not
-     * inflate as listed (the reader finds out for itself), at the package's
-     * release, or after a second without the reader moving on (the thread
-     * holds the loader while it waits).
+     * whole and checked as the reader would (inflateChunk). Ends at the last
+     * chunk, at one that does not hold (the reader finds out for itself), at
+     * the package's release, or after a second without the reader moving on
+     * (the thread holds the loader while it waits).
      */
     private void inflateAhead() {
         Inflater inflater = new Inflater(true);
@@ -1397,15 +1426,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                     aheadNext = i + 1;
                 }
                 byte[] bytes = new byte[chunkRaw[i + 1] - chunkRaw[i]];
-                inflater.reset();
-                inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
-                boolean holds;
-                try {
-                    holds = inflateUntil(inflater, bytes, 0, bytes.length) == bytes.length
-                            && crc32Of(bytes, bytes.length) == chunkCrc[i];
-                } catch (DataFormatException e) {
-                    holds = false;
-                }
+                boolean holds = inflateChunk(inflater, stored, i, bytes) == null;
                 synchronized (contentLock) {
                     aheadInflating = -1;
                     if (holds && i > openChunk && contentStored == stored) {
@@ -1452,32 +1473,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             openInflater.end();
             openInflater = null;
         }
-    }
-
-    /**
-     * Stops reading the content by chunks: the content is inflated whole,
-     * here, as one without restart points would be. Lookups meanwhile wait
-     * for it in contentArrived.
-     */
-    private void inflateWhole(byte[] stored, String why) {
-        synchronized (contentLock) {
-            if (contentStored != stored || contentReleased) {
-                return; // another lookup already turned it, or the package is released
-            }
-            log(TAG_MAIN, why);
-            int rawLength = chunkRaw[chunkRaw.length - 1];
-            try {
-                contentStream = new GZIPInputStream(new ByteArrayInputStream(stored), READ_CHUNK);
-                contentBytes = new byte[rawLength];
-            } catch (Throwable e) {
-                logThrowable(TAG_MAIN, e); // as a content block that does not decompress: nothing is served
-                contentStream = null;
-            }
-            contentSettled = contentStream == null;
-            contentStored = null;
-            closeOpenChunk();
-        }
-        inflateContent();
     }
 
     /**
@@ -1533,15 +1528,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 return false;
             }
             int[] offset = new int[1];
-            byte[] bytes = entryBytes(MANIFEST, range, offset);
-            if (bytes == null) {
-                continue;
-            }
             String text;
             try {
+                byte[] bytes = entryBytes(MANIFEST, range, offset);
                 text = new String(bytes, offset[0], range[1], "UTF-8");
             } catch (IOException e) {
-                continue;
+                continue; // not served: the package fails before its main class is loaded
             }
             int start = 0;
             while (start < text.length()) {
@@ -1565,26 +1557,23 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * Reads one stored block of the stream, tests its CRC and decompresses it
-     * into rawLength bytes, of which filled[0] tells how many the block gave
-     * (the rest are zero: see fillBuffer). A CRC that differs throws
-     * IllegalArgumentException without a message.
+     * Reads one stored block of the stream, tests its CRC and inflates it
+     * whole (gunzipBlock) into rawLength bytes, of which filled[0] tells how
+     * many the block gave.
      */
-    private static byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength,
+    private byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength,
             int[] filled) throws IOException {
         byte[] stored = readBlock(in, storedLength);
-        if (crc32Of(stored) != crc) {
+        boolean crcHolds = crc32Of(stored) == crc;
+        record(block + "CrcOk", Boolean.valueOf(crcHolds));
+        if (!crcHolds) {
             throw new IllegalArgumentException();
         }
         // A raw length beyond the heap fails this package before anything is
         // allocated, rather than running out of memory (and leaving the
         // launcher's heap dump of this process in the install folder).
         requireFreeHeap(rawLength, "the " + block + " block's raw length");
-        byte[] raw = gunzipBlock(stored, storedLength, rawLength, filled);
-        if (raw == null) {
-            throw new IllegalArgumentException(block + " block does not decompress");
-        }
-        return raw;
+        return gunzipBlock(block, stored, storedLength, rawLength, filled);
     }
 
     /** Refuses a raw length that is negative or that no gzip stream of the stored length can produce. */
@@ -1607,10 +1596,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
+    /**
+     * A sealed header may be as long as the stream holds (readBlock stops at
+     * its end) and the heap can give: the bytes after its two texts are
+     * never read, so nothing else bounds it.
+     */
     private static int sealedLength(int length) throws IOException {
-        if (length > MAX_SEALED_LENGTH) {
-            throw new IOException("sealed header length " + length + " is not that of a package");
-        }
+        requireFreeHeap(length, "the sealed header's length");
         return length;
     }
 
@@ -1666,20 +1658,29 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * Decompresses into an array of rawLength bytes; filled[0] is how many the
-     * stream gave, fewer when it ends early (logged), the rest staying zero.
-     * Null on failure (a stream that is no gzip stream or breaks off).
+     * Inflates a gzip block whole into an array of rawLength bytes; filled[0]
+     * is how many it gave, fewer when it ends first (logged; the rest stays
+     * zero and is never served). The stream is read to its end, past
+     * rawLength if it holds more, so that its trailer's CRC-32 and length
+     * are tested before a byte of it is used. IOException, naming the block,
+     * when it is no gzip stream, breaks off or fails its trailer.
      */
-    private static byte[] gunzipBlock(byte[] data, int storedLength, int rawLength, int[] filled) {
+    private byte[] gunzipBlock(String block, byte[] data, int storedLength, int rawLength, int[] filled)
+            throws IOException {
         GZIPInputStream in = null;
         try {
             byte[] out = new byte[rawLength];
             in = new GZIPInputStream(new ByteArrayInputStream(data, 0, storedLength), READ_CHUNK);
             filled[0] = fillBuffer(in, out, 0, rawLength);
-            return filled[0] < 0 ? null : out;
-        } catch (Exception e) {
-            logThrowable(TAG_MAIN, e);
-            return null;
+            if (filled[0] == rawLength && in.read() >= 0) {
+                byte[] surplus = new byte[READ_CHUNK];
+                while (in.read(surplus) >= 0) {
+                    // not kept: only the trailer after it counts
+                }
+            }
+            return out;
+        } catch (IOException e) {
+            throw new IOException(block + " block does not decompress: " + e.getMessage(), e);
         } finally {
             closeQuietly(in);
         }
@@ -1687,28 +1688,22 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * Reads up to count bytes into the buffer from start; returns how many
-     * arrived (fewer when the stream ends first: the count still missing is
-     * logged), or -1 after an exception. Callers never serve bytes beyond
-     * what arrived.
+     * arrived, fewer when the stream ends first (the count still missing is
+     * logged). Callers never serve bytes beyond what arrived.
      */
-    private static int fillBuffer(InputStream in, byte[] buffer, int start, int count) {
+    private static int fillBuffer(InputStream in, byte[] buffer, int start, int count) throws IOException {
         int read = 0;
-        try {
-            while (count > 0) {
-                int n = in.read(buffer, start, count);
-                if (n < 0) {
-                    log(TAG_MAIN, LOG_BLOCK_SHORT + count);
-                    return read;
-                }
-                start += n;
-                count -= n;
-                read += n;
+        while (count > 0) {
+            int n = in.read(buffer, start, count);
+            if (n < 0) {
+                log(TAG_MAIN, LOG_BLOCK_SHORT + count);
+                return read;
             }
-            return read;
-        } catch (Exception e) {
-            logThrowable(TAG_MAIN, e);
-            return -1;
+            start += n;
+            count -= n;
+            read += n;
         }
+        return read;
     }
 
     // ------------------------------------------------------------------ header cipher
@@ -1894,10 +1889,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         HashMap index = entryIndex;
         if (index != null) {
             String entry = name.replace('.', '/') + ".class";
-            int[] range = (int[]) index.get(entry);
-            int[] offset = new int[1];
-            byte[] bytes = range == null ? null : entryBytes(entry, range, offset);
-            if (bytes != null) {
+            int[] range = entryRange(entry, 0);
+            if (range != null) {
+                int[] offset = new int[1];
+                byte[] bytes;
+                try {
+                    bytes = entryBytes(entry, range, offset);
+                } catch (IOException e) {
+                    // Not the system class path's class of that name instead.
+                    throw new ClassNotFoundException(name, e);
+                }
                 return defineClass(name, bytes, offset[0], range[1], packageDomain);
             }
         }
@@ -1925,7 +1926,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     /** Package entries first (exact name, no leading "/" removed), then the usual delegation. */
     public InputStream getResourceAsStream(String name) {
         try {
-            InputStream in = entryStream(name);
+            InputStream in;
+            try {
+                in = entryStream(name, 0);
+            } catch (IOException e) {
+                // An entry the package holds but cannot serve: null, as the
+                // runtime's loaders give for a resource they fail to open,
+                // never another copy from the parents instead.
+                return null;
+            }
             if (in != null) {
                 return in;
             }
@@ -1999,18 +2008,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * A stream over a slice of the content (no copy), or null: copy 0 is the
-     * entry the index serves, copy i the i-th further copy of its name.
+     * A stream over an entry's bytes, or null when the package has no such
+     * entry: copy 0 is the entry the index serves, copy i the i-th further
+     * copy of its name. IOException when it has one it cannot serve.
      */
-    private InputStream entryStream(String name, int copy) {
+    InputStream entryStream(String name, int copy) throws IOException {
         int[] range = entryRange(name, copy);
         int[] offset = new int[1];
         byte[] bytes = range == null ? null : entryBytes(name, range, offset);
         return bytes == null ? null : new ByteArrayInputStream(bytes, offset[0], range[1]);
-    }
-
-    private InputStream entryStream(String name) {
-        return entryStream(name, 0);
     }
 
     private int[] entryRange(String name, int copy) {
@@ -2026,15 +2032,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             ArrayList copies = all == null ? null : (ArrayList) all.get(name);
             range = copies == null || copy > copies.size() ? null : (int[]) copies.get(copy - 1);
         }
-        // Its bytes may still be on their way (or never come: a short block).
-        // Content read by chunks has them all, as far as its list goes.
-        return range == null || (contentStored == null && !contentArrived(name, range)) ? null : range;
+        if (range != null && contentStored == null && (long) range[0] + range[1] > contentFilled) {
+            log(TAG_MAIN, "entry " + name + " reaches into the missing tail of the content, not served");
+            return null;
+        }
+        return range;
     }
 
     /** Releases the package: it serves no further classes, resources or URLs. */
     private void releasePackage() {
         contentReleased = true;
         contentBytes = null;
+        contentFilled = 0;
         synchronized (contentLock) {
             contentStored = null;
             closeOpenChunk();
@@ -2423,8 +2432,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     // ------------------------------------------------------------------ log
 
+    /** Where the log goes: standard output, or what apppack reads a package through collects. */
+    static PrintStream logOut;
+
     private static void log(String tag, String text) {
-        System.out.println(System.currentTimeMillis() + " " + tag + " " + text);
+        PrintStream out = logOut;
+        (out != null ? out : System.out).println(System.currentTimeMillis() + " " + tag + " " + text);
     }
 
     private static String stackTraceText(Throwable t) {

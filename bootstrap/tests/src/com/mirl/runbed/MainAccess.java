@@ -85,7 +85,6 @@ public final class MainAccess {
         values.put("HEADER_NUMBERS", Main.HEADER_NUMBERS);
         values.put("MAX_INFLATE_RATIO", Main.MAX_INFLATE_RATIO);
         values.put("MIN_INDEX_RECORD", Main.MIN_INDEX_RECORD);
-        values.put("MAX_SEALED_LENGTH", Main.MAX_SEALED_LENGTH);
         values.put("POINTER_OFFSET", Main.POINTER_OFFSET);
         values.put("MIN_CONTAINER_LENGTH", Main.MIN_CONTAINER_LENGTH);
         values.put("MIN_EMBEDDED_SIZE", Main.MIN_EMBEDDED_SIZE);

@@ -7,7 +7,6 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.zip.CRC32;
 import java.util.zip.Deflater;
-import java.util.zip.Inflater;
 
 /**
  * The content block as one gzip member with restart points: the deflate
@@ -21,7 +20,11 @@ import java.util.zip.Inflater;
  * length, its stored length and the CRC-32 of its raw bytes, int32 each,
  * big-endian. The first chunk's deflate data starts right after the header
  * (no name, comment or header CRC), each further one where the one before
- * ends; the last ends the deflate stream.
+ * ends; the last ends the deflate stream. The loader uses the list only
+ * where it agrees with the member (the raw lengths add up to the trailer's
+ * length, the CRCs combine to its CRC) and each chunk only once it has
+ * inflated whole, ending between two deflate blocks, to its listed length
+ * and CRC; apppack's verify reads packages through the loader's own code.
  */
 final class ChunkedGzip {
 
@@ -34,10 +37,7 @@ final class ChunkedGzip {
     /** Chunks one extra field can list: its 65,535 bytes hold the subfield header, the count and 12 bytes a chunk. */
     static final int MAX_CHUNKS = (65535 - 4 - 4) / 12;
 
-    private static final int FHCRC = 2;
     private static final int FEXTRA = 4;
-    private static final int FNAME = 8;
-    private static final int FCOMMENT = 16;
 
     private ChunkedGzip() {
     }
@@ -138,107 +138,6 @@ final class ChunkedGzip {
             chunks.set(chunks.size() - 1, chunks.get(chunks.size() - 1) + last);
         }
         return chunks;
-    }
-
-    /**
-     * What is wrong with the restart points the member lists, as the loader
-     * would find it inflating each chunk on its own; null when they hold or
-     * there are none. content is the member inflated whole.
-     */
-    static String checkChunks(byte[] member, byte[] content) {
-        int count = chunkCount(member);
-        if (count == 0) {
-            return null;
-        }
-        int table = subfield(member) + 4;
-        if (table + 4 + 12L * count > member.length) {
-            return "its restart-point list is cut off";
-        }
-        // The deflate data follows the extra field and the optional name, comment and header CRC.
-        int stored = 12 + ((member[10] & 0xff) | (member[11] & 0xff) << 8);
-        for (int flag = FNAME; flag <= FCOMMENT; flag <<= 1) {
-            if ((member[3] & flag) != 0) {
-                while (stored < member.length && member[stored] != 0) {
-                    stored++;
-                }
-                stored++;
-            }
-        }
-        if ((member[3] & FHCRC) != 0) {
-            stored += 2;
-        }
-        int raw = 0;
-        Inflater inflater = new Inflater(true);
-        try {
-            for (int i = 0; i < count; i++) {
-                int rawLength = readInt(member, table + 4 + 12 * i);
-                int storedLength = readInt(member, table + 8 + 12 * i);
-                int crc = readInt(member, table + 12 + 12 * i);
-                if (rawLength <= 0 || storedLength <= 0 || (long) raw + rawLength > content.length
-                        || (long) stored + storedLength > member.length) {
-                    return "chunk " + i + " lies outside the content";
-                }
-                byte[] bytes = new byte[rawLength];
-                inflater.reset();
-                inflater.setInput(member, stored, storedLength);
-                int filled = 0;
-                try {
-                    while (filled < rawLength) {
-                        int n = inflater.inflate(bytes, filled, rawLength - filled);
-                        if (n == 0 && (inflater.finished() || inflater.needsInput() || inflater.needsDictionary())) {
-                            break;
-                        }
-                        filled += n;
-                    }
-                } catch (java.util.zip.DataFormatException e) {
-                    return "chunk " + i + " does not inflate on its own: " + e.getMessage();
-                }
-                CRC32 check = new CRC32();
-                check.update(bytes, 0, filled);
-                if (filled < rawLength || (int) check.getValue() != crc) {
-                    return "chunk " + i + " does not inflate to its listed length and CRC";
-                }
-                for (int k = 0; k < rawLength; k++) {
-                    if (bytes[k] != content[raw + k]) {
-                        return "chunk " + i + " inflates to other bytes than the whole stream";
-                    }
-                }
-                raw += rawLength;
-                stored += storedLength;
-            }
-        } finally {
-            inflater.end();
-        }
-        return raw == content.length ? null : "the chunks cover " + raw + " of the content's " + content.length + " bytes";
-    }
-
-    /** The chunk count the member's header lists, or 0 when it lists none. */
-    static int chunkCount(byte[] member) {
-        int at = subfield(member);
-        return at < 0 || at + 8 > member.length ? 0 : readInt(member, at + 4);
-    }
-
-    /** Where the member's "RB" extra subfield starts, or -1. */
-    private static int subfield(byte[] member) {
-        if (member.length < 12 || (member[0] & 0xff) != 0x1f || (member[1] & 0xff) != 0x8b
-                || (member[3] & FEXTRA) == 0) {
-            return -1;
-        }
-        int extraLength = (member[10] & 0xff) | (member[11] & 0xff) << 8;
-        int at = 12;
-        int end = Math.min(member.length, 12 + extraLength);
-        while (at + 4 <= end) {
-            int length = (member[at + 2] & 0xff) | (member[at + 3] & 0xff) << 8;
-            if (member[at] == SUBFIELD_1 && member[at + 1] == SUBFIELD_2 && length >= 4 && at + 8 <= end) {
-                return at;
-            }
-            at += 4 + length;
-        }
-        return -1;
-    }
-
-    private static int readInt(byte[] b, int at) {
-        return (b[at] & 0xff) << 24 | (b[at + 1] & 0xff) << 16 | (b[at + 2] & 0xff) << 8 | (b[at + 3] & 0xff);
     }
 
     private static void writeLittleEndian(ByteArrayOutputStream out, int value) {

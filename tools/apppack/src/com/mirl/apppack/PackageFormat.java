@@ -29,13 +29,6 @@ final class PackageFormat {
     /** Offset of the embedded-package pointer in an executable container. */
     static final int POINTER_OFFSET = 80;
 
-    /**
-     * The longest sealed header the format can produce: seven int32 and two
-     * texts of 65,535 bytes, padded to 16-byte blocks (131,102 bytes seal
-     * into 131,104). The loader takes a longer one for damage: no package.
-     */
-    static final int MAX_SEALED_LENGTH = 131104;
-
     /** Where a multi-release jar keeps what it has for a Java release N: this, N, "/", the name. */
     static final String VERSIONS_FOLDER = "META-INF/versions/";
 

@@ -18,6 +18,7 @@ import static org.junit.Assert.assertFalse;
 import static org.junit.Assert.assertNotNull;
 import static org.junit.Assert.assertNull;
 import static org.junit.Assert.assertTrue;
+import static org.junit.Assert.fail;
 
 import com.mirl.runbed.Main;
 import com.mirl.runbed.MainAccess;
@@ -33,6 +34,7 @@ import java.util.Arrays;
 import java.util.List;
 import java.util.Map;
 import java.util.Random;
+import java.util.zip.Deflater;
 import org.junit.Before;
 import org.junit.Rule;
 import org.junit.Test;
@@ -88,7 +90,6 @@ public class PackageReadingTest {
             {"HEADER_NUMBERS", "PackageFormat", "HEADER_NUMBERS"},
             {"MAX_INFLATE_RATIO", "PackageFormat", "MAX_INFLATE_RATIO"},
             {"MIN_INDEX_RECORD", "PackageFormat", "MIN_INDEX_RECORD"},
-            {"MAX_SEALED_LENGTH", "PackageFormat", "MAX_SEALED_LENGTH"},
             {"POINTER_OFFSET", "PackageFormat", "POINTER_OFFSET"},
             {"MIN_CONTAINER_LENGTH", "ExecutableContainer", "MIN_LENGTH"},
             {"MIN_EMBEDDED_SIZE", "ExecutableContainer", "MIN_PACKAGE_SIZE"},
@@ -347,28 +348,201 @@ public class PackageReadingTest {
         p.setRecords(records);
         for (int spoilt : new int[] {-1, chunks - 1}) {
             p.contentBlock = RawPackage.gzipWithRestartPoints(content, chunk, spoilt);
-            byte[] pkg = p.build(Support.KEY);
-            MainAccess.setPackageKey(Support.KEY);
-            Main loader = new Main();
-            MainAccess.readPackage(loader, new DataInputStream(new ByteArrayInputStream(pkg)));
-            for (Object[] r : records) {
-                int offset = (Integer) r[1];
-                assertArrayEquals((String) r[0], Arrays.copyOfRange(content, offset, offset + (Integer) r[2]),
-                        readBytes(loader.getResourceAsStream((String) r[0])));
-                // A chunk that does not inflate to its listed CRC turns the loader to the whole content.
-                assertEquals(spoilt >= 0 && r[0].equals("res/last.bin"), MainAccess.contentBytes(loader) != null);
-            }
+            Main loader = read(p.build(Support.KEY));
+            assertEquals(records.size(), servedAsPacked(loader, content, records));
+            // A list whose CRCs do not combine to the member's is not used: the content is inflated whole.
+            assertEquals(spoilt >= 0, MainAccess.contentBytes(loader) != null);
             assertNotNull(loader.loadClass(Support.MAIN_CLASS));
         }
     }
 
+    /**
+     * Stored bytes whose CRC holds may still not inflate to what the writer
+     * meant (a faulty writer's deflate data, a restart-point list that does
+     * not fit it): the loader serves no byte before the check that vouches
+     * for it held, and apppack verify, which reads through the loader's
+     * code, says the same of each package.
+     */
     @Test
-    public void theLongestSealedHeaderTheFormatCanHoldIsAccepted() throws Exception {
+    public void noByteIsServedBeforeTheCheckThatVouchesForItHeld() throws Exception {
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        p.version = p.sealedVersion = "2.0";
+        int base = p.contentRaw.length;
+        byte[] content = Arrays.copyOf(p.contentRaw, base + 1300000);
+        Random random = new Random(37);
+        for (int i = base; i < content.length; i++) {
+            content[i] = (byte) ('a' + random.nextInt(20));
+        }
+        List<Object[]> records = p.records();
+        int clientRecords = records.size();
+        for (int i = 0; i < 80; i++) {
+            records.add(new Object[] {"res/r" + i + ".txt", base + i * 16250, 16250});
+        }
+        p.contentRaw = content;
+        p.setRecords(records);
+        Files.write(cjars.resolve("p1.app"), valid);
+
+        // Deflate data damaged under a CRC that holds, as one plain member: the package
+        // fails before anything of it is served, and the lower version starts.
+        byte[] plain = RawPackage.gzip(content);
+        damage(plain, plain.length * 3 / 10);
+        p.contentBlock = plain;
+        Harness.Run run = launchWith(p.build(Support.KEY));
+        assertStarted(run);
+        assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("p1.app").toAbsolutePath()));
+        assertVerified(false);
+
+        // The same with restart points: the damaged chunks' entries are not served, every other is.
+        int[] lengths = new int[81];
+        Arrays.fill(lengths, 16250);
+        lengths[0] = base;
+        byte[] chunked = RawPackage.gzipWithRestartPoints(content, lengths, list -> { });
+        damage(chunked, chunked.length * 3 / 10);
+        p.contentBlock = chunked;
+        byte[] pkg = p.build(Support.KEY);
+        Main loader = read(pkg);
+        int served = servedAsPacked(loader, content, records);
+        assertTrue(served + " of " + records.size(), served > records.size() / 2 && served < records.size());
+        String damaged = null;
+        for (Object[] r : records) {
+            if (loader.getResourceAsStream((String) r[0]) == null) {
+                damaged = (String) r[0];
+            }
+        }
+        try {
+            loader.getResource(damaged).openStream();
+            fail("a damaged entry was served");
+        } catch (java.io.IOException e) {
+            assertTrue(e.getMessage(), e.getMessage().contains("package") && e.getMessage().contains(damaged));
+        }
+        Files.write(cjars.resolve("p0.app"), pkg);
+        assertVerified(false);
+
+        // A list whose raw lengths are shifted by 100 bytes, CRCs to match: the first two
+        // chunks do not inflate to their listed lengths, and the package fails before its
+        // main class is loaded.
+        p.contentBlock = RawPackage.gzipWithRestartPoints(content, lengths, list -> {
+            list[0][0] -= 100;
+            list[1][0] += 100;
+            list[0][2] = RawPackage.crc(content, 0, base - 100);
+            list[1][2] = RawPackage.crc(content, base - 100, base + 16250);
+        });
+        pkg = p.build(Support.KEY);
+        assertEquals(records.size() - clientRecords - 1, servedAsPacked(read(pkg), content, records));
+        run = launchWith(pkg);
+        assertTrue(run.log, run.log.contains(LOG_PACKAGE_FOUND + cjars.resolve("p1.app").toAbsolutePath()));
+        assertVerified(false);
+
+        // A chunk that starts inside a stored block decodes on its own to bytes no gzip reader
+        // gets: its list cannot combine to the member's CRC, so it is not used.
+        byte[] a = new byte[8000];
+        random.nextBytes(a);
+        byte[] x = null;
+        byte[] b = null;
+        for (int zeros = 0; b == null || b.length != x.length; zeros++) { // deflate(x) as long as x
+            x = Arrays.copyOf(Arrays.copyOf(a, 3000), 3000 + zeros);
+            b = deflate(x, Deflater.DEFAULT_COMPRESSION);
+        }
+        byte[] ab = Arrays.copyOf(a, a.length + b.length);
+        System.arraycopy(b, 0, ab, a.length, b.length);
+        byte[] stored = deflate(ab, Deflater.NO_COMPRESSION);
+        assertEquals("one stored block", ab.length + 5, stored.length);
+        RawPackage s = RawPackage.parse(valid, Support.KEY);
+        s.contentRaw = ab;
+        s.setRecords(Arrays.asList(new Object[] {"res/a.bin", 0, a.length}, new Object[] {"res/b.bin", a.length,
+            b.length}));
+        s.contentBlock = RawPackage.gzipMember(stored, new int[][] {{a.length, 5 + a.length,
+            RawPackage.crc(a, 0, a.length)}, {x.length, b.length, RawPackage.crc(x, 0, x.length)}},
+                RawPackage.crc(ab, 0, ab.length), ab.length);
+        pkg = s.build(Support.KEY);
+        assertEquals(2, servedAsPacked(read(pkg), ab, s.records()));
+        Files.write(cjars.resolve("p0.app"), pkg);
+        Support.ToolRun verify = Support.apppack("verify", cjars.resolve("p0.app").toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertTrue(verify.err, verify.err.contains("restart points do not hold"));
+    }
+
+    @Test
+    public void aLargeEntryReadByChunksTakesNoMoreHeapThanTheWholeContent() throws Exception {
+        RawPackage p = RawPackage.parse(valid, Support.KEY);
+        int base = p.contentRaw.length;
+        int large = 40 << 20; // of the tests' 64 MB heap
+        List<Object[]> records = p.records();
+        records.add(new Object[] {"res/large.bin", base, large});
+        p.setRecords(records);
+        p.contentRaw = Arrays.copyOf(p.contentRaw, base + large);
+        p.contentBlock = RawPackage.gzipWithRestartPoints(p.contentRaw, new int[] {base, large}, list -> { });
+        byte[] pkg = p.build(Support.KEY);
+        p = null;
+        Main loader = read(pkg);
+        assertNull(MainAccess.contentBytes(loader));
+        long zeros = 0;
+        try (InputStream in = loader.getResourceAsStream("res/large.bin")) {
+            byte[] buffer = new byte[65536];
+            for (int n = in.read(buffer); n >= 0; n = in.read(buffer)) {
+                for (int i = 0; i < n; i++) {
+                    zeros += buffer[i] == 0 ? 1 : 0;
+                }
+            }
+        }
+        assertEquals(large, zeros);
+        assertNotNull(loader.loadClass(Support.MAIN_CLASS));
+    }
+
+    /** A package loader that read pkg. */
+    private static Main read(byte[] pkg) {
+        MainAccess.setPackageKey(Support.KEY);
+        Main loader = new Main();
+        MainAccess.readPackage(loader, new DataInputStream(new ByteArrayInputStream(pkg)));
+        return loader;
+    }
+
+    /** How many of the records the loader serves; every one it serves has the bytes that were packed. */
+    private static int servedAsPacked(Main loader, byte[] content, List<Object[]> records) throws Exception {
+        int served = 0;
+        for (Object[] r : records) {
+            InputStream in = loader.getResourceAsStream((String) r[0]);
+            if (in != null) {
+                int offset = (Integer) r[1];
+                assertArrayEquals((String) r[0], Arrays.copyOfRange(content, offset, offset + (Integer) r[2]),
+                        readBytes(in));
+                served++;
+            }
+        }
+        return served;
+    }
+
+    /** 64 bytes of a stored block changed from at on; the package's CRC is computed over them. */
+    private static void damage(byte[] block, int at) {
+        for (int i = at; i < at + 64; i++) {
+            block[i] ^= 0x5a;
+        }
+    }
+
+    private static byte[] deflate(byte[] data, int level) {
+        Deflater deflater = new Deflater(level, true);
+        deflater.setInput(data);
+        deflater.finish();
+        byte[] out = new byte[data.length * 2 + 64];
+        int n = 0;
+        while (!deflater.finished()) {
+            n += deflater.deflate(out, n, out.length - n);
+        }
+        deflater.end();
+        return Arrays.copyOf(out, n);
+    }
+
+    @Test
+    public void aSealedHeaderOfAnyLengthTheFileHoldsIsAccepted() throws Exception {
         RawPackage p = RawPackage.parse(valid, Support.KEY);
         char[] text = new char[65535];
         Arrays.fill(text, 'c');
         p.check = new String(text);
         p.sealedCheck = p.check;
+        assertStarted(launchWith(p.build(Support.KEY)));
+        assertVerified(true);
+        // What follows the two texts is never read, so nothing bounds the header but the file.
+        p.headerTail = new byte[140000 - 65535 - 40];
         assertStarted(launchWith(p.build(Support.KEY)));
         assertVerified(true);
     }

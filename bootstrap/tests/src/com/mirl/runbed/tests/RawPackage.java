@@ -8,6 +8,7 @@ import java.io.IOException;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
+import java.util.function.Consumer;
 import java.util.zip.CRC32;
 import java.util.zip.Deflater;
 import java.util.zip.GZIPInputStream;
@@ -36,6 +37,8 @@ final class RawPackage {
     final Integer[] numbers = new Integer[7];
     int entryCount;
     byte[] trailer = new byte[0];
+    /** Bytes sealed after the two texts, which the loader never reads. */
+    byte[] headerTail = new byte[0];
     /** As parsed: the stored lengths of the index and content blocks. */
     int indexStoredLength;
     int contentStoredLength;
@@ -81,6 +84,7 @@ final class RawPackage {
             header.writeUTF(sealedVersion);
             header.writeUTF(sealedCheck);
         }
+        header.write(headerTail);
         byte[] sealed = cipher(Cipher.ENCRYPT_MODE, key).doFinal(plain.toByteArray());
         ByteArrayOutputStream bytes = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(bytes);
@@ -156,17 +160,32 @@ final class RawPackage {
      * with a wrong CRC.
      */
     static byte[] gzipWithRestartPoints(byte[] data, int chunk, int spoilt) throws IOException {
+        int[] lengths = new int[(data.length + chunk - 1) / chunk];
+        for (int i = 0; i < lengths.length; i++) {
+            lengths[i] = Math.min(chunk, data.length - i * chunk);
+        }
+        return gzipWithRestartPoints(data, lengths, list -> {
+            if (spoilt >= 0) {
+                list[spoilt][2] ^= 1;
+            }
+        });
+    }
+
+    /**
+     * data deflated in chunks of the given raw lengths, each ended by a full
+     * flush (the last by the stream's end), as one gzip member whose list,
+     * {raw length, stored length, CRC} a chunk, fault may change first, as a
+     * faulty writer would.
+     */
+    static byte[] gzipWithRestartPoints(byte[] data, int[] lengths, Consumer<int[][]> fault) throws IOException {
         Deflater deflater = new Deflater(Deflater.DEFAULT_COMPRESSION, true);
         ByteArrayOutputStream deflated = new ByteArrayOutputStream();
-        ByteArrayOutputStream list = new ByteArrayOutputStream();
-        DataOutputStream table = new DataOutputStream(list);
-        table.writeInt((data.length + chunk - 1) / chunk);
+        int[][] list = new int[lengths.length][];
         byte[] buffer = new byte[1 << 16];
-        for (int start = 0; start < data.length; start += chunk) {
-            int length = Math.min(chunk, data.length - start);
-            boolean last = start + length == data.length;
+        for (int i = 0, start = 0; i < lengths.length; start += lengths[i], i++) {
+            boolean last = i == lengths.length - 1;
             int before = deflated.size();
-            deflater.setInput(data, start, length);
+            deflater.setInput(data, start, lengths[i]);
             if (last) {
                 deflater.finish();
             }
@@ -175,25 +194,43 @@ final class RawPackage {
                 n = deflater.deflate(buffer, 0, buffer.length, last ? Deflater.NO_FLUSH : Deflater.FULL_FLUSH);
                 deflated.write(buffer, 0, n);
             } while (last ? !deflater.finished() : n == buffer.length);
-            table.writeInt(length);
-            table.writeInt(deflated.size() - before);
-            table.writeInt(crc(Arrays.copyOfRange(data, start, start + length)) ^ (start / chunk == spoilt ? 1 : 0));
+            list[i] = new int[] {lengths[i], deflated.size() - before, crc(data, start, start + lengths[i])};
         }
         deflater.end();
-        byte[] field = list.toByteArray();
+        fault.accept(list);
+        return gzipMember(deflated.toByteArray(), list, crc(data), data.length);
+    }
+
+    /** A gzip member of the deflate data with the restart-point list and the trailer given. */
+    static byte[] gzipMember(byte[] deflate, int[][] list, int crc, int length) throws IOException {
+        ByteArrayOutputStream fields = new ByteArrayOutputStream();
+        DataOutputStream table = new DataOutputStream(fields);
+        table.writeInt(list.length);
+        for (int[] chunk : list) {
+            for (int value : chunk) {
+                table.writeInt(value);
+            }
+        }
+        byte[] field = fields.toByteArray();
         ByteArrayOutputStream member = new ByteArrayOutputStream();
         member.write(new byte[] {0x1f, (byte) 0x8b, 8, 4, 0, 0, 0, 0, 0, 0});
         member.write((4 + field.length) & 0xff);
         member.write((4 + field.length) >>> 8);
         member.write(new byte[] {'R', 'B', (byte) field.length, (byte) (field.length >>> 8)});
         member.write(field);
-        deflated.writeTo(member);
-        for (int value : new int[] {crc(data), data.length}) {
+        member.write(deflate);
+        for (int value : new int[] {crc, length}) {
             for (int shift = 0; shift < 32; shift += 8) {
                 member.write(value >>> shift);
             }
         }
         return member.toByteArray();
+    }
+
+    static int crc(byte[] data, int from, int to) {
+        CRC32 crc = new CRC32();
+        crc.update(data, from, to - from);
+        return (int) crc.getValue();
     }
 
     static byte[] gunzip(byte[] data) throws IOException {
