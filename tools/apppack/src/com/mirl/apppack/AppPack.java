@@ -304,7 +304,8 @@ public final class AppPack {
             for (Map.Entry<String, byte[]> record : records) {
                 content += record.getValue().length;
             }
-            out.println("apppack: wrote " + output + ": version " + version + ", " + records.size()
+            // The last record is the package's own list of inputs, times and folders.
+            out.println("apppack: wrote " + output + ": version " + version + ", " + (records.size() - 1)
                     + " entries" + (inputs.furtherCopies() == 0 ? "" : " (" + inputs.furtherCopies()
                     + " of them further copies of resources several inputs hold)") + ", " + content
                     + " bytes of content, " + stream.length + " bytes in all");

@@ -28,14 +28,34 @@ import java.util.zip.ZipInputStream;
  * As on a class path, a resource name that several inputs hold keeps every
  * input's copy (service registries and plugin lists are read from all of
  * them); a class keeps the first input's only.
+ *
+ * What the index cannot hold goes into one entry of the package's own,
+ * ENTRIES, the last record: the inputs by name, each record's input and
+ * time, and every folder an input had (a jar's directory entries, a
+ * directory's subfolders), so that the loader serves folders, defines each
+ * class's Package from its own input's manifest and gives resource times,
+ * as the class path would. Big-endian: int32 1 (the layout); int32 n, then
+ * n input names (modified UTF-8 with a 16-bit length); int32 r (the records
+ * before this one), then for each in index order int32 input (from 0; -1
+ * unknown) and int64 time (milliseconds since 1970; -1 unknown); int32 d,
+ * then d folders: name (ending in "/"), int32 input, int64 time.
  */
 final class InputCollector {
+
+    /** The package's own entry of inputs, record origins and times, and folders. */
+    static final String ENTRIES = "META-INF/runbed/entries";
 
     /** Each name's first copy, in the order the names first appeared. */
     private final Map<String, byte[]> entries = new LinkedHashMap<>();
     /** Further copies of resource names, in input order. */
     private final Map<String, List<byte[]>> furtherCopies = new LinkedHashMap<>();
     private final Map<String, String> origins = new LinkedHashMap<>();
+    /** Of each copy (first ones by name, further ones by name in order): {input, time}. */
+    private final Map<String, long[]> firstSource = new LinkedHashMap<>();
+    private final Map<String, List<long[]>> furtherSources = new LinkedHashMap<>();
+    /** Every folder an input had, the first input's: name ending in "/" to {input, time}. */
+    private final Map<String, long[]> folders = new LinkedHashMap<>();
+    private final List<String> inputNames = new ArrayList<>();
     private final PrintStream progress;
     private int furtherCount;
 
@@ -60,17 +80,39 @@ final class InputCollector {
      * input's copy last: the index serves that one, and getResources lists
      * it first and the others after it.
      */
-    List<Map.Entry<String, byte[]>> records() {
-        List<Map.Entry<String, byte[]>> records = new ArrayList<>(entries.size() + furtherCount);
+    List<Map.Entry<String, byte[]>> records() throws IOException {
+        List<Map.Entry<String, byte[]>> records = new ArrayList<>(entries.size() + furtherCount + 1);
+        List<long[]> sources = new ArrayList<>(entries.size() + furtherCount);
         for (Map.Entry<String, byte[]> entry : entries.entrySet()) {
             List<byte[]> further = furtherCopies.get(entry.getKey());
             if (further != null) {
-                for (byte[] copy : further) {
-                    records.add(new AbstractMap.SimpleImmutableEntry<>(entry.getKey(), copy));
+                for (int i = 0; i < further.size(); i++) {
+                    records.add(new AbstractMap.SimpleImmutableEntry<>(entry.getKey(), further.get(i)));
+                    sources.add(furtherSources.get(entry.getKey()).get(i));
                 }
             }
             records.add(entry);
+            sources.add(firstSource.get(entry.getKey()));
         }
+        java.io.ByteArrayOutputStream bytes = new java.io.ByteArrayOutputStream();
+        java.io.DataOutputStream out = new java.io.DataOutputStream(bytes);
+        out.writeInt(1);
+        out.writeInt(inputNames.size());
+        for (String name : inputNames) {
+            out.writeUTF(name);
+        }
+        out.writeInt(sources.size());
+        for (long[] source : sources) {
+            out.writeInt((int) source[0]);
+            out.writeLong(source[1]);
+        }
+        out.writeInt(folders.size());
+        for (Map.Entry<String, long[]> folder : folders.entrySet()) {
+            out.writeUTF(folder.getKey());
+            out.writeInt((int) folder.getValue()[0]);
+            out.writeLong(folder.getValue()[1]);
+        }
+        records.add(new AbstractMap.SimpleImmutableEntry<>(ENTRIES, bytes.toByteArray()));
         return records;
     }
 
@@ -83,6 +125,8 @@ final class InputCollector {
     void add(Path input) throws IOException {
         int before = entries.size();
         int found;
+        Path name = input.toAbsolutePath().normalize().getFileName();
+        inputNames.add(name == null ? input.toString() : name.toString());
         if (Files.isDirectory(input)) {
             found = addDirectory(input);
         } else if (Files.isRegularFile(input)) {
@@ -102,7 +146,7 @@ final class InputCollector {
     private int addDirectory(Path root) throws IOException {
         List<Path> files;
         try (Stream<Path> walk = Files.walk(root, FileVisitOption.FOLLOW_LINKS)) {
-            files = walk.filter(Files::isRegularFile).collect(Collectors.toList());
+            files = walk.filter(path -> !path.equals(root)).collect(Collectors.toList());
         } catch (UncheckedIOException e) {
             if (e.getCause() instanceof FileSystemLoopException) {
                 throw new IOException("input " + root + ": the link " + ((FileSystemLoopException) e.getCause()).getFile()
@@ -115,12 +159,17 @@ final class InputCollector {
         Map<String, Path> byName = new LinkedHashMap<>();
         for (Path file : files) {
             String name = root.relativize(file).toString().replace(file.getFileSystem().getSeparator(), "/");
-            names.add(name);
-            byName.put(name, file);
+            if (Files.isDirectory(file)) {
+                folder(name + "/", Files.getLastModifiedTime(file).toMillis());
+            } else if (Files.isRegularFile(file)) {
+                names.add(name);
+                byName.put(name, file);
+            }
         }
         Collections.sort(names);
         for (String name : names) {
-            put(name, Files.readAllBytes(byName.get(name)), root.toString());
+            Path file = byName.get(name);
+            put(name, Files.readAllBytes(file), root.toString(), Files.getLastModifiedTime(file).toMillis());
         }
         return names.size();
     }
@@ -134,7 +183,9 @@ final class InputCollector {
                 found++;
                 if (!entry.isDirectory()) {
                     files++;
-                    put(entry.getName(), readAll(in), jar.toString());
+                    put(entry.getName(), readAll(in), jar.toString(), entry.getTime());
+                } else if (entry.getName().length() > 1) {
+                    folder(entry.getName(), entry.getTime());
                 }
             }
         } catch (IOException | IllegalArgumentException e) {
@@ -146,7 +197,17 @@ final class InputCollector {
         return files;
     }
 
-    private void put(String name, byte[] data, String origin) {
+    /** A folder of the input being added, with its time (-1 unknown); the first input's counts. */
+    private void folder(String name, long time) {
+        folders.putIfAbsent(name, new long[] {inputNames.size() - 1, time});
+    }
+
+    private void put(String name, byte[] data, String origin, long time) {
+        if (name.equals(ENTRIES)) {
+            progress.println("apppack: warning: " + name + " from " + origin + " ignored: the package's own entry");
+            return;
+        }
+        long[] source = {inputNames.size() - 1, time};
         String first = origins.get(name);
         if (first != null) {
             if (name.endsWith(".class")) {
@@ -154,10 +215,12 @@ final class InputCollector {
                         + first);
             } else {
                 furtherCopies.computeIfAbsent(name, n -> new ArrayList<>()).add(data);
+                furtherSources.computeIfAbsent(name, n -> new ArrayList<>()).add(source);
                 furtherCount++;
             }
             return;
         }
+        firstSource.put(name, source);
         String mismatch = ClassNames.checkEntry(name, data);
         if (mismatch != null) {
             progress.println("apppack: warning: " + mismatch);

@@ -137,7 +137,7 @@ public class AppPackTest {
             names.add(record.name);
         }
         assertEquals(Arrays.asList("com/x/App.class", "com/x/Helper.class", "res/config.txt", "res/config.txt",
-                "org/lib/Util.class"), names);
+                "org/lib/Util.class", "META-INF/runbed/entries"), names);
         assertEquals("from the jar".length(), r.records.get(2).length);
         assertArrayEquals("from the directory".getBytes(StandardCharsets.UTF_8), e.get("res/config.txt"));
         assertArrayEquals("class Helper".getBytes(StandardCharsets.UTF_8), e.get("com/x/Helper.class"));
@@ -269,7 +269,7 @@ public class AppPackTest {
         Run inspect = apppack("inspect", app.toString());
         assertEquals(inspect.out, 0, inspect.status);
         for (String part : new String[] {"version:        \"1.4.2\"", "sealed version: \"1.4.2\" (matches)",
-                "CRC", "(ok)", "com/x/Helper.class", "entries:        5", "status:         accepted",
+                "CRC", "(ok)", "com/x/Helper.class", "entries:        6", "status:         accepted",
                 "restart points: 1 chunk,"}) {
             assertTrue(part + " in\n" + inspect.out, inspect.out.contains(part));
         }
