@@ -9,6 +9,7 @@ import java.io.EOFException;
 import java.io.File;
 import java.io.FileInputStream;
 import java.io.FileNotFoundException;
+import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.PrintStream;
@@ -22,6 +23,7 @@ import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
 import java.net.URL;
+import java.net.URLConnection;
 import java.net.URLStreamHandler;
 import java.nio.charset.Charset;
 import java.nio.file.DirectoryIteratorException;
@@ -31,19 +33,28 @@ import java.nio.file.Path;
 import java.security.CodeSource;
 import java.security.ProtectionDomain;
 import java.security.cert.Certificate;
+import java.text.SimpleDateFormat;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
 import java.util.Comparator;
+import java.util.Date;
 import java.util.Enumeration;
 import java.util.HashMap;
 import java.util.Iterator;
+import java.util.Locale;
 import java.util.LinkedHashMap;
 import java.util.Map;
+import java.util.TimeZone;
+import java.util.jar.Attributes;
+import java.util.jar.Manifest;
 import java.util.zip.CRC32;
 import java.util.zip.DataFormatException;
 import java.util.zip.GZIPInputStream;
 import java.util.zip.Inflater;
+import java.util.zip.ZipEntry;
+import java.util.zip.ZipFile;
+import java.util.zip.ZipOutputStream;
 
 /**
  * The first class that runs inside the virtual machine. The launcher defines it
@@ -198,6 +209,25 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** Of a package loader: its classes' protection domain, whose code source is the package file. */
     private ProtectionDomain packageDomain;
+
+    /**
+     * Of a package loader: the range and record number of the package tool's
+     * own entry (ENTRIES), null in packages made without it; and once read
+     * (entryInfo), what it says: inputNames, each record's input and time,
+     * the folders by name ({input, time}); inputManifests caches each
+     * input's parsed manifest (a Manifest, or the loader itself for none).
+     */
+    private int[] entriesRecord;
+    private boolean entryInfoRead;
+    private String[] inputNames;
+    private int[] recordInput;
+    private long[] recordTime;
+    private HashMap folders;
+    private Object[] inputManifests;
+
+    /** Of a package loader: the plain jar copy of its package that folder URLs name, once made. */
+    private File folderCopy;
+    private boolean folderCopyTried;
 
     // Values of cycleOutcome. The launcher has the same numbers (bootstrap_handoff.h).
 
@@ -741,6 +771,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             packageLoader.packageDomain = new ProtectionDomain(new CodeSource(source.getAbsoluteFile().toURI().toURL(),
                     (Certificate[]) null), null, packageLoader, null);
             packageLoader.packageName = source.getPath();
+            packageLoader.packageTime = source.lastModified();
             packageLoader.readPackage(new DataInputStream(in));
             Class cls = packageLoader.loadClass(bootInstance.mainClassName);
             if (packageLoader.contentFailure != null) {
@@ -785,6 +816,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** Smallest index record: an empty name (2 bytes) and three int32. */
     static final int MIN_INDEX_RECORD = 14;
+
+    /**
+     * The package tool's own entry: the inputs by name, each index record's
+     * input and time, and every folder an input had (apppack's
+     * InputCollector describes the layout). Not served as a resource.
+     */
+    private static final String ENTRIES = "META-INF/runbed/entries";
 
     /** Where a multi-release jar keeps the classes and resources for a Java release N: this, N, "/", the name. */
     private static final String VERSIONS_FOLDER = "META-INF/versions/";
@@ -929,6 +967,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (readSealedHeader(in, numbers) == null) {
             return false;
         }
+        headerNumbers = numbers;
         int indexRawLength = numbers[0];
         int indexStoredLength = numbers[1];
         int indexCrc = numbers[2];
@@ -989,7 +1028,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IllegalArgumentException("entry " + name + " at " + offset + " length " + length
                         + " lies outside the content of " + contentRawLength + " bytes");
             }
-            int[] earlier = (int[]) index.put(name, new int[] {offset, length});
+            if (name.equals(ENTRIES)) {
+                entriesRecord = new int[] {offset, length, i};
+                continue; // the package's own: not served
+            }
+            int[] earlier = (int[]) index.put(name, new int[] {offset, length, i});
             if (earlier != null) {
                 // A later record of a name wins. The package tool stores the
                 // copies of a name that several inputs held with the first
@@ -1899,6 +1942,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                     // Not the system class path's class of that name instead.
                     throw new ClassNotFoundException(name, e);
                 }
+                definePackageOf(name, range[2]);
                 return defineClass(name, bytes, offset[0], range[1], packageDomain);
             }
         }
@@ -1982,7 +2026,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         ArrayList urls = new ArrayList();
         try {
             URL first = entryUrl(name, 0);
-            if (first != null) {
+            if (first == null) {
+                first = folderUrl(name);
+                if (first != null) {
+                    urls.add(first);
+                }
+            } else {
                 urls.add(first);
                 ArrayList copies = entryCopies == null ? null : (ArrayList) entryCopies.get(name);
                 for (int i = 1; copies != null && i <= copies.size(); i++) {
@@ -1998,9 +2047,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return Collections.enumeration(urls);
     }
 
+    /** The URL of the package's entry of that name, else of its folder of that name, else null. */
     private URL packageResource(String name) {
         try {
-            return entryUrl(name, 0);
+            URL url = entryUrl(name, 0);
+            return url != null ? url : folderUrl(name);
         } catch (Exception e) {
             logThrowable(TAG_MAIN, e);
             return null;
@@ -2059,6 +2110,374 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 urlOwners.remove(Integer.valueOf(urlSerial));
             }
         }
+    }
+
+    // ------------------------------------------------------------------ what a class path tells besides the bytes
+    //
+    // A class path gives more than its entries' bytes: a jar's manifest
+    // defines the Package of the classes it holds, folders are resources
+    // that scanning libraries list, and a resource's connection tells its
+    // length, time and type. apppack records what that needs in ENTRIES;
+    // packages made without it serve the bytes only, as before.
+
+    /** Monitor of ENTRIES' reading, the manifests' cache and the folder copy. */
+    private final Object infoLock = new Object();
+
+    /** Of a package loader: its header's seven numbers, which name its folder copy. */
+    private int[] headerNumbers;
+
+    /** Of a package loader: when its package file was last changed, the time of entries without one of their own. */
+    private long packageTime;
+
+    /** Whether the package says what ENTRIES says, read on first use; logged once where it does not read. */
+    private boolean entryInfo() {
+        synchronized (infoLock) {
+            if (!entryInfoRead && entriesRecord != null) {
+                entryInfoRead = true;
+                try {
+                    readEntryInfo();
+                } catch (IOException e) {
+                    inputNames = null;
+                    log(TAG_MAIN, "package " + packageName + ": its list of inputs, times and folders does not read ("
+                            + e.getMessage() + "): served without it");
+                }
+            }
+            return inputNames != null;
+        }
+    }
+
+    private void readEntryInfo() throws IOException {
+        int[] offset = new int[1];
+        byte[] bytes = entryBytes(ENTRIES, entriesRecord, offset);
+        int length = entriesRecord[1];
+        DataInputStream in = new DataInputStream(new ByteArrayInputStream(bytes, offset[0], length));
+        if (in.readInt() != 1) {
+            throw new IOException("a layout of another kind");
+        }
+        String[] names = new String[count(in, length)];
+        for (int i = 0; i < names.length; i++) {
+            names[i] = in.readUTF();
+        }
+        int records = count(in, length);
+        if (records != entriesRecord[2]) {
+            throw new IOException("it lists " + records + " records, the index " + entriesRecord[2]);
+        }
+        int[] inputs = new int[records];
+        long[] times = new long[records];
+        for (int i = 0; i < records; i++) {
+            inputs[i] = in.readInt();
+            times[i] = in.readLong();
+            if (inputs[i] < -1 || inputs[i] >= names.length) {
+                throw new IOException("record " + i + " names input " + inputs[i]);
+            }
+        }
+        int count = count(in, length);
+        HashMap found = new HashMap(2 * count + 8);
+        for (int i = 0; i < count; i++) {
+            String name = in.readUTF();
+            found.put(name, new long[] {in.readInt(), in.readLong()});
+        }
+        inputManifests = new Object[names.length];
+        recordInput = inputs;
+        recordTime = times;
+        folders = found;
+        inputNames = names;
+    }
+
+    /** A count of ENTRIES, which cannot exceed its bytes. */
+    private static int count(DataInputStream in, int length) throws IOException {
+        int count = in.readInt();
+        if (count < 0 || count > length) {
+            throw new IOException("a count of " + count + " in " + length + " bytes");
+        }
+        return count;
+    }
+
+    /** The input index record k came from, or -1 when the package does not say. */
+    private int recordInputOf(int k) {
+        return entryInfo() && k >= 0 && k < recordInput.length ? recordInput[k] : -1;
+    }
+
+    /** The time of index record k: its own, else the package file's. */
+    private long recordTimeOf(int k) {
+        long time = entryInfo() && k >= 0 && k < recordTime.length ? recordTime[k] : -1;
+        return time > 0 ? time : packageTime;
+    }
+
+    /**
+     * Defines the package of a class from index record k as a class path's
+     * jar does: with its own input's manifest (the entry section of the
+     * package's folder first, then the main section), sealed where the
+     * manifest says so; a class of a package already defined from another
+     * input, or already defined unsealed, is a sealing violation. Nothing
+     * where the package does not say where the class came from, or its
+     * input has no manifest: the runtime then defines the package without
+     * attributes, as before.
+     */
+    private void definePackageOf(String className, int k) {
+        int dot = className.lastIndexOf('.');
+        int input = dot > 0 ? recordInputOf(k) : -1;
+        if (input < 0) {
+            return;
+        }
+        String name = className.substring(0, dot);
+        Manifest manifest = inputManifest(input);
+        String path = name.replace('.', '/') + "/";
+        URL sealBase = inputUrl(input);
+        Package defined = getPackage(name);
+        if (defined == null && manifest != null) {
+            String[] v = new String[PACKAGE_ATTRIBUTES.length];
+            for (int i = 0; i < v.length; i++) {
+                v[i] = manifestValue(manifest, path, PACKAGE_ATTRIBUTES[i]);
+            }
+            try {
+                definePackage(name, v[0], v[1], v[2], v[3], v[4], v[5], "true".equalsIgnoreCase(v[6]) ? sealBase : null);
+            } catch (IllegalArgumentException definedMeanwhile) {
+                // another thread's class of the same package was first
+            }
+        } else if (defined != null && defined.isSealed() && !defined.isSealed(sealBase)) {
+            throw new SecurityException("sealing violation: package " + name + " is sealed");
+        } else if (defined != null && !defined.isSealed() && manifest != null
+                && "true".equalsIgnoreCase(manifestValue(manifest, path, Attributes.Name.SEALED))) {
+            throw new SecurityException("sealing violation: can't seal package " + name + ": already loaded");
+        }
+    }
+
+    /** What definePackage takes, in its order, and Sealed last. */
+    private static final Attributes.Name[] PACKAGE_ATTRIBUTES = {Attributes.Name.SPECIFICATION_TITLE,
+        Attributes.Name.SPECIFICATION_VERSION, Attributes.Name.SPECIFICATION_VENDOR,
+        Attributes.Name.IMPLEMENTATION_TITLE, Attributes.Name.IMPLEMENTATION_VERSION,
+        Attributes.Name.IMPLEMENTATION_VENDOR, Attributes.Name.SEALED};
+
+    private static String manifestValue(Manifest manifest, String path, Attributes.Name name) {
+        Attributes section = manifest.getAttributes(path);
+        String value = section == null ? null : section.getValue(name);
+        return value != null ? value : manifest.getMainAttributes().getValue(name);
+    }
+
+    /** The parsed manifest of an input (its copy of META-INF/MANIFEST.MF), or null when it had none. */
+    private Manifest inputManifest(int input) {
+        synchronized (infoLock) {
+            Object manifest = inputManifests[input];
+            if (manifest == null) {
+                manifest = this; // none
+                for (int copy = 0;; copy++) {
+                    int[] range = entryRange(MANIFEST, copy);
+                    if (range == null) {
+                        break;
+                    }
+                    if (recordInputOf(range[2]) == input) {
+                        try {
+                            int[] offset = new int[1];
+                            byte[] bytes = entryBytes(MANIFEST, range, offset);
+                            manifest = new Manifest(new ByteArrayInputStream(bytes, offset[0], range[1]));
+                        } catch (IOException unreadable) {
+                            // as a jar whose manifest does not parse: no attributes
+                        }
+                        break;
+                    }
+                }
+                inputManifests[input] = manifest;
+            }
+            return manifest instanceof Manifest ? (Manifest) manifest : null;
+        }
+    }
+
+    /** An input's place, as sealed packages name it: the package file's URL, the input's name as its fragment. */
+    private URL inputUrl(int input) {
+        CodeSource source = packageDomain == null ? null : packageDomain.getCodeSource();
+        URL location = source == null ? null : source.getLocation();
+        try {
+            return location == null ? null : new URL(location, "#" + percentEncode(inputNames[input]));
+        } catch (IOException e) {
+            return location;
+        }
+    }
+
+    /** The folder an input had under name (with or without its "/"), as the package holds it; null when none. */
+    private String folderName(String name) {
+        if (name == null || name.length() == 0 || name.startsWith("/") || !entryInfo()) {
+            return null;
+        }
+        String folder = name.endsWith("/") ? name : name + "/";
+        return folders.containsKey(folder) ? folder : null;
+    }
+
+    /**
+     * A jar: URL of name in the plain jar copy of the package (folderCopy),
+     * when name is a folder an input had: scanning libraries list folders
+     * through file: and jar: URLs only. Null when it is none, or no copy
+     * can be made.
+     */
+    private URL folderUrl(String name) throws IOException {
+        if (folderName(name) == null) {
+            return null;
+        }
+        File copy = folderCopy();
+        return copy == null ? null : new URL("jar:" + copy.toURI().toURL() + "!/" + percentEncode(name));
+    }
+
+    private static final String COPY_PREFIX = "runbed-";
+    private static final long COPY_KEPT_MILLIS = 24L * 60 * 60 * 1000;
+
+    /**
+     * The package as a plain jar in the VM's temporary folder (the launcher
+     * makes that a folder of its own that only administrators can write),
+     * made the first time a folder is asked for and kept for later starts
+     * while the package is the same: its name and comment carry the header's
+     * CRCs and lengths. Null (logged once) where it cannot be made.
+     */
+    private File folderCopy() {
+        synchronized (infoLock) {
+            if (!folderCopyTried) {
+                folderCopyTried = true;
+                try {
+                    folderCopy = makeFolderCopy();
+                } catch (IOException e) {
+                    log(TAG_MAIN, "package " + packageName + ": no plain copy of it for its folders (" + e
+                            + "): they are not served");
+                }
+            }
+            return folderCopy;
+        }
+    }
+
+    private File makeFolderCopy() throws IOException {
+        File folder = new File(System.getProperty("java.io.tmpdir", "."));
+        int[] n = headerNumbers;
+        String id = Integer.toHexString(n[2]) + "-" + Integer.toHexString(n[5]) + "-" + n[3] + "-" + n[6];
+        String stamp = "copy of a package " + id + " for its folders";
+        File copy = new File(folder, COPY_PREFIX + id + ".jar");
+        long now = System.currentTimeMillis();
+        if (stamp.equals(zipComment(copy))) {
+            copy.setLastModified(now); // in use: not pruned
+            return copy;
+        }
+        File part = File.createTempFile(COPY_PREFIX, ".part", folder);
+        try {
+            writeFolderCopy(part, stamp);
+            if (!part.renameTo(copy) && !stamp.equals(zipComment(copy))) {
+                // Not another process's copy made meanwhile: a stale file of that name.
+                if (!copy.delete() || !part.renameTo(copy)) {
+                    throw new IOException("cannot rename " + part + " to " + copy);
+                }
+            }
+        } finally {
+            part.delete();
+        }
+        // Copies of other packages (earlier versions) not used for a day go.
+        File[] others = folder.listFiles();
+        for (int i = 0; others != null && i < others.length; i++) {
+            String name = others[i].getName();
+            if (name.startsWith(COPY_PREFIX) && (name.endsWith(".jar") || name.endsWith(".part"))
+                    && !others[i].equals(copy) && now - others[i].lastModified() > COPY_KEPT_MILLIS) {
+                others[i].delete();
+            }
+        }
+        return copy;
+    }
+
+    /** The comment of a zip file, null when it is none (or missing). */
+    private static String zipComment(File file) {
+        if (!file.isFile()) {
+            return null;
+        }
+        ZipFile zip = null;
+        try {
+            zip = new ZipFile(file);
+            return zip.getComment();
+        } catch (IOException e) {
+            return null;
+        } finally {
+            closeQuietly(zip);
+        }
+    }
+
+    /** Writes the folders and every served entry (copy 0 of each name), stored, with their times. */
+    private void writeFolderCopy(File part, String stamp) throws IOException {
+        ArrayList names = new ArrayList(folders.keySet());
+        Collections.sort(names);
+        ArrayList files = new ArrayList(entryIndex.keySet());
+        Collections.sort(files);
+        names.addAll(files);
+        ZipOutputStream out = new ZipOutputStream(new FileOutputStream(part));
+        try {
+            CRC32 crc = new CRC32();
+            for (int i = 0; i < names.size(); i++) {
+                String name = (String) names.get(i);
+                ZipEntry entry = new ZipEntry(name);
+                entry.setMethod(ZipEntry.STORED);
+                byte[] bytes = null;
+                int[] offset = new int[1];
+                int[] range = folders.containsKey(name) ? null : entryRange(name, 0);
+                long[] source = (long[]) folders.get(name);
+                if (range != null) {
+                    bytes = entryBytes(name, range, offset);
+                    crc.reset();
+                    crc.update(bytes, offset[0], range[1]);
+                    entry.setCrc(crc.getValue());
+                    entry.setSize(range[1]);
+                    entry.setTime(recordTimeOf(range[2]));
+                } else if (source != null) {
+                    entry.setCrc(0);
+                    entry.setSize(0);
+                    entry.setTime(source[1] > 0 ? source[1] : packageTime);
+                } else {
+                    continue; // an entry not served (the missing tail of a short block)
+                }
+                out.putNextEntry(entry);
+                if (bytes != null) {
+                    out.write(bytes, offset[0], range[1]);
+                }
+                out.closeEntry();
+            }
+            out.setComment(stamp);
+        } finally {
+            out.close();
+        }
+    }
+
+    /**
+     * A header of a resource URL's connection, as a file: or jar: connection
+     * gives it (the handler's connection class calls this; the runtime's
+     * getContentLengthLong, getLastModified and getContentType read these):
+     * "content-length", "last-modified" (the entry's time, else the package
+     * file's), "content-type" (guessed from the name, else from the bytes, as
+     * the runtime does). Null for any other, or a URL that names no entry.
+     */
+    public static String entryHeader(URL url, String field) {
+        Object[] named = urlEntry(url);
+        if (named == null || field == null) {
+            return null;
+        }
+        Main loader = (Main) named[0];
+        String name = (String) named[1];
+        int copy = ((Integer) named[2]).intValue();
+        int[] range = loader.entryRange(name, copy);
+        if (range == null) {
+            return null;
+        }
+        if (field.equalsIgnoreCase("content-length")) {
+            return String.valueOf(range[1]);
+        }
+        if (field.equalsIgnoreCase("last-modified")) {
+            SimpleDateFormat format = new SimpleDateFormat("EEE, dd MMM yyyy HH:mm:ss 'GMT'", Locale.US);
+            format.setTimeZone(TimeZone.getTimeZone("GMT"));
+            return format.format(new Date(loader.recordTimeOf(range[2])));
+        }
+        if (field.equalsIgnoreCase("content-type")) {
+            String type = URLConnection.guessContentTypeFromName(name);
+            if (type == null) {
+                try {
+                    InputStream in = loader.entryStream(name, copy);
+                    type = in == null ? null : URLConnection.guessContentTypeFromStream(in);
+                } catch (IOException notServed) {
+                    // no type to tell
+                }
+            }
+            return type != null ? type : "content/unknown";
+        }
+        return null;
     }
 
     // ------------------------------------------------------------------ resource URLs
@@ -2125,30 +2544,39 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * in another loader.
      */
     public static InputStream openEntry(URL url) throws IOException {
-        InputStream in = null;
-        String path = url == null ? null : url.getPath();
-        int slash = path == null || !path.startsWith("/") ? -1 : path.indexOf('/', 1);
-        if (slash > 1 && URL_PROTOCOL.equalsIgnoreCase(url.getProtocol())) {
-            Main loader = null;
-            synchronized (urlLock) {
-                WeakReference owner = (WeakReference) urlOwners.get(Integer.valueOf(atoiQuiet(path.substring(1,
-                        slash))));
-                loader = owner == null ? null : (Main) owner.get();
-            }
-            String name = percentDecode(path.substring(slash + 1));
-            int copy = 0;
-            String query = url.getQuery();
-            if (query != null) {
-                copy = query.startsWith(COPY_QUERY) ? atoiQuiet(query.substring(COPY_QUERY.length())) : -1;
-            }
-            if (loader != null && name != null && copy >= 0) {
-                in = loader.entryStream(name, copy);
-            }
-        }
+        Object[] named = urlEntry(url);
+        InputStream in = named == null ? null
+                : ((Main) named[0]).entryStream((String) named[1], ((Integer) named[2]).intValue());
         if (in == null) {
             throw new FileNotFoundException(String.valueOf(url));
         }
         return in;
+    }
+
+    /** What a resource URL names: {its package loader, the entry name, the copy}; null when nothing (any more). */
+    private static Object[] urlEntry(URL url) {
+        String path = url == null ? null : url.getPath();
+        int slash = path == null || !path.startsWith("/") ? -1 : path.indexOf('/', 1);
+        if (slash <= 1 || !URL_PROTOCOL.equalsIgnoreCase(url.getProtocol())) {
+            return null;
+        }
+        Main loader;
+        synchronized (urlLock) {
+            WeakReference owner = (WeakReference) urlOwners.get(Integer.valueOf(atoiQuiet(path.substring(1, slash))));
+            loader = owner == null ? null : (Main) owner.get();
+        }
+        String name;
+        try {
+            name = percentDecode(path.substring(slash + 1));
+        } catch (IOException e) {
+            return null;
+        }
+        int copy = 0;
+        String query = url.getQuery();
+        if (query != null) {
+            copy = query.startsWith(COPY_QUERY) ? atoiQuiet(query.substring(COPY_QUERY.length())) : -1;
+        }
+        return loader == null || name == null || copy < 0 ? null : new Object[] {loader, name, Integer.valueOf(copy)};
     }
 
     /** A decimal number of digits only, else -1. */
@@ -2277,6 +2705,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      *     public HandlerConnection(URL url) { super(url); }
      *     public void connect() { connected = true; }
      *     public InputStream getInputStream() throws IOException { return Main.openEntry(getURL()); }
+     *     public String getHeaderField(String name) { return Main.entryHeader(getURL(), name); }
      *   }
      */
     private static byte[] connectionClassBytes() throws IOException {
@@ -2284,7 +2713,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
         beginClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
-        out.writeShort(3); // methods
+        out.writeShort(4); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
         code.write(0x2a); // aload_0
@@ -2307,6 +2736,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 "(Ljava/net/URL;)Ljava/io/InputStream;"));
         code.write(0xb0); // areturn
         writeMethod(out, pool, 0x0001, "getInputStream", "()Ljava/io/InputStream;", 1, 1, code.toByteArray());
+
+        code.reset();
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
+        code.write(0x2b); // aload_1
+        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "entryHeader",
+                "(Ljava/net/URL;Ljava/lang/String;)Ljava/lang/String;"));
+        code.write(0xb0); // areturn
+        writeMethod(out, pool, 0x0001, "getHeaderField", "(Ljava/lang/String;)Ljava/lang/String;", 2, 2,
+                code.toByteArray());
 
         out.writeShort(0); // class attributes
         return classFile(pool, body.toByteArray());

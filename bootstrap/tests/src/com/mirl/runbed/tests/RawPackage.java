@@ -99,6 +99,16 @@ final class RawPackage {
         return bytes.toByteArray();
     }
 
+    /** The package tool's own entry of inputs, times and folders, which the loader does not serve. */
+    static final String ENTRIES = "META-INF/runbed/entries";
+
+    /** The index records the loader serves: all but ENTRIES. */
+    List<Object[]> servedRecords() throws IOException {
+        List<Object[]> served = records();
+        served.removeIf(r -> r[0].equals(ENTRIES));
+        return served;
+    }
+
     /** Index records as {name, offset, length}. */
     List<Object[]> records() throws IOException {
         List<Object[]> list = new ArrayList<>();

@@ -116,7 +116,7 @@ public class RobustnessTest {
     private static Map<String, byte[]> entries(byte[] pkg) throws Exception {
         RawPackage p = RawPackage.parse(pkg, Support.KEY);
         Map<String, byte[]> map = new HashMap<>();
-        for (Object[] r : p.records()) {
+        for (Object[] r : p.servedRecords()) {
             int offset = (Integer) r[1];
             map.put((String) r[0], Arrays.copyOfRange(p.contentRaw, offset, offset + (Integer) r[2]));
         }
