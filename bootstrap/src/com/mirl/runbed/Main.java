@@ -2438,6 +2438,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
+     * The time of the entry a resource URL names, to the millisecond as a
+     * file: connection gives a file's (the header has whole seconds): its
+     * own, else the package file's; 0 when the URL names no entry.
+     */
+    public static long entryTime(URL url) {
+        Object[] named = urlEntry(url);
+        int[] range = named == null ? null : ((Main) named[0]).entryRange((String) named[1],
+                ((Integer) named[2]).intValue());
+        return range == null ? 0 : ((Main) named[0]).recordTimeOf(range[2]);
+    }
+
+    /**
      * A header of a resource URL's connection, as a file: or jar: connection
      * gives it (the handler's connection class calls this; the runtime's
      * getContentLengthLong, getLastModified and getContentType read these):
@@ -2463,7 +2475,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (field.equalsIgnoreCase("last-modified")) {
             SimpleDateFormat format = new SimpleDateFormat("EEE, dd MMM yyyy HH:mm:ss 'GMT'", Locale.US);
             format.setTimeZone(TimeZone.getTimeZone("GMT"));
-            return format.format(new Date(loader.recordTimeOf(range[2])));
+            return format.format(new Date(entryTime(url)));
         }
         if (field.equalsIgnoreCase("content-type")) {
             String type = URLConnection.guessContentTypeFromName(name);
@@ -2706,6 +2718,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      *     public void connect() { connected = true; }
      *     public InputStream getInputStream() throws IOException { return Main.openEntry(getURL()); }
      *     public String getHeaderField(String name) { return Main.entryHeader(getURL(), name); }
+     *     public long getLastModified() { return Main.entryTime(getURL()); }
      *   }
      */
     private static byte[] connectionClassBytes() throws IOException {
@@ -2713,7 +2726,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         ByteArrayOutputStream body = new ByteArrayOutputStream();
         DataOutputStream out = new DataOutputStream(body);
         beginClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
-        out.writeShort(4); // methods
+        out.writeShort(5); // methods
 
         ByteArrayOutputStream code = new ByteArrayOutputStream();
         code.write(0x2a); // aload_0
@@ -2746,6 +2759,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         code.write(0xb0); // areturn
         writeMethod(out, pool, 0x0001, "getHeaderField", "(Ljava/lang/String;)Ljava/lang/String;", 2, 2,
                 code.toByteArray());
+
+        code.reset();
+        code.write(0x2a); // aload_0
+        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
+        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "entryTime", "(Ljava/net/URL;)J"));
+        code.write(0xad); // lreturn
+        writeMethod(out, pool, 0x0001, "getLastModified", "()J", 2, 1, code.toByteArray());
 
         out.writeShort(0); // class attributes
         return classFile(pool, body.toByteArray());

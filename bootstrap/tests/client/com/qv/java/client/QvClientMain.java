@@ -48,6 +48,11 @@ public class QvClientMain {
                 }
             }
         }
+        if (mode.equals("probe")) {
+            // A probe of the tests, compiled against libraries the client is compiled without.
+            Class.forName(System.getProperty("testclient.probe")).getMethod("main", String[].class)
+                    .invoke(null, (Object) new String[0]);
+        }
         if (mode.equals("log4j")) {
             // Through reflection: the client is compiled without the library.
             Object logger = Class.forName("org.apache.logging.log4j.LogManager").getMethod("getLogger", String.class)

@@ -96,6 +96,67 @@ public class PlainJavaProcessTest {
         assertFalse(output, output.contains("WARN"));
     }
 
+    /**
+     * Spring from Debian's jars, the probe and a folder of templates, once on
+     * the class path and once packed: the component scan and the resource
+     * pattern list folders, the versions come from the jars' manifests, and
+     * the resource connections tell length, time and type; each probe line
+     * reads the same from the package, on its first start (which makes the
+     * folder copy) and on its next (which reuses it).
+     */
+    @Test
+    public void aFrameworkSeesThePackageAsItSeesTheClassPath() throws Exception {
+        Path templates = tmp.newFolder("templates-root").toPath();
+        Files.createDirectories(templates.resolve("templates"));
+        for (String name : new String[] {"a.txt", "b.txt"}) {
+            Files.write(templates.resolve("templates").resolve(name), ("template " + name).getBytes("UTF-8"));
+        }
+        Files.setLastModifiedTime(templates.resolve("templates/a.txt"),
+                java.nio.file.attribute.FileTime.fromMillis(1234567890123L));
+        // The probe's classes as a folder: a jar lists packages only where it holds their folders.
+        Path probe = tmp.newFolder("probe").toPath();
+        try (JarFile jar = new JarFile(System.getProperty("tavelin.test.probe"))) {
+            for (java.util.jar.JarEntry entry : java.util.Collections.list(jar.entries())) {
+                Path file = probe.resolve(entry.getName());
+                if (!entry.isDirectory()) {
+                    Files.createDirectories(file.getParent());
+                    Files.copy(jar.getInputStream(entry), file);
+                }
+            }
+        }
+        String spring = System.getProperty("tavelin.test.spring");
+        List<String> command = new ArrayList<>(Arrays.asList(javaCommand(), "-cp", probe + File.pathSeparator
+                + templates + File.pathSeparator + spring, "com.qv.probe.FrameworkProbe"));
+        String classPath = probeLines(run(tmp.getRoot().toPath(), command));
+        assertTrue(classPath, classPath.contains("probe: components [frameworkProbe.Gadget, frameworkProbe.Widget]"));
+        assertTrue(classPath, classPath.contains("probe: templates [a.txt, b.txt]"));
+        assertTrue(classPath, classPath.contains("modified 1234567890123"));
+
+        Path work = tmp.newFolder().toPath();
+        List<String> inputs = new ArrayList<>(Arrays.asList("--runtime", "8", Support.clientJar().toString(),
+                probe.toString(), templates.toString()));
+        inputs.addAll(Arrays.asList(spring.split(File.pathSeparator)));
+        Support.packInputs(Files.createDirectory(work.resolve("cjars")).resolve("client.app"), "1.0",
+                inputs.toArray(new String[0]));
+        Path temp = Files.createDirectory(work.resolve("temp"));
+        List<String> options = Arrays.asList("-Dtestclient.mode=probe", "-Dtestclient.probe=com.qv.probe.FrameworkProbe",
+                "-Djava.io.tmpdir=" + temp, "-Xbootclasspath/a:" + Support.bootstrapClasses());
+        for (int start = 1; start <= 2; start++) {
+            assertEquals("start " + start, classPath, probeLines(runMain(work, options, "./cjars")));
+            assertEquals("one folder copy", 1, temp.toFile().list().length);
+        }
+    }
+
+    private static String probeLines(String output) {
+        StringBuilder lines = new StringBuilder();
+        for (String line : output.split("\n")) {
+            if (line.startsWith("probe: ")) {
+                lines.append(line).append('\n');
+            }
+        }
+        return lines.toString();
+    }
+
     @Test
     public void aHugeDamagedFileNeitherStopsTheGoodPackageNorDumpsTheHeap() throws Exception {
         // The launcher's VM writes a heap dump on running out of memory: holding
@@ -150,11 +211,20 @@ public class PlainJavaProcessTest {
     /** Output of Main.main in a java process running in work; it must exit with 0. */
     private static String runMain(Path work, List<String> options, String location) throws Exception {
         List<String> command = new ArrayList<>();
-        command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
+        command.add(javaCommand());
         command.add("-Dtestclient.mode=print");
         command.addAll(options);
         command.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY, Support.MAIN_CLASS,
                 Support.START, Support.STOP));
+        return run(work, command);
+    }
+
+    private static String javaCommand() {
+        return System.getProperty("java.home") + File.separator + "bin" + File.separator + "java";
+    }
+
+    /** Output of the command in work; it must exit with 0. */
+    private static String run(Path work, List<String> command) throws Exception {
         ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true);
         builder.environment().remove("CLASSPATH");
         Process process = builder.start();
