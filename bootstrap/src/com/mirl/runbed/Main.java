@@ -82,7 +82,8 @@ import java.util.zip.ZipOutputStream;
  * which reach them through com.mirl.runbed.MainAccess (test code, never
  * shipped), so that the compiler checks every such use, and for apppack,
  * which reads packages through this class's own reading code
- * (com.mirl.runbed.PackageCheck, in apppack.jar beside a copy of this class).
+ * (com.mirl.runbed.PackageCheck, in apppack.jar, which has this class on its
+ * class path).
  */
 @SuppressWarnings({"rawtypes", "unchecked"})
 public class Main extends ClassLoader implements Comparator, Runnable {

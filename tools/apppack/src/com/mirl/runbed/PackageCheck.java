@@ -15,8 +15,8 @@ import java.util.Map;
 
 /**
  * apppack's way into the loader's own reading of a package: the bootstrap
- * class that the launcher ships (apppack.jar carries the same class file)
- * reads the package and serves its entries, so that whatever apppack
+ * class that the launcher embeds (apppack.jar's manifest puts the build's
+ * bootstrap classes on its class path) reads the package and serves its entries, so that whatever apppack
  * accepts is what the loader serves, byte for byte, and whatever the loader
  * refuses, falls back on or logs, apppack reports. In the bootstrap class's
  * package to reach its package-private reading members; part of apppack
