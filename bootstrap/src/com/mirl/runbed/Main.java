@@ -1219,21 +1219,39 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private static final int CRC32_POLYNOMIAL = 0xedb88320;
 
     /**
+     * x^(8 * 2^k) modulo the CRC-32 polynomial for k = 0 to 30, in the
+     * reflected bit order: what moving a CRC on by 2^k zero bytes
+     * multiplies it by. Made once, on first use.
+     */
+    private static int[] crc32ZeroBytePowers;
+
+    /**
      * The CRC-32 of two byte sequences one after the other, from the CRC of
      * each and the second one's length: the first CRC is moved on by length
-     * zero bytes (multiplied by x^(8 length) modulo the polynomial, by
-     * squaring), then the second added.
+     * zero bytes (multiplied by x^(8 length) modulo the polynomial, one
+     * product for each bit set in length), then the second added.
      */
     static int crc32Combine(int first, int second, int length) {
-        int power = 1 << 30; // x^1, in the reflected bit order
-        int shift = 1 << 31; // x^0
-        for (long bits = 8L * length; bits != 0; bits >>>= 1) {
-            if ((bits & 1) != 0) {
-                shift = crc32Multiply(power, shift);
+        int[] powers = crc32ZeroBytePowers;
+        if (powers == null) {
+            powers = new int[31];
+            int power = 1 << 30; // x^1
+            for (int i = 0; i < 3; i++) {
+                power = crc32Multiply(power, power); // x^2, x^4, x^8
             }
-            power = crc32Multiply(power, power);
+            for (int k = 0; k < powers.length; k++) {
+                powers[k] = power;
+                power = crc32Multiply(power, power);
+            }
+            crc32ZeroBytePowers = powers;
         }
-        return crc32Multiply(shift, first) ^ second;
+        int shifted = first;
+        for (int k = 0; length != 0; k++, length >>>= 1) {
+            if ((length & 1) != 0) {
+                shifted = crc32Multiply(powers[k], shifted);
+            }
+        }
+        return shifted ^ second;
     }
 
     /** a times b modulo the CRC-32 polynomial, both in the reflected bit order. */
