@@ -4,7 +4,6 @@ import java.io.ByteArrayInputStream;
 import java.io.ByteArrayOutputStream;
 import java.io.Closeable;
 import java.io.DataInputStream;
-import java.io.DataOutputStream;
 import java.io.EOFException;
 import java.io.File;
 import java.io.FileInputStream;
@@ -43,7 +42,6 @@ import java.util.Enumeration;
 import java.util.HashMap;
 import java.util.Iterator;
 import java.util.Locale;
-import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.TimeZone;
 import java.util.jar.Attributes;
@@ -74,7 +72,7 @@ import java.util.zip.ZipOutputStream;
  *                               main and the clients call;
  *                               it holds the launch strings
  * package loader                one instance per package     package format, class and resource service
- * resource URL class builder    statics, and one instance    resource URLs
+ * resource URL handler definer  statics, and one instance    resource URLs
  *                               that defines the two classes
  * </pre>
  *
@@ -2524,13 +2522,14 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     // <prefix>.P.Handler by name, through the bootstrap loader and then the
     // system class loader. With the prefix "com.mirl" and the protocol
     // "runbed" that class is com.mirl.runbed.Handler, in this class's own
-    // package. It cannot be a nested class, so its bytes (and those of its
-    // connection class) are assembled here and defined in this class's own
-    // loader and package, where those look-ups find it: through
-    // MethodHandles.Lookup.defineClass on Java 9 and later, through
-    // sun.misc.Unsafe.defineClass on Java 7 and 8. Nothing of them is in this
-    // class file. Every URL made here also carries the handler object, so a
-    // URL object works even where the name look-up cannot reach the class.
+    // package. It cannot be a nested class (the launcher defines this class
+    // alone), so it and its connection class are sources of their own beside
+    // this one, whose class files the build writes into this class's
+    // constants; they are defined in this class's own loader and package,
+    // where those look-ups find them: through MethodHandles.Lookup.defineClass
+    // on Java 9 and later, through sun.misc.Unsafe.defineClass on Java 7 and
+    // 8. Every URL made here also carries the handler object, so a URL object
+    // works even where the name look-up cannot reach the class.
 
     private static final String URL_PROTOCOL = "runbed";
     /** The prefix added to java.protocol.handler.pkgs: its protocol package is this class's. */
@@ -2539,8 +2538,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private static final String HANDLER_CLASS = "com/mirl/runbed/Handler";
     private static final String CONNECTION_CLASS = "com/mirl/runbed/HandlerConnection";
     private static final String COPY_QUERY = "copy=";
-    /** Class-file major version of the two classes: Java 7's, like this class's own. */
-    private static final int CLASS_FILE_VERSION = 51;
     private static final Object urlLock = new Object();
     private static URLStreamHandler urlHandler;
     private static int urlSerials;
@@ -2678,8 +2675,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (urlHandler != null) {
             return urlHandler;
         }
-        byte[] connection = connectionClassBytes();
-        byte[] handler = handlerClassBytes();
+        byte[] connection = classBytes(CONNECTION_CLASS_HEX);
+        byte[] handler = classBytes(HANDLER_CLASS_HEX);
         Class handlerClass = null;
         if (defineBeside(CONNECTION_CLASS, connection) != null) {
             handlerClass = defineBeside(HANDLER_CLASS, handler);
@@ -2731,181 +2728,23 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /*
-     * The connection class, in Java terms:
-     *   public final class HandlerConnection extends URLConnection {
-     *     public HandlerConnection(URL url) { super(url); }
-     *     public void connect() { connected = true; }
-     *     public InputStream getInputStream() throws IOException { return Main.openEntry(getURL()); }
-     *     public String getHeaderField(String name) { return Main.entryHeader(getURL(), name); }
-     *     public long getLastModified() { return Main.entryTime(getURL()); }
-     *   }
+     * The class files of Handler and HandlerConnection (their sources are
+     * beside this one), as hex text. Empty here: the build compiles the
+     * three together and writes the two class files into these constants of
+     * the Main.java it then compiles on its own.
      */
-    private static byte[] connectionClassBytes() throws IOException {
-        LinkedHashMap pool = new LinkedHashMap();
-        ByteArrayOutputStream body = new ByteArrayOutputStream();
-        DataOutputStream out = new DataOutputStream(body);
-        beginClass(out, pool, CONNECTION_CLASS, "java/net/URLConnection");
-        out.writeShort(5); // methods
+    private static final String HANDLER_CLASS_HEX = "";
+    private static final String CONNECTION_CLASS_HEX = "";
 
-        ByteArrayOutputStream code = new ByteArrayOutputStream();
-        code.write(0x2a); // aload_0
-        code.write(0x2b); // aload_1
-        writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLConnection", "<init>", "(Ljava/net/URL;)V"));
-        code.write(0xb1); // return
-        writeMethod(out, pool, 0x0001, "<init>", "(Ljava/net/URL;)V", 2, 2, code.toByteArray());
-
-        code.reset();
-        code.write(0x2a); // aload_0
-        code.write(0x04); // iconst_1
-        writeOp(code, 0xb5, memberConstant(pool, 9, "java/net/URLConnection", "connected", "Z"));
-        code.write(0xb1); // return
-        writeMethod(out, pool, 0x0001, "connect", "()V", 2, 1, code.toByteArray());
-
-        code.reset();
-        code.write(0x2a); // aload_0
-        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
-        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "openEntry",
-                "(Ljava/net/URL;)Ljava/io/InputStream;"));
-        code.write(0xb0); // areturn
-        writeMethod(out, pool, 0x0001, "getInputStream", "()Ljava/io/InputStream;", 1, 1, code.toByteArray());
-
-        code.reset();
-        code.write(0x2a); // aload_0
-        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
-        code.write(0x2b); // aload_1
-        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "entryHeader",
-                "(Ljava/net/URL;Ljava/lang/String;)Ljava/lang/String;"));
-        code.write(0xb0); // areturn
-        writeMethod(out, pool, 0x0001, "getHeaderField", "(Ljava/lang/String;)Ljava/lang/String;", 2, 2,
-                code.toByteArray());
-
-        code.reset();
-        code.write(0x2a); // aload_0
-        writeOp(code, 0xb6, memberConstant(pool, 10, "java/net/URLConnection", "getURL", "()Ljava/net/URL;"));
-        writeOp(code, 0xb8, memberConstant(pool, 10, "com/mirl/runbed/Main", "entryTime", "(Ljava/net/URL;)J"));
-        code.write(0xad); // lreturn
-        writeMethod(out, pool, 0x0001, "getLastModified", "()J", 2, 1, code.toByteArray());
-
-        out.writeShort(0); // class attributes
-        return classFile(pool, body.toByteArray());
-    }
-
-    /*
-     * The handler class, in Java terms:
-     *   public final class Handler extends URLStreamHandler {
-     *     public Handler() { }
-     *     protected URLConnection openConnection(URL url) { return new HandlerConnection(url); }
-     *   }
-     */
-    private static byte[] handlerClassBytes() throws IOException {
-        LinkedHashMap pool = new LinkedHashMap();
-        ByteArrayOutputStream body = new ByteArrayOutputStream();
-        DataOutputStream out = new DataOutputStream(body);
-        beginClass(out, pool, HANDLER_CLASS, "java/net/URLStreamHandler");
-        out.writeShort(2); // methods
-
-        ByteArrayOutputStream code = new ByteArrayOutputStream();
-        code.write(0x2a); // aload_0
-        writeOp(code, 0xb7, memberConstant(pool, 10, "java/net/URLStreamHandler", "<init>", "()V"));
-        code.write(0xb1); // return
-        writeMethod(out, pool, 0x0001, "<init>", "()V", 1, 1, code.toByteArray());
-
-        code.reset();
-        writeOp(code, 0xbb, classConstant(pool, CONNECTION_CLASS)); // new
-        code.write(0x59); // dup
-        code.write(0x2b); // aload_1
-        writeOp(code, 0xb7, memberConstant(pool, 10, CONNECTION_CLASS, "<init>", "(Ljava/net/URL;)V"));
-        code.write(0xb0); // areturn
-        writeMethod(out, pool, 0x0004, "openConnection", "(Ljava/net/URL;)Ljava/net/URLConnection;", 3, 2,
-                code.toByteArray());
-
-        out.writeShort(0); // class attributes
-        return classFile(pool, body.toByteArray());
-    }
-
-    /** Writes the start of a class body: public final, extending base, no interfaces, no fields. */
-    private static void beginClass(DataOutputStream out, LinkedHashMap pool, String self, String base)
-            throws IOException {
-        out.writeShort(0x0031); // public final super
-        out.writeShort(classConstant(pool, self));
-        out.writeShort(classConstant(pool, base));
-        out.writeShort(0); // interfaces
-        out.writeShort(0); // fields
-    }
-
-    // Constant pool entries are keyed "tag|operands" in insertion order, so equal
-    // constants share one slot and the pool can be written out afterwards.
-
-    private static int constant(LinkedHashMap pool, String key) {
-        Integer slot = (Integer) pool.get(key);
-        if (slot == null) {
-            slot = Integer.valueOf(pool.size() + 1);
-            pool.put(key, slot);
+    private static byte[] classBytes(String hex) throws IOException {
+        if (hex.length() == 0 || hex.length() % 2 != 0) {
+            throw new IOException("the resource URL classes were not built into this class");
         }
-        return slot.intValue();
-    }
-
-    private static int utf8Constant(LinkedHashMap pool, String text) {
-        return constant(pool, "1|" + text);
-    }
-
-    private static int classConstant(LinkedHashMap pool, String internalName) {
-        return constant(pool, "7|" + utf8Constant(pool, internalName));
-    }
-
-    private static int memberConstant(LinkedHashMap pool, int tag, String owner, String name, String descriptor) {
-        int cls = classConstant(pool, owner);
-        int nameAndType = constant(pool, "12|" + utf8Constant(pool, name) + "|" + utf8Constant(pool, descriptor));
-        return constant(pool, tag + "|" + cls + "|" + nameAndType);
-    }
-
-    private static void writeOp(ByteArrayOutputStream code, int opcode, int operand) {
-        code.write(opcode);
-        code.write(operand >> 8);
-        code.write(operand);
-    }
-
-    private static void writeMethod(DataOutputStream out, LinkedHashMap pool, int access, String name,
-            String descriptor, int maxStack, int maxLocals, byte[] code) throws IOException {
-        out.writeShort(access);
-        out.writeShort(utf8Constant(pool, name));
-        out.writeShort(utf8Constant(pool, descriptor));
-        out.writeShort(1);
-        out.writeShort(utf8Constant(pool, "Code"));
-        out.writeInt(12 + code.length);
-        out.writeShort(maxStack);
-        out.writeShort(maxLocals);
-        out.writeInt(code.length);
-        out.write(code);
-        out.writeShort(0); // exception table
-        out.writeShort(0); // code attributes
-    }
-
-    private static byte[] classFile(LinkedHashMap pool, byte[] body) throws IOException {
-        ByteArrayOutputStream bytes = new ByteArrayOutputStream();
-        DataOutputStream out = new DataOutputStream(bytes);
-        out.writeInt(0xCAFEBABE);
-        out.writeShort(0); // minor version
-        out.writeShort(CLASS_FILE_VERSION);
-        out.writeShort(pool.size() + 1);
-        for (Iterator it = pool.entrySet().iterator(); it.hasNext();) {
-            String key = (String) ((Map.Entry) it.next()).getKey();
-            int bar = key.indexOf('|');
-            int tag = Integer.parseInt(key.substring(0, bar));
-            String rest = key.substring(bar + 1);
-            out.writeByte(tag);
-            if (tag == 1) {
-                out.writeUTF(rest);
-            } else if (tag == 7) {
-                out.writeShort(Integer.parseInt(rest));
-            } else {
-                int second = rest.indexOf('|');
-                out.writeShort(Integer.parseInt(rest.substring(0, second)));
-                out.writeShort(Integer.parseInt(rest.substring(second + 1)));
-            }
+        byte[] bytes = new byte[hex.length() / 2];
+        for (int i = 0; i < bytes.length; i++) {
+            bytes[i] = (byte) Integer.parseInt(hex.substring(2 * i, 2 * i + 2), 16);
         }
-        out.write(body);
-        return bytes.toByteArray();
+        return bytes;
     }
 
     // ------------------------------------------------------------------ log
