@@ -24,7 +24,8 @@ import javax.crypto.Cipher;
 import javax.crypto.spec.SecretKeySpec;
 
 /**
- * Makes the benchmark inputs. Everything is deterministic (fixed seeds), so
+ * Makes the benchmark inputs (packages in the layout of docs/package-format.md).
+ * Everything is deterministic (fixed seeds), so
  * two runs measure the same bytes.
  *
  * <pre>

@@ -800,6 +800,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     // ------------------------------------------------------------------ package format
+    //
+    // The byte layout: docs/package-format.md.
 
     // The package layout. The package tool defines the same values for the
     // writer's side (apppack's PackageFormat, and ExecutableContainer for the
@@ -809,6 +811,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** The seven int32 that open the sealed header, in bytes; the sealed texts follow them. */
     static final int HEADER_NUMBERS = 28;
+
+    /* Positions of the seven numbers in the array the header's are read into (docs/package-format.md). */
+    static final int HEADER_INDEX_RAW = 0;
+    static final int HEADER_INDEX_STORED = 1;
+    static final int HEADER_INDEX_CRC = 2;
+    static final int HEADER_CONTENT_RAW = 3;
+    static final int HEADER_CONTENT_STORED = 4;
+    static final int HEADER_CONTENT_CRC = 5;
+    static final int HEADER_ENTRY_COUNT = 6;
 
     /** Deflate expands at most about 1032:1, so a larger raw length is a damaged header. */
     static final long MAX_INFLATE_RATIO = 1032L;
@@ -967,13 +978,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             return false;
         }
         headerNumbers = numbers;
-        int indexRawLength = numbers[0];
-        int indexStoredLength = numbers[1];
-        int indexCrc = numbers[2];
-        int contentRawLength = numbers[3];
-        int contentStoredLength = numbers[4];
-        int contentCrc = numbers[5];
-        int entryCount = numbers[6];
+        int indexRawLength = numbers[HEADER_INDEX_RAW];
+        int indexStoredLength = numbers[HEADER_INDEX_STORED];
+        int indexCrc = numbers[HEADER_INDEX_CRC];
+        int contentRawLength = numbers[HEADER_CONTENT_RAW];
+        int contentStoredLength = numbers[HEADER_CONTENT_STORED];
+        int contentCrc = numbers[HEADER_CONTENT_CRC];
+        int entryCount = numbers[HEADER_ENTRY_COUNT];
         // Nothing is allocated from a length before it is known to be possible.
         checkRawLength("index", indexRawLength, indexStoredLength);
         checkRawLength("content", contentRawLength, contentStoredLength);
@@ -2362,7 +2373,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private File makeFolderCopy() throws IOException {
         File folder = new File(System.getProperty("java.io.tmpdir", "."));
         int[] n = headerNumbers;
-        String id = Integer.toHexString(n[2]) + "-" + Integer.toHexString(n[5]) + "-" + n[3] + "-" + n[6];
+        String id = Integer.toHexString(n[HEADER_INDEX_CRC]) + "-" + Integer.toHexString(n[HEADER_CONTENT_CRC]) + "-"
+                + n[HEADER_CONTENT_RAW] + "-" + n[HEADER_ENTRY_COUNT];
         String stamp = "copy of a package " + id + " for its folders";
         File copy = new File(folder, COPY_PREFIX + id + ".jar");
         long now = System.currentTimeMillis();

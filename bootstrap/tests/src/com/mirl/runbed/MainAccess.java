@@ -83,6 +83,13 @@ public final class MainAccess {
     public static Map<String, Object> namedValues() {
         Map<String, Object> values = new LinkedHashMap<>();
         values.put("HEADER_NUMBERS", Main.HEADER_NUMBERS);
+        values.put("HEADER_INDEX_RAW", Main.HEADER_INDEX_RAW);
+        values.put("HEADER_INDEX_STORED", Main.HEADER_INDEX_STORED);
+        values.put("HEADER_INDEX_CRC", Main.HEADER_INDEX_CRC);
+        values.put("HEADER_CONTENT_RAW", Main.HEADER_CONTENT_RAW);
+        values.put("HEADER_CONTENT_STORED", Main.HEADER_CONTENT_STORED);
+        values.put("HEADER_CONTENT_CRC", Main.HEADER_CONTENT_CRC);
+        values.put("HEADER_ENTRY_COUNT", Main.HEADER_ENTRY_COUNT);
         values.put("MAX_INFLATE_RATIO", Main.MAX_INFLATE_RATIO);
         values.put("MIN_INDEX_RECORD", Main.MIN_INDEX_RECORD);
         values.put("POINTER_OFFSET", Main.POINTER_OFFSET);

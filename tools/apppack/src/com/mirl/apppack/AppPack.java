@@ -447,14 +447,17 @@ public final class AppPack {
         }
         if (r.numbers != null) {
             int[] n = r.numbers;
-            out.println("index block:    raw " + n[0] + ", stored " + n[1] + ", CRC " + hex(n[2]) + crc(r.indexCrcOk));
-            out.println("content block:  raw " + n[3] + ", stored " + n[4] + ", CRC " + hex(n[5])
+            out.println("index block:    raw " + n[PackageFormat.HEADER_INDEX_RAW] + ", stored "
+                    + n[PackageFormat.HEADER_INDEX_STORED] + ", CRC " + hex(n[PackageFormat.HEADER_INDEX_CRC])
+                    + crc(r.indexCrcOk));
+            out.println("content block:  raw " + n[PackageFormat.HEADER_CONTENT_RAW] + ", stored "
+                    + n[PackageFormat.HEADER_CONTENT_STORED] + ", CRC " + hex(n[PackageFormat.HEADER_CONTENT_CRC])
                     + crc(r.contentCrcOk));
             if (r.contentChunks > 0) {
                 out.println("restart points: " + r.contentChunks + (r.contentChunks == 1 ? " chunk" : " chunks")
                         + ", inflated one by one as entries are asked for");
             }
-            out.println("entries:        " + n[6]);
+            out.println("entries:        " + n[PackageFormat.HEADER_ENTRY_COUNT]);
         }
         if (!r.records.isEmpty()) {
             // A name held more than once: the last record is copy 1, served by

@@ -25,6 +25,7 @@ import java.util.zip.Deflater;
  * length, the CRCs combine to its CRC) and each chunk only once it has
  * inflated whole, ending between two deflate blocks, to its listed length
  * and CRC; apppack's verify reads packages through the loader's own code.
+ * The layout: docs/package-format.md.
  */
 final class ChunkedGzip {
 

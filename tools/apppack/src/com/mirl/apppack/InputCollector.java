@@ -38,7 +38,8 @@ import java.util.zip.ZipInputStream;
  * n input names (modified UTF-8 with a 16-bit length); int32 r (the records
  * before this one), then for each in index order int32 input (from 0; -1
  * unknown) and int64 time (milliseconds since 1970; -1 unknown); int32 d,
- * then d folders: name (ending in "/"), int32 input, int64 time.
+ * then d folders: name (ending in "/"), int32 input, int64 time
+ * (docs/package-format.md).
  */
 final class InputCollector {
 

@@ -20,6 +20,15 @@ final class PackageFormat {
     /** The seven int32 that open the sealed header. */
     static final int HEADER_NUMBERS = 28;
 
+    /* Positions of the seven numbers in the array the header's are read into (docs/package-format.md). */
+    static final int HEADER_INDEX_RAW = 0;
+    static final int HEADER_INDEX_STORED = 1;
+    static final int HEADER_INDEX_CRC = 2;
+    static final int HEADER_CONTENT_RAW = 3;
+    static final int HEADER_CONTENT_STORED = 4;
+    static final int HEADER_CONTENT_CRC = 5;
+    static final int HEADER_ENTRY_COUNT = 6;
+
     /** Deflate expands at most about 1032:1; the loader refuses raw lengths beyond this. */
     static final long MAX_INFLATE_RATIO = 1032L;
 

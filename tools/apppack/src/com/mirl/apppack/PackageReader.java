@@ -37,7 +37,7 @@ final class PackageReader {
         boolean decrypted;
         String sealedVersion;
         String sealedCheck;
-        int[] numbers; // index raw, stored, CRC; content raw, stored, CRC; entry count
+        int[] numbers; // the header's seven, at PackageFormat.HEADER_*
         Boolean indexCrcOk;
         Boolean contentCrcOk;
         /** Chunks the content's restart-point list lists, when the loader uses it; 0 otherwise. */
@@ -117,8 +117,8 @@ final class PackageReader {
     private static void serveEntries(Result r, PackageCheck read, Map<String, Object> found, int start,
             int length) {
         int[] n = r.numbers;
-        shortBlock(r, "index", n[0], (Integer) found.get("indexFilled"));
-        shortBlock(r, "content", n[3], (Integer) found.get("contentFilled"));
+        shortBlock(r, "index", n[PackageFormat.HEADER_INDEX_RAW], (Integer) found.get("indexFilled"));
+        shortBlock(r, "content", n[PackageFormat.HEADER_CONTENT_RAW], (Integer) found.get("contentFilled"));
         Map<String, byte[]> entries = new LinkedHashMap<>();
         for (Entry e : r.records) {
             if (entries.containsKey(e.name)) {
@@ -138,7 +138,8 @@ final class PackageReader {
             }
         }
         r.entries = entries;
-        long used = 2L + utfLength(r.version) + 2 + utfLength(r.check) + 4 + r.sealedLength + n[1] + n[4];
+        long used = 2L + utfLength(r.version) + 2 + utfLength(r.check) + 4 + r.sealedLength
+                + n[PackageFormat.HEADER_INDEX_STORED] + n[PackageFormat.HEADER_CONTENT_STORED];
         if (used < length) {
             r.warnings.add((length - used) + " bytes after the content block are never read");
         }

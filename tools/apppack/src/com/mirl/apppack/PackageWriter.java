@@ -14,7 +14,7 @@ import javax.crypto.spec.SecretKeySpec;
 /**
  * Writes a package stream: clear version and check texts, the AES-sealed
  * header, then the gzip-compressed index and content blocks (the content
- * with restart points: see ChunkedGzip).
+ * with restart points: see ChunkedGzip). The layout: docs/package-format.md.
  */
 final class PackageWriter {
 
@@ -52,13 +52,17 @@ final class PackageWriter {
 
         ByteArrayOutputStream headerBytes = new ByteArrayOutputStream();
         DataOutputStream header = new DataOutputStream(headerBytes);
-        header.writeInt(indexRaw.length);
-        header.writeInt(indexStored.length);
-        header.writeInt(PackageFormat.crc32(indexStored));
-        header.writeInt(content.size());
-        header.writeInt(contentStored.length);
-        header.writeInt(PackageFormat.crc32(contentStored));
-        header.writeInt(entries.size());
+        int[] numbers = new int[PackageFormat.HEADER_NUMBERS / 4];
+        numbers[PackageFormat.HEADER_INDEX_RAW] = indexRaw.length;
+        numbers[PackageFormat.HEADER_INDEX_STORED] = indexStored.length;
+        numbers[PackageFormat.HEADER_INDEX_CRC] = PackageFormat.crc32(indexStored);
+        numbers[PackageFormat.HEADER_CONTENT_RAW] = content.size();
+        numbers[PackageFormat.HEADER_CONTENT_STORED] = contentStored.length;
+        numbers[PackageFormat.HEADER_CONTENT_CRC] = PackageFormat.crc32(contentStored);
+        numbers[PackageFormat.HEADER_ENTRY_COUNT] = entries.size();
+        for (int number : numbers) {
+            header.writeInt(number);
+        }
         header.writeUTF(version);
         header.writeUTF(check);
         byte[] sealed = seal(headerBytes.toByteArray(), key);

@@ -88,6 +88,13 @@ public class PackageReadingTest {
     public void theLoadersNamedValuesAgreeWithThePackageToolAndTheTests() throws Exception {
         String[][] layout = {
             {"HEADER_NUMBERS", "PackageFormat", "HEADER_NUMBERS"},
+            {"HEADER_INDEX_RAW", "PackageFormat", "HEADER_INDEX_RAW"},
+            {"HEADER_INDEX_STORED", "PackageFormat", "HEADER_INDEX_STORED"},
+            {"HEADER_INDEX_CRC", "PackageFormat", "HEADER_INDEX_CRC"},
+            {"HEADER_CONTENT_RAW", "PackageFormat", "HEADER_CONTENT_RAW"},
+            {"HEADER_CONTENT_STORED", "PackageFormat", "HEADER_CONTENT_STORED"},
+            {"HEADER_CONTENT_CRC", "PackageFormat", "HEADER_CONTENT_CRC"},
+            {"HEADER_ENTRY_COUNT", "PackageFormat", "HEADER_ENTRY_COUNT"},
             {"MAX_INFLATE_RATIO", "PackageFormat", "MAX_INFLATE_RATIO"},
             {"MIN_INDEX_RECORD", "PackageFormat", "MIN_INDEX_RECORD"},
             {"POINTER_OFFSET", "PackageFormat", "POINTER_OFFSET"},

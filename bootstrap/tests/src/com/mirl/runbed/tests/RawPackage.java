@@ -20,7 +20,7 @@ import javax.crypto.spec.SecretKeySpec;
  * A package taken apart into its fields, to be put together again with
  * chosen damage: header numbers overridden, texts changed, index records
  * rewritten. Everything not overridden is recomputed, so only the intended
- * fault is present.
+ * fault is present. The layout: docs/package-format.md.
  */
 final class RawPackage {
 
