@@ -121,6 +121,9 @@ final class PackageReader {
         shortBlock(r, "content", n[3], (Integer) found.get("contentFilled"));
         Map<String, byte[]> entries = new LinkedHashMap<>();
         for (Entry e : r.records) {
+            if (e.name.equals(InputCollector.ENTRIES)) {
+                continue; // the package's own, which the loader reads and does not serve
+            }
             if (entries.containsKey(e.name)) {
                 entries.remove(e.name); // a later record of a name replaces an earlier one
             }
