@@ -149,19 +149,12 @@ public class PlainJavaProcessTest {
 
     /** Output of Main.main in a java process running in work; it must exit with 0. */
     private static String runMain(Path work, List<String> options, String location) throws Exception {
-        List<String> command = new ArrayList<>();
-        command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
-        command.add("-Dtestclient.mode=print");
-        command.addAll(options);
-        command.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY, Support.MAIN_CLASS,
-                Support.START, Support.STOP));
-        ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true);
-        builder.environment().remove("CLASSPATH");
-        Process process = builder.start();
-        process.getOutputStream().close();
-        String output = new String(PackageReadingTest.readBytes(process.getInputStream()), "UTF-8");
-        assertEquals(output, 0, process.waitFor());
-        return output;
+        List<String> arguments = new ArrayList<>();
+        arguments.add("-Dtestclient.mode=print");
+        arguments.addAll(options);
+        arguments.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY,
+                Support.MAIN_CLASS, Support.START, Support.STOP));
+        return SideBySide.javaOutput(work, arguments);
     }
 
     private static List<String> listing(Path dir) throws Exception {

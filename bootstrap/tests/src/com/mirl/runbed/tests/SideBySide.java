@@ -50,6 +50,17 @@ final class SideBySide {
     }
 
     private static List<String> run(Path work, List<String> arguments) throws Exception {
+        List<String> lines = new ArrayList<>();
+        for (String line : javaOutput(work, arguments).split("\n")) {
+            if (line.startsWith("probe ")) {
+                lines.add(line);
+            }
+        }
+        return lines;
+    }
+
+    /** Standard output and error of a java process with the arguments, running in work; it must exit with 0. */
+    static String javaOutput(Path work, List<String> arguments) throws Exception {
         List<String> command = new ArrayList<>();
         command.add(System.getProperty("java.home") + File.separator + "bin" + File.separator + "java");
         command.addAll(arguments);
@@ -59,12 +70,6 @@ final class SideBySide {
         process.getOutputStream().close();
         String output = new String(PackageReadingTest.readBytes(process.getInputStream()), "UTF-8");
         assertEquals(output, 0, process.waitFor());
-        List<String> lines = new ArrayList<>();
-        for (String line : output.split("\n")) {
-            if (line.startsWith("probe ")) {
-                lines.add(line);
-            }
-        }
-        return lines;
+        return output;
     }
 }
