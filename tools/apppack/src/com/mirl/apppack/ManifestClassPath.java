@@ -54,7 +54,7 @@ final class ManifestClassPath {
     }
 
     /** A place a Class-Path entry names: a file, a folder when the entry ends in "/"; or why the JVM would skip it. */
-    static final class Resolved {
+    private static final class Resolved {
         final Path path;
         final boolean folder;
         final String problem;
