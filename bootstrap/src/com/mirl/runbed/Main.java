@@ -2226,6 +2226,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         return entryInfo() && k >= 0 && k < recordInput.length ? recordInput[k] : -1;
     }
 
+    /**
+     * For apppack's check (PackageCheck): the name of the input that copy
+     * copy of an entry came from, or null where the package does not say.
+     */
+    String inputOf(String name, int copy) {
+        int[] range = entryRange(name, copy);
+        int input = range == null ? -1 : recordInputOf(range[2]);
+        return input < 0 ? null : inputNames[input];
+    }
+
+    /** For apppack's check: the inputs by name, or null where the package does not say. */
+    String[] packedInputNames() {
+        return entryInfo() ? (String[]) inputNames.clone() : null;
+    }
+
     /** The time of index record k: its own, else the package file's. */
     private long recordTimeOf(int k) {
         long time = entryInfo() && k >= 0 && k < recordTime.length ? recordTime[k] : -1;

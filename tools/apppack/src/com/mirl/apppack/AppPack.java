@@ -12,6 +12,7 @@ import java.nio.file.Paths;
 import java.security.GeneralSecurityException;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.HashMap;
 import java.util.HashSet;
 import java.util.List;
@@ -43,12 +44,14 @@ public final class AppPack {
             "Run \"apppack COMMAND --help\" for the options of a command.",
             "Exit status: 0 success, 1 failure or package refused, 2 bad arguments.");
 
+    private static final String NO_CLASS_PATH = "--no-class-path";
+
     private static final String RUNTIME_OPTION =
             "  --runtime N         Java release the client runs on: 7 (the launcher's runtime,";
 
     private static final String PACK_USAGE = String.join("\n",
             "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY]",
-            "                    [--runtime N] INPUT...",
+            "                    [--runtime N] [--no-class-path] INPUT...",
             "Packs the classes and resources of the INPUTs into one package.",
             "An INPUT is a directory that is a class path root (com/x/A.class holds the",
             "class com.x.A) or a jar. As on a class path, a class that several INPUTs hold",
@@ -57,6 +60,10 @@ public final class AppPack {
             "A class file newer than the target runtime is an error (javac --release 7",
             "makes Java 7 class files); one under META-INF/versions/N/ of a multi-release",
             "jar may need Java N.",
+            "A jar's manifest Class-Path is followed as the JVM follows it: the jars it",
+            "names (relative to the jar's folder, or absolute) are packed right after",
+            "it, before the next INPUT, and theirs after them, each once; each is named",
+            "in a line, and one that is missing or no jar is a warning.",
             "",
             "  -o, --output FILE   package to write; the loader scans for names ending in .app",
             "  --version VERSION   dotted decimal version such as 1.4.2; the loader starts",
@@ -65,6 +72,7 @@ public final class AppPack {
             "  --key KEY           package key (default: the launcher's key)",
             RUNTIME_OPTION,
             "                      default), 8, 11, 17, ...; no class may need a newer one",
+            "  --no-class-path     pack the INPUTs only, not the jars their Class-Path names",
             "  -h, --help          show this help");
 
     private static final String EMBED_USAGE = String.join("\n",
@@ -83,7 +91,8 @@ public final class AppPack {
             "Usage: apppack inspect [--key KEY] [--runtime N] FILE",
             "Prints the version, check text, block lengths, CRC status, entries and the",
             "highest class-file version of a package, or of the package an executable (a",
-            "name ending in .exe) carries. Exits 1 when the loader would refuse it.",
+            "name ending in .exe) carries. Exits 1 when the loader would refuse it. Warns",
+            "as verify does.",
             "",
             "  --key KEY           package key (default: the launcher's key)",
             RUNTIME_OPTION,
@@ -95,6 +104,8 @@ public final class AppPack {
             "Exits 0 when the loader would accept the package (or the package an executable",
             "carries), else prints the reason and exits 1. Prints the highest class-file",
             "version in the package and warns when it is newer than the target runtime.",
+            "Warns of each jar a packed manifest's Class-Path names that is none of the",
+            "package's inputs (java -cp would search it).",
             "",
             "  --key KEY           package key (default: the launcher's key)",
             RUNTIME_OPTION,
@@ -183,6 +194,7 @@ public final class AppPack {
     private static final class Arguments {
         final Map<String, String> options = new HashMap<>();
         final List<String> operands = new ArrayList<>();
+        final Set<String> flags = new HashSet<>();
         boolean help;
 
         String get(String name, String fallback) {
@@ -201,6 +213,12 @@ public final class AppPack {
 
     /** Options take one value ("--key K" or "--key=K"); "--" ends the options. */
     private static Arguments parse(String[] args, String command, String... valued) throws UsageError {
+        return parse(args, command, Collections.<String>emptySet(), valued);
+    }
+
+    /** The same, with options that take no value (flags). */
+    private static Arguments parse(String[] args, String command, Set<String> flags, String... valued)
+            throws UsageError {
         Set<String> known = new HashSet<>(Arrays.asList(valued));
         Arguments parsed = new Arguments();
         boolean operandsOnly = false;
@@ -228,6 +246,10 @@ public final class AppPack {
             if (name.equals("-o")) {
                 name = "--output";
             }
+            if (flags.contains(name) && value == null) {
+                parsed.flags.add(name);
+                continue;
+            }
             if (!known.contains(name)) {
                 throw new UsageError("unknown option " + name + " (see apppack " + command + " --help)");
             }
@@ -247,7 +269,8 @@ public final class AppPack {
     // ------------------------------------------------------------------ pack
 
     private int pack(String[] args) throws UsageError, Failure {
-        Arguments a = parse(args, "pack", "--output", "--version", "--check", "--key", "--runtime");
+        Arguments a = parse(args, "pack", Collections.singleton(NO_CLASS_PATH), "--output", "--version", "--check",
+                "--key", "--runtime");
         if (a.help) {
             out.println(PACK_USAGE);
             return OK;
@@ -275,9 +298,14 @@ public final class AppPack {
             throw new UsageError(problem);
         }
         InputCollector inputs = new InputCollector(err);
+        ManifestClassPath classPath = a.flags.contains(NO_CLASS_PATH) ? null : new ManifestClassPath(err);
         for (String operand : a.operands) {
             try {
-                inputs.add(Paths.get(operand));
+                if (classPath == null) {
+                    inputs.add(Paths.get(operand));
+                } else {
+                    classPath.add(Paths.get(operand), inputs::add);
+                }
             } catch (FileSystemException e) {
                 throw new Failure("cannot read " + (e.getFile() != null ? e.getFile() : operand) + ": " + describe(e));
             } catch (IOException e) {

@@ -1,11 +1,17 @@
 package com.mirl.apppack;
 
 import com.mirl.runbed.PackageCheck;
+import java.io.ByteArrayInputStream;
 import java.io.IOException;
 import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashSet;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
+import java.util.Set;
+import java.util.jar.JarFile;
+import java.util.jar.Manifest;
 
 /**
  * A package read as the loader reads it, through the loader's own code
@@ -121,6 +127,9 @@ final class PackageReader {
         shortBlock(r, "content", n[PackageFormat.HEADER_CONTENT_RAW], (Integer) found.get("contentFilled"));
         Map<String, byte[]> entries = new LinkedHashMap<>();
         for (Entry e : r.records) {
+            if (e.name.equals(InputCollector.ENTRIES)) {
+                continue; // the package's own, which the loader reads and does not serve
+            }
             if (entries.containsKey(e.name)) {
                 entries.remove(e.name); // a later record of a name replaces an earlier one
             }
@@ -138,10 +147,48 @@ final class PackageReader {
             }
         }
         r.entries = entries;
+        try {
+            classPathWarnings(r, read);
+        } catch (IOException failed) {
+            r.problem = failed.getMessage();
+            return;
+        }
         long used = 2L + utfLength(r.version) + 2 + utfLength(r.check) + 4 + r.sealedLength
                 + n[PackageFormat.HEADER_INDEX_STORED] + n[PackageFormat.HEADER_CONTENT_STORED];
         if (used < length) {
             r.warnings.add((length - used) + " bytes after the content block are never read");
+        }
+    }
+
+    /**
+     * Each Class-Path entry of a packed jar manifest that names none of the
+     * package's inputs: java -cp over the same jars would search it, the
+     * package lacks it. A package that does not list its inputs (an older
+     * apppack's) is not checked.
+     */
+    private static void classPathWarnings(Result r, PackageCheck read) throws IOException {
+        String[] names = read.inputNames();
+        if (names == null) {
+            return;
+        }
+        Set<String> inputs = new HashSet<>(Arrays.asList(names));
+        for (int copy = 0;; copy++) {
+            byte[] bytes = read.entry(JarFile.MANIFEST_NAME, copy);
+            if (bytes == null) {
+                return;
+            }
+            Manifest manifest;
+            try {
+                manifest = new Manifest(new ByteArrayInputStream(bytes));
+            } catch (IOException unreadable) {
+                continue; // the JVM reads no Class-Path from it either
+            }
+            String input = read.inputOf(JarFile.MANIFEST_NAME, copy);
+            for (String entry : ManifestClassPath.unresolved(manifest, inputs)) {
+                r.warnings.add("the manifest of " + (input == null ? "an input" : input) + " names " + entry
+                        + " in its Class-Path, which is none of the package's inputs (java -cp would search it; "
+                        + "pack adds it unless given --no-class-path)");
+            }
         }
     }
 

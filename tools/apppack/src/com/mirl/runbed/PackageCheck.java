@@ -91,6 +91,23 @@ public final class PackageCheck {
         }
     }
 
+    /** The package's inputs by name, as pack lists them; null for a package that does not list them. */
+    public String[] inputNames() {
+        PrintStream before = Main.logOut;
+        Main.logOut = logStream();
+        try {
+            return loader.packedInputNames();
+        } finally {
+            Main.logOut = before;
+            collectLog();
+        }
+    }
+
+    /** The name of the input copy copy of an entry came from (see entry); null where the package does not say. */
+    public String inputOf(String name, int copy) {
+        return inputNames() == null ? null : loader.inputOf(name, copy);
+    }
+
     private PrintStream logStream() {
         try {
             return new PrintStream(log, true, "UTF-8");

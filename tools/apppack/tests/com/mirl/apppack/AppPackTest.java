@@ -443,6 +443,75 @@ public class AppPackTest {
         assertTrue(run.err, run.err.startsWith("apppack inspect: error: cannot use the path"));
     }
 
+    @Test
+    public void packFollowsTheJarsClassPathInTheJvmsOrderAndVerifyNamesWhatIsMissing() throws Exception {
+        // a.jar names sub/b.jar (which names ../d.jar), c.jar, a missing jar and an
+        // http: URL; c.jar, given after it, names sub/b.jar again.
+        Path root = tmp.getRoot().toPath();
+        Path a = classPathJar(root.resolve("a.jar"), "sub/b.jar c.jar missing.jar http://example.org/x.jar");
+        classPathJar(root.resolve("sub/b.jar"), "../d.jar");
+        Path c = classPathJar(root.resolve("c.jar"), "sub/b.jar");
+        classPathJar(root.resolve("d.jar"), null);
+        // The JVM's own search order over the same jars: each jar's which.txt names it.
+        List<String> jvmOrder = new ArrayList<>();
+        try (java.net.URLClassLoader jvm = new java.net.URLClassLoader(new java.net.URL[] {a.toUri().toURL(),
+            c.toUri().toURL()}, null)) {
+            for (java.net.URL url : java.util.Collections.list(jvm.getResources("which.txt"))) {
+                jvmOrder.add(new String(readAll(url), StandardCharsets.UTF_8));
+            }
+        }
+        Run run = apppack("pack", "-o", app.toString(), "--version", "1", a.toString(), c.toString());
+        assertEquals(run.err, 0, run.status);
+        List<String> packed = new ArrayList<>();
+        for (String line : run.err.split("\n")) {
+            if (line.matches("apppack: .*/([a-d])\\.jar: [0-9]+ entries")) {
+                packed.add(line.replaceAll(".*/([a-d])\\.jar: .*", "$1"));
+            }
+        }
+        assertEquals(Arrays.asList("a", "b", "d", "c"), jvmOrder);
+        assertEquals(run.err, jvmOrder, packed);
+        assertTrue(run.err, run.err.contains("apppack: " + a + ": adds " + root.resolve("sub/b.jar") + " (Class-Path)"));
+        assertTrue(run.err, run.err.contains("missing.jar, which does not exist; not packed"));
+        assertTrue(run.err, run.err.contains("\"http://example.org/x.jar\" is a URL of another scheme"));
+        assertTrue(run.err, run.err.contains("apppack: " + c + ": already added through the Class-Path of " + a));
+        Run verify = apppack("verify", app.toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertEquals(verify.err, 1, verify.err.split("Class-Path").length - 1);
+        assertTrue(verify.err, verify.err.contains("the manifest of a.jar names missing.jar in its Class-Path"));
+
+        assertEquals(0, apppack("pack", "--no-class-path", "-o", app.toString(), "--version", "1", a.toString()).status);
+        verify = apppack("verify", app.toString());
+        for (String name : new String[] {"sub/b.jar", "c.jar", "missing.jar"}) {
+            assertTrue(verify.err, verify.err.contains("names " + name + " in its Class-Path"));
+        }
+    }
+
+    /** A jar holding which.txt (its name without .jar) whose manifest has the Class-Path given (none for null). */
+    private static Path classPathJar(Path path, String classPath) throws IOException {
+        java.util.jar.Manifest manifest = new java.util.jar.Manifest();
+        manifest.getMainAttributes().put(java.util.jar.Attributes.Name.MANIFEST_VERSION, "1.0");
+        if (classPath != null) {
+            manifest.getMainAttributes().put(java.util.jar.Attributes.Name.CLASS_PATH, classPath);
+        }
+        Files.createDirectories(path.getParent());
+        try (JarOutputStream out = new JarOutputStream(Files.newOutputStream(path), manifest)) {
+            out.putNextEntry(new ZipEntry("which.txt"));
+            out.write(path.getFileName().toString().replace(".jar", "").getBytes(StandardCharsets.UTF_8));
+        }
+        return path;
+    }
+
+    private static byte[] readAll(java.net.URL url) throws IOException {
+        try (java.io.InputStream in = url.openStream()) {
+            ByteArrayOutputStream out = new ByteArrayOutputStream();
+            byte[] buffer = new byte[4096];
+            for (int n = in.read(buffer); n >= 0; n = in.read(buffer)) {
+                out.write(buffer, 0, n);
+            }
+            return out.toByteArray();
+        }
+    }
+
     private static List<String> listing(Path dir) throws IOException {
         List<String> names = new ArrayList<>();
         try (java.util.stream.Stream<Path> s = Files.list(dir)) {

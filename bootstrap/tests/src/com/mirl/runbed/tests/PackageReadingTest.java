@@ -232,8 +232,10 @@ public class PackageReadingTest {
     public void aContentTooLargeForTheHeapFailsOnlyThatPackage() throws Exception {
         // Incompressible content claimed to inflate a thousandfold: possible for
         // deflate, but far beyond the test JVM's heap. The next package loads.
+        // The noise outweighs the client's compressible classes, so that the
+        // claim stays below the loader's bound on a deflate stream's ratio.
         RawPackage huge = RawPackage.parse(valid, Support.KEY);
-        byte[] noise = new byte[256 * 1024];
+        byte[] noise = new byte[1024 * 1024];
         new java.util.Random(7).nextBytes(noise);
         int used = huge.contentRaw.length;
         huge.contentRaw = Arrays.copyOf(huge.contentRaw, used + noise.length);

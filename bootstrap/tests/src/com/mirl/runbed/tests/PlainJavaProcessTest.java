@@ -125,9 +125,8 @@ public class PlainJavaProcessTest {
             }
         }
         String spring = System.getProperty("tavelin.test.spring");
-        List<String> command = new ArrayList<>(Arrays.asList(javaCommand(), "-cp", probe + File.pathSeparator
-                + templates + File.pathSeparator + spring, "com.qv.probe.FrameworkProbe"));
-        String classPath = probeLines(run(tmp.getRoot().toPath(), command));
+        String classPath = probeLines(SideBySide.javaOutput(tmp.getRoot().toPath(), Arrays.asList("-cp", probe
+                + File.pathSeparator + templates + File.pathSeparator + spring, "com.qv.probe.FrameworkProbe")));
         assertTrue(classPath, classPath.contains("probe: components [frameworkProbe.Gadget, frameworkProbe.Widget]"));
         assertTrue(classPath, classPath.contains("probe: templates [a.txt, b.txt]"));
         assertTrue(classPath, classPath.contains("modified 1234567890123"));
@@ -210,28 +209,12 @@ public class PlainJavaProcessTest {
 
     /** Output of Main.main in a java process running in work; it must exit with 0. */
     private static String runMain(Path work, List<String> options, String location) throws Exception {
-        List<String> command = new ArrayList<>();
-        command.add(javaCommand());
-        command.add("-Dtestclient.mode=print");
-        command.addAll(options);
-        command.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY, Support.MAIN_CLASS,
-                Support.START, Support.STOP));
-        return run(work, command);
-    }
-
-    private static String javaCommand() {
-        return System.getProperty("java.home") + File.separator + "bin" + File.separator + "java";
-    }
-
-    /** Output of the command in work; it must exit with 0. */
-    private static String run(Path work, List<String> command) throws Exception {
-        ProcessBuilder builder = new ProcessBuilder(command).directory(work.toFile()).redirectErrorStream(true);
-        builder.environment().remove("CLASSPATH");
-        Process process = builder.start();
-        process.getOutputStream().close();
-        String output = new String(PackageReadingTest.readBytes(process.getInputStream()), "UTF-8");
-        assertEquals(output, 0, process.waitFor());
-        return output;
+        List<String> arguments = new ArrayList<>();
+        arguments.add("-Dtestclient.mode=print");
+        arguments.addAll(options);
+        arguments.addAll(Arrays.asList("com.mirl.runbed.Main", location, Support.SUFFIX, Support.KEY,
+                Support.MAIN_CLASS, Support.START, Support.STOP));
+        return SideBySide.javaOutput(work, arguments);
     }
 
     private static List<String> listing(Path dir) throws Exception {
