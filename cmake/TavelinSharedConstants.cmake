@@ -26,7 +26,8 @@
 #
 # The bootstrap class, one standalone class, receives these as its launch
 # strings and names only their positions (its own copy, which
-# PackageReadingTest compares with LaunchStrings).
+# PackageReadingTest compares with LaunchStrings). The cycle outcomes: at
+# the end.
 
 set(TAVELIN_PACKAGE_KEY 7305518826140943 CACHE INTERNAL "the launcher's package key")
 
@@ -155,6 +156,52 @@ public final class LaunchStrings {
     public static String[] launcher() {
         return new String[] {
 @java_values@        };
+    }
+}
+]] @ONLY)
+
+# How the bootstrap class's last load cycle ended: the values of its static
+# int cycleOutcome, which the launcher reads over JNI once main returned.
+#
+#   C++:  #include "tavelin/cycle_outcome.h"  ->  tavelin::CYCLE_NO_CLIENT, ...
+#   Java: com.mirl.apppack.CycleOutcome, compiled into apppack.jar
+#         (TAVELIN_CYCLE_OUTCOME_JAVA); the bootstrap class keeps its own
+#         copy, which PackageReadingTest compares with it.
+set(TAVELIN_CYCLE_OUTCOMES
+  NO_CLIENT "no client class was loaded (also before the first cycle)"
+  START_FAILED "the client class loaded, but its start method was missing, could not be called or threw"
+  START_RETURNED "the client's start method was called and returned")
+set(cpp_outcomes "")
+set(java_outcomes "")
+list(LENGTH TAVELIN_CYCLE_OUTCOMES pairs)
+math(EXPR last "${pairs} / 2 - 1")
+foreach(value RANGE ${last})
+  math(EXPR at "${value} * 2")
+  math(EXPR meaning_at "${at} + 1")
+  list(GET TAVELIN_CYCLE_OUTCOMES ${at} name)
+  list(GET TAVELIN_CYCLE_OUTCOMES ${meaning_at} meaning)
+  string(APPEND cpp_outcomes "    CYCLE_${name} = ${value},  // ${meaning}\n")
+  string(APPEND java_outcomes "    /** ${meaning} */\n    public static final int CYCLE_${name} = ${value};\n")
+endforeach()
+file(CONFIGURE OUTPUT ${TAVELIN_GENERATED_INCLUDE_DIR}/tavelin/cycle_outcome.h
+  CONTENT [[// Generated from TAVELIN_CYCLE_OUTCOMES in cmake/TavelinSharedConstants.cmake.
+#pragma once
+#include <cstdint>
+namespace tavelin {
+// How the bootstrap class's last load cycle ended: the values of its static
+// int cycleOutcome.
+enum CycleOutcome : int32_t {
+@cpp_outcomes@};
+}  // namespace tavelin
+]] @ONLY)
+set(TAVELIN_CYCLE_OUTCOME_JAVA ${CMAKE_BINARY_DIR}/generated/java/com/mirl/apppack/CycleOutcome.java)
+file(CONFIGURE OUTPUT ${TAVELIN_CYCLE_OUTCOME_JAVA}
+  CONTENT [[// Generated from TAVELIN_CYCLE_OUTCOMES in cmake/TavelinSharedConstants.cmake.
+package com.mirl.apppack;
+/** The values of the bootstrap class's cycleOutcome; public for the tests. */
+public final class CycleOutcome {
+@java_outcomes@
+    private CycleOutcome() {
     }
 }
 ]] @ONLY)

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "launcher/outcome.h"
+#include "tavelin/cycle_outcome.h"
 
 namespace launcher {
 
@@ -24,13 +25,12 @@ jclass defineBootstrapClass(JNIEnv* env);
 // pending, when it cannot be made whole.
 jobjectArray makeStringArray(JNIEnv* env, int32_t count, const char* const* strings);
 
-// How the bootstrap class's last load cycle ended: the values of its static
-// int cycleOutcome, which the class defines under the same names.
-enum CycleOutcome : int32_t {
-    CYCLE_NO_CLIENT = 0,       // no client class was loaded
-    CYCLE_START_FAILED = 1,    // the client class loaded; its start method was missing or threw
-    CYCLE_START_RETURNED = 2,  // the start method was called and returned
-};
+// How the bootstrap class's last load cycle ended (tavelin::CycleOutcome,
+// generated with the class's own names for the values).
+using tavelin::CycleOutcome;
+using tavelin::CYCLE_NO_CLIENT;
+using tavelin::CYCLE_START_FAILED;
+using tavelin::CYCLE_START_RETURNED;
 
 // Calls the static main(String[]) of mainClass. NO_MAIN when there is no
 // such method or its arguments cannot be made. Once it returned, an

@@ -228,14 +228,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private File folderCopy;
     private boolean folderCopyTried;
 
-    // Values of cycleOutcome. The launcher has the same numbers (bootstrap_handoff.h).
+    // Values of cycleOutcome. The build generates them for the launcher
+    // (tavelin/cycle_outcome.h) and com.mirl.apppack.CycleOutcome; this one
+    // class keeps its own copy, which PackageReadingTest compares with that.
 
     /** No client class could be loaded (also before the first cycle). */
-    private static final int CYCLE_NO_CLIENT = 0;
+    static final int CYCLE_NO_CLIENT = 0;
     /** The client class loaded, but its start method is missing, could not be called or threw. */
-    private static final int CYCLE_START_FAILED = 1;
+    static final int CYCLE_START_FAILED = 1;
     /** The client's start method was called and returned. */
-    private static final int CYCLE_START_RETURNED = 2;
+    static final int CYCLE_START_RETURNED = 2;
 
     // ------------------------------------------------------------------ notices and log texts
     //

@@ -83,6 +83,9 @@ public final class MainAccess {
     public static Map<String, Object> namedValues() {
         Map<String, Object> values = new LinkedHashMap<>();
         values.put("HEADER_NUMBERS", Main.HEADER_NUMBERS);
+        values.put("CYCLE_NO_CLIENT", Main.CYCLE_NO_CLIENT);
+        values.put("CYCLE_START_FAILED", Main.CYCLE_START_FAILED);
+        values.put("CYCLE_START_RETURNED", Main.CYCLE_START_RETURNED);
         values.put("HEADER_INDEX_RAW", Main.HEADER_INDEX_RAW);
         values.put("HEADER_INDEX_STORED", Main.HEADER_INDEX_STORED);
         values.put("HEADER_INDEX_CRC", Main.HEADER_INDEX_CRC);

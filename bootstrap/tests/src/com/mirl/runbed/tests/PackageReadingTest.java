@@ -88,6 +88,9 @@ public class PackageReadingTest {
     public void theLoadersNamedValuesAgreeWithThePackageToolAndTheTests() throws Exception {
         String[][] layout = {
             {"HEADER_NUMBERS", "PackageFormat", "HEADER_NUMBERS"},
+            {"CYCLE_NO_CLIENT", "CycleOutcome", "CYCLE_NO_CLIENT"},
+            {"CYCLE_START_FAILED", "CycleOutcome", "CYCLE_START_FAILED"},
+            {"CYCLE_START_RETURNED", "CycleOutcome", "CYCLE_START_RETURNED"},
             {"HEADER_INDEX_RAW", "PackageFormat", "HEADER_INDEX_RAW"},
             {"HEADER_INDEX_STORED", "PackageFormat", "HEADER_INDEX_STORED"},
             {"HEADER_INDEX_CRC", "PackageFormat", "HEADER_INDEX_CRC"},
