@@ -224,6 +224,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private HashMap folders;
     private Object[] inputManifests;
 
+    /**
+     * Of a package loader, under infoLock: the packages its classes were
+     * defined in, each with its seal base (the sealing input's place), or
+     * Boolean.FALSE when not sealed.
+     */
+    private final HashMap packageSeals = new HashMap();
+
     /** Of a package loader: the plain jar copy of its package that folder URLs name, once made. */
     private File folderCopy;
     private boolean folderCopyTried;
@@ -2192,15 +2199,21 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (records != entriesRecord[2]) {
             throw new IOException("it lists " + records + " records, the index " + entriesRecord[2]);
         }
+        // 12 bytes a record, read from the array: thousands of them, while the VM still interprets.
+        int at = offset[0] + length - in.available();
+        if (12L * records > in.available()) {
+            throw new EOFException("its records are cut off");
+        }
         int[] inputs = new int[records];
         long[] times = new long[records];
-        for (int i = 0; i < records; i++) {
-            inputs[i] = in.readInt();
-            times[i] = in.readLong();
+        for (int i = 0; i < records; i++, at += 12) {
+            inputs[i] = bigEndian32(bytes, at);
+            times[i] = (long) bigEndian32(bytes, at + 4) << 32 | (bigEndian32(bytes, at + 8) & 0xffffffffL);
             if (inputs[i] < -1 || inputs[i] >= names.length) {
                 throw new IOException("record " + i + " names input " + inputs[i]);
             }
         }
+        in.skipBytes(12 * records);
         int count = count(in, length);
         HashMap found = new HashMap(2 * count + 8);
         for (int i = 0; i < count; i++) {
@@ -2240,7 +2253,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /** For apppack's check: the inputs by name, or null where the package does not say. */
     String[] packedInputNames() {
-        return entryInfo() ? (String[]) inputNames.clone() : null;
+        return entryInfo() ? inputNames.clone() : null;
     }
 
     /** The time of index record k: its own, else the package file's. */
@@ -2266,25 +2279,40 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             return;
         }
         String name = className.substring(0, dot);
-        Manifest manifest = inputManifest(input);
-        String path = name.replace('.', '/') + "/";
-        URL sealBase = inputUrl(input);
-        Package defined = getPackage(name);
-        if (defined == null && manifest != null) {
-            String[] v = new String[PACKAGE_ATTRIBUTES.length];
-            for (int i = 0; i < v.length; i++) {
-                v[i] = manifestValue(manifest, path, PACKAGE_ATTRIBUTES[i]);
+        Object seal;
+        synchronized (infoLock) {
+            seal = packageSeals.get(name);
+        }
+        if (seal == null) {
+            // The first class of its package: defined with its input's manifest, if it has one.
+            Manifest manifest = inputManifest(input);
+            URL sealBase = null;
+            if (manifest != null) {
+                String path = name.replace('.', '/') + "/";
+                String[] v = new String[PACKAGE_ATTRIBUTES.length];
+                for (int i = 0; i < v.length; i++) {
+                    v[i] = manifestValue(manifest, path, PACKAGE_ATTRIBUTES[i]);
+                }
+                sealBase = "true".equalsIgnoreCase(v[6]) ? inputUrl(input) : null;
+                try {
+                    definePackage(name, v[0], v[1], v[2], v[3], v[4], v[5], sealBase);
+                } catch (IllegalArgumentException definedMeanwhile) {
+                    // by another thread's class of the same package, or the runtime's
+                }
             }
-            try {
-                definePackage(name, v[0], v[1], v[2], v[3], v[4], v[5], "true".equalsIgnoreCase(v[6]) ? sealBase : null);
-            } catch (IllegalArgumentException definedMeanwhile) {
-                // another thread's class of the same package was first
+            synchronized (infoLock) {
+                packageSeals.put(name, sealBase != null ? (Object) sealBase : Boolean.FALSE);
             }
-        } else if (defined != null && defined.isSealed() && !defined.isSealed(sealBase)) {
-            throw new SecurityException("sealing violation: package " + name + " is sealed");
-        } else if (defined != null && !defined.isSealed() && manifest != null
-                && "true".equalsIgnoreCase(manifestValue(manifest, path, Attributes.Name.SEALED))) {
-            throw new SecurityException("sealing violation: can't seal package " + name + ": already loaded");
+        } else if (seal instanceof URL) {
+            if (!seal.equals(inputUrl(input))) {
+                throw new SecurityException("sealing violation: package " + name + " is sealed");
+            }
+        } else {
+            Manifest manifest = inputManifest(input);
+            if (manifest != null && "true".equalsIgnoreCase(manifestValue(manifest, name.replace('.', '/') + "/",
+                    Attributes.Name.SEALED))) {
+                throw new SecurityException("sealing violation: can't seal package " + name + ": already loaded");
+            }
         }
     }
 
