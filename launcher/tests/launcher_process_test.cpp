@@ -216,7 +216,11 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     pid_t sibling = startProgram(place("shop2/sleeper"), {});
     pid_t orvanta = startProgram(place("elsewhere/Orvanta.exe"), {});
     pid_t lookalike = startProgram(place("elsewhere/XOrvanta.exe"), {});
-    ASSERT_TRUE(inside > 0 && below > 0 && sibling > 0 && orvanta > 0 && lookalike > 0);
+    // Another session's (another user's login): in the tree, and a sibling.
+    pid_t otherSession = startProgram(place("shop/jre7/bin/other-session"), {}, "/dev/null", "/dev/null", true);
+    pid_t otherSibling = startProgram(place("other/Orvanta.exe"), {}, "/dev/null", "/dev/null", true);
+    ASSERT_TRUE(inside > 0 && below > 0 && sibling > 0 && orvanta > 0 && lookalike > 0 && otherSession > 0 &&
+                otherSibling > 0);
 
     // The test runner itself, run from inside the launcher's tree, ends the
     // others and lives on.
@@ -243,6 +247,8 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     EXPECT_TRUE(launched.exitedWith(launcher::exitCode(launcher::Outcome::VM_NOT_STARTED)));
     EXPECT_EQ(launched.err, "提示: 加载虚拟机失败,jvm.dll丢失\n");
     EXPECT_TRUE(killedBySignal(again));
+    EXPECT_TRUE(stillRunning(otherSession));
+    EXPECT_TRUE(stillRunning(otherSibling));
     // Without a delay nothing is ended.
     pid_t spared = startProgram(root + "/shop/jre7/bin/sleeper", {});
     EXPECT_TRUE(runProgram(install.launcher(), {}, root).exitedWith(launcher::exitCode(launcher::Outcome::VM_NOT_STARTED)));
@@ -250,7 +256,8 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
 
     EXPECT_TRUE(stillRunning(sibling));
     EXPECT_TRUE(stillRunning(lookalike));
-    for (pid_t pid : {sibling, lookalike, spared}) {
+    EXPECT_TRUE(stillRunning(otherSession));
+    for (pid_t pid : {sibling, lookalike, spared, otherSession, otherSibling}) {
         kill(pid, SIGKILL);
         launcher_test::waitFor(pid);
     }

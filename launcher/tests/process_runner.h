@@ -18,9 +18,11 @@ namespace launcher_test {
 
 // Starts path with the arguments (the program name is added); the child's
 // standard output and error go to the two files (an empty name: the
-// stream is closed). Returns the pid, or -1.
+// stream is closed), and with newSession it runs in a session of its own.
+// Returns the pid, or -1.
 inline pid_t startProgram(const std::string& path, const std::vector<std::string>& arguments,
-                          const std::string& outFile = "/dev/null", const std::string& errFile = "/dev/null") {
+                          const std::string& outFile = "/dev/null", const std::string& errFile = "/dev/null",
+                          bool newSession = false) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(path.c_str()));
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -37,7 +39,11 @@ inline pid_t startProgram(const std::string& path, const std::vector<std::string
         }
     }
     pid_t pid = -1;
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (newSession) posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    if (posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
