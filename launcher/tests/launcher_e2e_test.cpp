@@ -293,25 +293,31 @@ TEST(LauncherEndToEnd, TheLogStaysWithinItsBoundWhileTheClientRuns) {
 }
 
 TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
+    enum Kind { PIPE, FOLDER, LINK };
     struct Case {
         const char* what;
         const char* name;  // made beside the launcher
-        bool pipe;         // else a folder
+        Kind kind;
     };
     const Case cases[] = {
-        {"a pipe named Tavelin.log", "Tavelin.log", true},
-        {"a folder named Tavelin.log", "Tavelin.log", false},
-        {"a folder named Tavelin.log.1", "Tavelin.log.1", false},
+        {"a pipe named Tavelin.log", "Tavelin.log", PIPE},
+        {"a folder named Tavelin.log", "Tavelin.log", FOLDER},
+        {"a folder named Tavelin.log.1", "Tavelin.log.1", FOLDER},
+        {"a link named Tavelin.log to a file elsewhere", "Tavelin.log", LINK},
     };
     for (const Case& c : cases) {
         InstallLayout install;
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
         install.addPackage(PROBE_PACKAGE, "probe.app");
         const std::string made = install.root() + "/" + c.name;
-        if (c.pipe) {
+        const std::string elsewhere = install.temp() / "elsewhere.log";
+        if (c.kind == PIPE) {
             ASSERT_EQ(mkfifo(made.c_str(), 0644), 0);
-        } else {
+        } else if (c.kind == FOLDER) {
             std::filesystem::create_directories(made);
+        } else {
+            writeBytes(elsewhere, {'k', 'e', 'p', 't', '\n'});
+            std::filesystem::create_symlink(elsewhere, made);
         }
         // Bounded: a start that waits for a reader of the pipe would never end.
         auto result = runProgram("/usr/bin/timeout", {"60", install.launcher()}, install.temp().path(),
@@ -321,6 +327,9 @@ TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
         char line[4096];
         std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
         EXPECT_EQ(result.err, line) << c.what;
+        if (c.kind == LINK) {
+            EXPECT_EQ(readText(elsewhere), "kept\n") << c.what;
+        }
     }
 }
 

@@ -3,6 +3,12 @@
 
 #include <climits>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
@@ -142,6 +148,66 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     system.moduleReadable = false;
     EXPECT_FALSE(openLog(system, path));
     EXPECT_STREQ(path, "");
+}
+
+// A System whose log writer runs for real (the machine's pipe, thread and
+// file), while the streams it would send into the pipe stay the test's: the
+// test writes into the pipe itself.
+class LogWriterSystem : public FakeSystem {
+public:
+    void* writeEnd = nullptr;
+    bool createPipe(void*& readEnd, void*& write) override { return platform::System::createPipe(readEnd, write); }
+    void* startThread(void (*run)(void*), void* argument) override {
+        return platform::System::startThread(run, argument);
+    }
+    bool waitForThread(void* thread, uint32_t milliseconds) override {
+        return platform::System::waitForThread(thread, milliseconds);
+    }
+    bool redirectStandardStreamsToPipe(unsigned, void* write) override {
+        writeEnd = write;
+        return true;
+    }
+    void writePipe(const std::string& text) {
+#ifdef _WIN32
+        DWORD written = 0;
+        WriteFile(static_cast<HANDLE>(writeEnd), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+#else
+        EXPECT_EQ(write(static_cast<int>(reinterpret_cast<intptr_t>(writeEnd)), text.data(), text.size()),
+                  static_cast<ssize_t>(text.size()));
+#endif
+    }
+    void closePipe() {
+#ifdef _WIN32
+        CloseHandle(static_cast<HANDLE>(writeEnd));
+#else
+        close(static_cast<int>(reinterpret_cast<intptr_t>(writeEnd)));
+#endif
+    }
+};
+
+TEST(Startup, TwoProcessesWritingOneLogNeverCutEachOthersLines) {
+    launcher_test::TempDir dir;
+    LogWriterSystem system;
+    system.modulePath = dir / "Tavelin";
+    system.unusableStreams = platform::STANDARD_OUTPUT | platform::STANDARD_ERROR;
+    char path[launcher::FORMATTED_PATH_SIZE];
+    ASSERT_TRUE(openLog(system, path));
+    ASSERT_NE(system.writeEnd, nullptr);
+
+    // Half a line reaches the writer; meanwhile another process appends a
+    // whole line of its own.
+    system.writePipe("the first half of a line, ");
+    system.platform::System::sleepMilliseconds(200);
+    platform::System other;
+    void* file = other.openLogFile(path);
+    ASSERT_NE(file, nullptr);
+    other.appendLogFile(file, "a line of another process\n", 26);
+    other.closeLogFile(file);
+    system.writePipe("its second half\nand a last line without its end");
+    system.closePipe();
+    launcher::closeOutputLog(system);
+    EXPECT_EQ(launcher_test::readText(path),
+              "a line of another process\nthe first half of a line, its second half\nand a last line without its end");
 }
 
 }  // namespace
