@@ -53,6 +53,13 @@ inline constexpr char KILL_FAILED_LINE[] = "kill fail process=%s\n";
 inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not a regular file, a link, or it cannot "
                                                    "be moved to .1): the output is dropped\n";
 
+// A line on standard output when the launcher's folder, the package folder
+// or the heap setting can be changed by others than administrators (printf
+// format, those paths separated by ", "). The launcher starts all the same.
+inline constexpr char INSTALL_WRITABLE_LINE[] =
+    "%s can be written by non-administrators: whoever can write there runs code with the launcher's rights; "
+    "install it where only administrators can write\n";
+
 // A line on standard output for each of the VM option variables that was
 // set and has been removed (printf format, the variable's name), so that
 // whoever set it sees why it had no effect.

@@ -104,6 +104,11 @@ public:
     void closeProcess(platform::ProcessHandle) override { --openHandles; }
     bool inOwnSession(platform::ProcessHandle process) override { return otherSession.count(idOf(process)) == 0; }
 
+    // The paths others than administrators can change: none unless a
+    // test names them.
+    std::set<std::string> writableByOthersPaths;
+    bool writableByOthers(const char* path) override { return writableByOthersPaths.count(path) != 0; }
+
     void messageBox(const char16_t* text, const char16_t* caption) override {
         EXPECT_EQ(std::u16string(caption), launcher::NOTICE_CAPTION);
         notices.emplace_back(text);

@@ -210,4 +210,28 @@ TEST(Startup, TwoProcessesWritingOneLogNeverCutEachOthersLines) {
               "a line of another process\nthe first half of a line, its second half\nand a last line without its end");
 }
 
+TEST(Startup, AnInstallOthersCanChangeIsNamedAndStillStarts) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    system.modulePath = dir / "Tavelin";
+    system.entryPoint = reinterpret_cast<void*>(&failingCreate);
+    launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
+    std::filesystem::create_directories(dir / "jre7/bin");
+    system.writableByOthersPaths = {dir.path(), dir / launcher::PACKAGE_FOLDER};
+
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
+    char line[4096];
+    std::snprintf(line, sizeof line, launcher::INSTALL_WRITABLE_LINE,
+                  (dir.path() + ", " + (dir / launcher::PACKAGE_FOLDER)).c_str());
+    EXPECT_EQ(system.output, line);
+
+    // The heap setting is looked at too.
+    launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x03, 0x84});
+    system.writableByOthersPaths = {dir / "jre7/bin/jvm.set"};
+    system.output.clear();
+    launcher::launcherMain(system, {});
+    std::snprintf(line, sizeof line, launcher::INSTALL_WRITABLE_LINE, (dir / "jre7/bin/jvm.set").c_str());
+    EXPECT_EQ(system.output, line);
+}
+
 }  // namespace
