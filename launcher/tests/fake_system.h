@@ -104,9 +104,11 @@ public:
     void closeProcess(platform::ProcessHandle) override { --openHandles; }
     bool inOwnSession(platform::ProcessHandle process) override { return otherSession.count(idOf(process)) == 0; }
 
-    // The paths others than administrators can change: none unless a
-    // test names them.
+    // The machine's library folders, and the paths others than
+    // administrators can change: none unless a test names them.
+    std::vector<std::string> libraryFolders;
     std::set<std::string> writableByOthersPaths;
+    std::vector<std::string> systemLibraryFolders() override { return libraryFolders; }
     bool writableByOthers(const char* path) override { return writableByOthersPaths.count(path) != 0; }
 
     void messageBox(const char16_t* text, const char16_t* caption) override {
