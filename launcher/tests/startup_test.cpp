@@ -62,13 +62,18 @@ jint JNICALL failingCreate(JavaVM**, void**, void*) {
     return -1;
 }
 
-TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
-    launcher_test::TempDir dir;
-    FakeSystem system;
+// A launcher in dir beside a runtime whose VM creation fails.
+void installWithFailingRuntime(const launcher_test::TempDir& dir, FakeSystem& system) {
     system.modulePath = dir / "Tavelin";
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
     launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
     std::filesystem::create_directories(dir / "jre7/bin");
+}
+
+TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    installWithFailingRuntime(dir, system);
     system.variablesSet = {"_JAVA_OPTIONS"};
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
@@ -213,10 +218,7 @@ TEST(Startup, TwoProcessesWritingOneLogNeverCutEachOthersLines) {
 TEST(Startup, AnInstallOthersCanChangeIsNamedAndStillStarts) {
     launcher_test::TempDir dir;
     FakeSystem system;
-    system.modulePath = dir / "Tavelin";
-    system.entryPoint = reinterpret_cast<void*>(&failingCreate);
-    launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
-    std::filesystem::create_directories(dir / "jre7/bin");
+    installWithFailingRuntime(dir, system);
     system.writableByOthersPaths = {dir.path(), dir / launcher::PACKAGE_FOLDER};
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));

@@ -67,6 +67,14 @@ void addFolder(std::vector<std::string>& folders, const wchar_t* folder) {
     if (win32::utf8Path(folder, length, utf8, sizeof utf8)) folders.emplace_back(utf8);
 }
 
+// A folder the system names through a function of the GetWindowsDirectory
+// kind.
+void addSystemFolder(std::vector<std::string>& folders, UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
+    wchar_t folder[MAX_PATH + 1] = {0};
+    UINT n = folderOf(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+}
+
 void addShellFolder(std::vector<std::string>& folders, int id) {
     wchar_t folder[MAX_PATH] = {0};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
@@ -125,14 +133,11 @@ bool System::samePathText(const char* a, size_t aLength, const char* b, size_t b
 
 std::vector<std::string> System::systemLibraryFolders() {
     std::vector<std::string> folders;
-    wchar_t folder[MAX_PATH + 1] = {0};
-    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetSystemDirectoryW);
     // The shared Windows folder: where a terminal server gives a program
     // that does not declare itself aware of it a folder of the user's own,
     // GetWindowsDirectory would name that one.
-    n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetSystemWindowsDirectoryW);
     return folders;
 }
 
@@ -181,13 +186,10 @@ bool System::writableByOthers(const char* path) {
 
 std::vector<std::string> System::protectedFolders() {
     std::vector<std::string> folders;
-    wchar_t folder[MAX_PATH + 1] = {0};
-    UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetWindowsDirectoryW);
     // The shared one, where a terminal server gives each user a private one
     // above.
-    n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetSystemWindowsDirectoryW);
     addShellFolder(folders, CSIDL_PROGRAM_FILES);
     addShellFolder(folders, CSIDL_PROGRAM_FILESX86);
     addNativeProgramFiles(folders);
