@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include "launcher/messages.h"
 
 namespace launcher {
 
@@ -52,8 +55,23 @@ bool findInstall(platform::System& system, Install& install) {
     formatPath(install.runtimeBin, install.directory, runtimeBinDirectory());
     formatPath(install.runtimeLibrary, install.directory, RUNTIME_LIBRARY_PATH);
     formatPath(install.heapSetting, install.directory, setting.c_str());
+    formatPath(install.packages, install.directory, PACKAGE_FOLDER);
     formatPath(install.outputLog, install.directory, OUTPUT_LOG_NAME, 2);  // room for ".1"
     return true;
+}
+
+void reportWritableInstall(platform::System& system, const Install& install) {
+    if (install.directory[0] == '\0') return;
+    std::string named;
+    for (const char* path : {install.directory, install.packages, install.heapSetting}) {
+        if (path[0] == '\0' || !system.writableByOthers(path)) continue;
+        if (!named.empty()) named += ", ";
+        named += path;
+    }
+    if (named.empty()) return;
+    std::vector<char> line(named.size() + sizeof INSTALL_WRITABLE_LINE);
+    std::snprintf(line.data(), line.size(), INSTALL_WRITABLE_LINE, named.c_str());
+    system.writeOutput(line.data());
 }
 
 }  // namespace launcher

@@ -15,6 +15,7 @@ struct Install {
     char runtimeBin[FORMATTED_PATH_SIZE];        // jre7/bin
     char runtimeLibrary[FORMATTED_PATH_SIZE];    // RUNTIME_LIBRARY_PATH
     char heapSetting[FORMATTED_PATH_SIZE];       // jre7/bin/jvm.set
+    char packages[FORMATTED_PATH_SIZE];          // cjars
     char outputLog[FORMATTED_PATH_SIZE];         // Tavelin.log, with room for ".1" after it
 };
 
@@ -22,6 +23,12 @@ struct Install {
 // that path cut at its last separator. False, with every path but a
 // readable modulePath empty, when the launcher's folder cannot be told.
 bool findInstall(platform::System& system, Install& install);
+
+// Writes one line (INSTALL_WRITABLE_LINE) naming the launcher's folder, the
+// package folder and the heap setting where others than administrators can
+// change them: everything there runs with the launcher's rights. Nothing
+// when none can be, or the folder is unknown.
+void reportWritableInstall(platform::System& system, const Install& install);
 
 // "jre7/bin" with the OS's separator, relative to the launcher's folder.
 const char* runtimeBinDirectory();

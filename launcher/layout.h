@@ -9,7 +9,8 @@
 //   cjars/                   PACKAGE_FOLDER, the client's packages (*.app)
 //   Tavelin.log              OUTPUT_LOG_NAME, the output log (and ".1")
 //   temp/                    TEMP_FOLDER_NAME, the VM's temporary folder
-//   dumps/                   HEAP_DUMP_FOLDER_NAME, its heap dumps
+//   dumps/                   HEAP_DUMP_FOLDER_NAME, its heap dumps and
+//                            crash reports
 //
 // The client keeps its own folders there too (Quenvil's private copies in
 // quenvil-copies/, made by the client); the launcher neither makes nor
@@ -48,12 +49,32 @@ constexpr char RUNTIME_LIBRARY_PATH[] = "jre7/lib/server/libjvm.so";
 // where missing, writable by administrators only (where the OS can say so):
 // the VM's temporary folder (java.io.tmpdir), which libraries unpack their
 // native parts into and load them from, and the folder of the heap dumps an
-// out-of-memory error writes, which hold the client's memory.
+// out-of-memory error writes and of the crash reports (the VM's error log,
+// a minidump), which hold the client's memory.
 constexpr char TEMP_FOLDER_NAME[] = "temp";
 constexpr char HEAP_DUMP_FOLDER_NAME[] = "dumps";
-// Heap dumps kept at a start (the newest ones); older ones are removed.
-constexpr int HEAP_DUMPS_KEPT = 2;
+// Dumps of each kind kept at a start (the newest ones); older ones are
+// removed.
+constexpr int DUMPS_KEPT = 2;
 constexpr char HEAP_DUMP_SUFFIX[] = ".hprof";
+// The VM's crash report: "hs_err_pid" and the process id, ".log" (the %p
+// of the ErrorFile option stands for the id).
+constexpr char CRASH_LOG_PREFIX[] = "hs_err_pid";
+constexpr char CRASH_LOG_SUFFIX[] = ".log";
+// A minidump of a crash. Some runtimes write it to the working directory
+// whatever the options say; found beside the launcher, it is moved into
+// the dump folder at the next start, as a crash report the VM could not
+// write there is.
+constexpr char MINIDUMP_SUFFIX[] = ".mdmp";
+
+// The kinds of dumps: a file name's start and end.
+struct DumpKind {
+    const char* prefix;
+    const char* suffix;
+};
+constexpr DumpKind DUMP_KINDS[] = {{"", HEAP_DUMP_SUFFIX}, {CRASH_LOG_PREFIX, CRASH_LOG_SUFFIX}, {"", MINIDUMP_SUFFIX}};
+// Those the launcher moves from beside itself into the dump folder.
+constexpr DumpKind CRASH_REPORT_KINDS[] = {{CRASH_LOG_PREFIX, CRASH_LOG_SUFFIX}, {"", MINIDUMP_SUFFIX}};
 
 // Sizes of the launcher's fixed, zero-filled text buffers. Paths are UTF-8:
 // a module path of up to 260 UTF-16 units (MAX_PATH) takes at most three

@@ -48,10 +48,17 @@ inline constexpr char16_t NOTICE_START_FAILED[] = u"启动程序失败";
 inline constexpr char KILL_FAILED_LINE[] = "kill fail process=%s\n";
 
 // A line where the output log cannot take the output (not a regular file,
-// or it cannot be moved aside): the output then goes nowhere (printf
-// format, the log's path).
-inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not a regular file, or it cannot be moved "
-                                                   "to .1): the output is dropped\n";
+// a link, or it cannot be moved aside): the output then goes nowhere
+// (printf format, the log's path).
+inline constexpr char OUTPUT_LOG_UNUSABLE_LINE[] = "output log %s unusable (not a regular file, a link, or it cannot "
+                                                   "be moved to .1): the output is dropped\n";
+
+// A line on standard output when the launcher's folder, the package folder
+// or the heap setting can be changed by others than administrators (printf
+// format, those paths separated by ", "). The launcher starts all the same.
+inline constexpr char INSTALL_WRITABLE_LINE[] =
+    "%s can be written by non-administrators: whoever can write there runs code with the launcher's rights; "
+    "install it where only administrators can write\n";
 
 // A line on standard output for each of the VM option variables that was
 // set and has been removed (printf format, the variable's name), so that

@@ -54,16 +54,36 @@ void rotate(OutputLog& log) {
     log.file = next;
 }
 
+void append(OutputLog& log, const char* data, size_t size) {
+    if (log.file == nullptr || size == 0) return;  // drained all the same, so writers never wait
+    int64_t length = log.system->appendLogFile(log.file, data, size);
+    if (length > OUTPUT_LOG_LIMIT) rotate(log);
+}
+
+// A pipe read ends wherever the writer's last write did, often within a
+// line. Another process may append to the same log (a restarted copy and
+// the one ending, two starts), so the writer appends whole lines only, each
+// batch in one write, which other appenders never cut into. A line longer
+// than the buffer goes out in pieces all the same.
+constexpr size_t LOG_READ_SIZE = 8192;
+constexpr size_t LOG_LINE_LIMIT = 4 * LOG_READ_SIZE;
+
 void writeLog(void* argument) {
     OutputLog& log = *static_cast<OutputLog*>(argument);
-    char buffer[8192];
+    std::string pending;
+    char buffer[LOG_READ_SIZE];
     for (;;) {
         int64_t n = log.system->readPipe(log.pipe, buffer, sizeof buffer);
         if (n <= 0) break;
-        if (log.file == nullptr) continue;  // drained all the same, so writers never wait
-        int64_t size = log.system->appendLogFile(log.file, buffer, static_cast<size_t>(n));
-        if (size > OUTPUT_LOG_LIMIT) rotate(log);
+        pending.append(buffer, static_cast<size_t>(n));
+        size_t end = pending.rfind('\n');
+        size_t whole = end == std::string::npos ? 0 : end + 1;
+        if (pending.size() - whole > LOG_LINE_LIMIT) whole = pending.size();
+        append(log, pending.data(), whole);
+        pending.erase(0, whole);
     }
+    // The last line, ended or not.
+    append(log, pending.data(), pending.size());
 }
 
 // The output goes nowhere: the streams are pointed at the null device (a

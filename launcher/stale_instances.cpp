@@ -110,6 +110,12 @@ ProcessMatch matchProcess(platform::System& system, uint32_t id, const char* dir
                           const char* secondName, bool terminate) {
     platform::ProcessHandle process = system.openProcess(id);
     if (process == nullptr) return ProcessMatch::NONE;
+    // Another session's processes are another user's (a terminal server,
+    // fast user switching): never ended, not even examined.
+    if (!system.inOwnSession(process)) {
+        system.closeProcess(process);
+        return ProcessMatch::NONE;
+    }
     char path[PROCESS_PATH_SIZE] = {0};
     if (!system.processExecutablePath(process, path, PROCESS_PATH_REQUEST)) path[0] = '\0';
     path[PROCESS_PATH_REQUEST - 1] = '\0';

@@ -10,9 +10,9 @@
 
 namespace launcher {
 
-// Ends every other process that runs from the launcher's directory tree
-// (Install::directory; empty when unknown) or is one of the two sibling
-// programs. Returns how many matched. The tree counts only where the
+// Ends every other process of the launcher's own session that runs from
+// the launcher's directory tree (Install::directory; empty when unknown) or
+// is one of the two sibling programs. Returns how many matched. The tree counts only where the
 // launcher's directory is its own (ownsDirectoryTree).
 int32_t killStaleInstances(platform::System& system, const char* launcherDirectory);
 

@@ -29,13 +29,14 @@ int32_t findProcesses(platform::System& system, const char* directory, const cha
 
 // What examining one process found.
 enum class ProcessMatch {
-    NONE,           // not opened, path unreadable, or neither in the tree nor a sibling
+    NONE,           // not opened, of another session, path unreadable, or neither in the tree nor a sibling
     MATCHED,        // matched; not to be terminated
     TERMINATED,     // matched, and its termination started
     NOT_TERMINATED  // matched, its termination refused (reported on standard output)
 };
 
-// Examines one process: opens it, reads its executable path, matches it
+// Examines one process: opens it, passes it over unless it runs in the
+// launcher's own session, reads its executable path, matches it
 // against the directory tree and the two names and, when asked, starts its
 // termination.
 ProcessMatch matchProcess(platform::System& system, uint32_t id, const char* directory, const char* firstName,

@@ -80,6 +80,9 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     char logPath[FORMATTED_PATH_SIZE] = {0};
     bool logging = openOutputLog(system, install, logPath);
     removeVmOptionVariables(system);
+    // Said where it can be read, and the start goes on: a folder an
+    // administrator made by hand keeps working.
+    reportWritableInstall(system, install);
 
     // Only a start that was asked to wait clears away the processes left
     // from an earlier run.

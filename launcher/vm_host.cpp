@@ -27,10 +27,9 @@ int32_t readUpTo(FILE* file, unsigned char* bytes, int32_t count) {
     return done;
 }
 
-// Reads the first count bytes of the file at path; -1 when it cannot be
-// opened, else how many were read.
-int32_t readFileStart(const char* path, unsigned char* bytes, int32_t count) {
-    FILE* file = platform::openFile(path, "rb");
+// Reads the first count bytes of the file and closes it; -1 when it is
+// null (could not be opened), else how many were read.
+int32_t readFileStart(FILE* file, unsigned char* bytes, int32_t count) {
     if (file == nullptr) return -1;
     int32_t n = readUpTo(file, bytes, count);
     std::fclose(file);
@@ -41,7 +40,10 @@ int32_t readFileStart(const char* path, unsigned char* bytes, int32_t count) {
 
 int32_t readHeapSetting(const char* path) {
     unsigned char bytes[2] = {0, 0};
-    if (readFileStart(path, bytes, 2) < 2) return DEFAULT_HEAP_MB;
+    // Only a regular file, never through a link (the setting would be
+    // someone else's file) and never waiting (a pipe of that name): anything
+    // else counts as missing.
+    if (readFileStart(platform::openRegularFile(path), bytes, 2) < 2) return DEFAULT_HEAP_MB;
     int32_t megabytes = bytes[0] * 256 + bytes[1];
     if (megabytes < MIN_HEAP_MB) megabytes = MIN_HEAP_MB;
     if (megabytes > MAX_HEAP_MB) megabytes = MAX_HEAP_MB;
@@ -49,14 +51,15 @@ int32_t readHeapSetting(const char* path) {
 }
 
 bool storeHeapSetting(const char* path, int32_t megabytes) {
-    FILE* file = platform::openFile(path, "wb");
-    if (file == nullptr) return false;
     const char bytes[2] = {static_cast<char>((megabytes >> 8) & 0xFF), static_cast<char>(megabytes & 0xFF)};
-    if (writeAll(2, bytes, file) != 0) return false;
-    // Read back: a file that takes the bytes but does not keep them (a
-    // device, a medium that drops writes) is no stored setting either.
+    // A new file renamed over jvm.set: a link there is replaced, never
+    // written through into the file it leads to.
+    if (!platform::replaceWithNewFile(path, bytes, 2)) return false;
+    // Read back: a medium that takes the bytes but does not keep them is no
+    // stored setting either.
     unsigned char stored[2] = {0, 0};
-    return readFileStart(path, stored, 2) == 2 && stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
+    return readFileStart(platform::openRegularFile(path), stored, 2) == 2 &&
+           stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
 }
 
 namespace {
@@ -69,7 +72,7 @@ bool runtimePresent(const Install& install) {
     if (install.directory[0] == '\0') return false;
     // The runtime library must be there, and be more than a stub.
     unsigned char probe[2] = {0, 0};
-    return readFileStart(install.runtimeLibrary, probe, 2) >= 2;
+    return readFileStart(platform::openFile(install.runtimeLibrary, "rb"), probe, 2) >= 2;
 }
 
 // Loads the runtime library into host->library and finds its
@@ -171,15 +174,17 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
 #endif
     // Added to the fixed list: no folder a user can write to (PATH, the
     // user's temporary folder, the working directory) is searched for
-    // libraries, takes temporary files, or receives heap dumps.
+    // libraries, takes temporary files, or receives heap dumps or crash
+    // reports.
     std::string libraryPath = folders.libraryPath;
     std::string temporaryFolder = folders.temporaryFolder;
     std::string heapDumpPath = folders.heapDumpPath;
+    std::string errorFile = folders.errorFile;
     void(JNICALL * exitHook)(jint) = vmExitHook;
     void(JNICALL * abortHook)(void) = vmAbortHook;
     char exitOption[] = "exit";
     char abortOption[] = "abort";
-    JavaVMOption options[10];
+    JavaVMOption options[11];
     std::memset(options, 0, sizeof options);
     options[0].optionString = maxHeap;
     options[1].optionString = minHeap;
@@ -189,10 +194,11 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     options[5].optionString = &libraryPath[0];
     options[6].optionString = &temporaryFolder[0];
     options[7].optionString = &heapDumpPath[0];
-    options[8].optionString = exitOption;
-    options[8].extraInfo = reinterpret_cast<void*>(exitHook);
-    options[9].optionString = abortOption;
-    options[9].extraInfo = reinterpret_cast<void*>(abortHook);
+    options[8].optionString = &errorFile[0];
+    options[9].optionString = exitOption;
+    options[9].extraInfo = reinterpret_cast<void*>(exitHook);
+    options[10].optionString = abortOption;
+    options[10].extraInfo = reinterpret_cast<void*>(abortHook);
     JavaVMInitArgs arguments;
     std::memset(&arguments, 0, sizeof arguments);
     arguments.version = JNI_VERSION_1_6;
@@ -231,7 +237,7 @@ bool startVm(platform::System& system, const Install& install, VmHost* host, Out
     int32_t heap = readHeapSetting(install.heapSetting);
     CreateJavaVm create = loadRuntime(system, install, host, failure);
     if (create == nullptr) return false;
-    VmFolderOptions folders = prepareVmFolders(system, install.directory, runtimeBinDirectory());
+    VmFolderOptions folders = prepareVmFolders(system, install);
     CreationInProgress creation = {&system, &install, host, heap};
     creationInProgress.store(&creation);
     jint created = createVm(create, host, heap, folders);

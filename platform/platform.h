@@ -85,6 +85,17 @@ struct DirectoryEntry {
 // fopen for a UTF-8 path (the wide _wfopen on Windows); null on failure.
 FILE* openFile(const char* path, const char* mode);
 
+// The file at path opened for reading ("rb"), only where it is a regular
+// file reached without a link, junction or other reparse point; a pipe or a
+// device of that name is refused without waiting for it. Null otherwise.
+FILE* openRegularFile(const char* path);
+
+// Writes the bytes to a new file beside path and renames that over path, so
+// that what stood there (a file, a link, a pipe) is replaced, never written
+// through. False, with path as it was, where path is a folder, a device or a
+// read-only file, or the bytes cannot all be written.
+bool replaceWithNewFile(const char* path, const char* bytes, size_t size);
+
 #ifdef _WIN32
 // Takes the working directory and the PATH folders out of the search for
 // every library the process loads from now on (where the system is too old
@@ -169,6 +180,11 @@ public:
     // SIGKILL on POSIX); does not wait. True when it was started.
     virtual bool terminateProcess(ProcessHandle process);
     virtual void closeProcess(ProcessHandle process);
+    // True when the process runs in this process's own session: on Windows
+    // the same session id (other users' on a terminal server, or after fast
+    // user switching, have their own); on POSIX the same session, or, where
+    // that cannot be read, the same user. False when it cannot be told.
+    virtual bool inOwnSession(ProcessHandle process);
 
     // ---- Files, paths, libraries, the environment and the standard
     //      streams (platform/<os>/files.cpp) ----
@@ -190,6 +206,22 @@ public:
     // of all profiles). On POSIX the user's home folder and its Desktop,
     // Documents, Downloads and Public.
     virtual std::vector<std::string> protectedFolders();
+    // The folders of the machine's own libraries that a Java runtime lists
+    // in its default java.library.path after its own, in its order: only
+    // folders that administrators alone can change. Windows: the system
+    // folder and the Windows folder. POSIX: the runtime's fixed list
+    // (/usr/java/packages/lib, then on Debian and its kind the multiarch
+    // and JNI folders, as Debian's OpenJDK has them, else /usr/lib64,
+    // /lib64), ending with /lib and /usr/lib.
+    virtual std::vector<std::string> systemLibraryFolders();
+    // True when someone other than an administrator may change the file or
+    // folder at path (for a folder: put files in it or take them out). On
+    // Windows from its access list: an entry allowing any account but
+    // Administrators, SYSTEM and TrustedInstaller to write, delete or change
+    // the rights, or no list at all. On POSIX: writable by others, by a
+    // group other than root's, or owned by another user than root or this
+    // process's. False when it cannot be read.
+    virtual bool writableByOthers(const char* path);
     virtual bool setCurrentDirectory(const char* path);
 
     // Shared library by full path; null on failure. On Windows the library's
@@ -223,7 +255,10 @@ public:
     // process that no one but administrators may change: on Windows only
     // Administrators and SYSTEM have access (full control, nothing
     // inherited from above; an existing folder is given the same), on POSIX
-    // only the owner. True when a folder is there.
+    // only the owner. A link, junction or other reparse point at path is
+    // removed first (never what it leads to) and the folder made in its
+    // place. True when a real folder is there, false when something else
+    // stays at path.
     virtual bool createPrivateDirectory(const char* path);
     // The path as a Java VM reads it in the text of an option (the ANSI
     // code page on Windows; on POSIX the bytes, which the VM reads in the
@@ -246,9 +281,12 @@ public:
     virtual bool redirectStandardStreamsToPipe(unsigned streams, void* writeEnd);
     // The output log: opened for appending (created when missing) without
     // ever waiting (a pipe of that name would wait for a reader), and only
-    // as a regular file; null otherwise.
+    // as a regular file with no other name, reached without a link,
+    // junction or other reparse point; null otherwise.
     virtual void* openLogFile(const char* path);
-    // Appends the bytes; returns the file's size afterwards, -1 on failure.
+    // Appends the bytes, in one write where they are at most 64 KB (which
+    // other processes appending to the same file never cut into); returns
+    // the file's size afterwards, -1 on failure.
     virtual int64_t appendLogFile(void* file, const char* data, size_t size);
     // True when path names the open file itself (not one made in its place
     // since it was opened).

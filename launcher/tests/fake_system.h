@@ -34,6 +34,7 @@ public:
     std::map<uint32_t, std::string> processes;
     std::set<uint32_t> refused;
     std::set<uint32_t> unkillable;
+    std::set<uint32_t> otherSession;
     std::vector<uint32_t> opened;
     std::vector<uint32_t> terminated;
     int openHandles = 0;
@@ -101,6 +102,14 @@ public:
         return true;
     }
     void closeProcess(platform::ProcessHandle) override { --openHandles; }
+    bool inOwnSession(platform::ProcessHandle process) override { return otherSession.count(idOf(process)) == 0; }
+
+    // The machine's library folders, and the paths others than
+    // administrators can change: none unless a test names them.
+    std::vector<std::string> libraryFolders;
+    std::set<std::string> writableByOthersPaths;
+    std::vector<std::string> systemLibraryFolders() override { return libraryFolders; }
+    bool writableByOthers(const char* path) override { return writableByOthersPaths.count(path) != 0; }
 
     void messageBox(const char16_t* text, const char16_t* caption) override {
         EXPECT_EQ(std::u16string(caption), launcher::NOTICE_CAPTION);

@@ -20,6 +20,7 @@
 namespace {
 
 using launcher_test::InstallLayout;
+using launcher_test::outputOf;
 using launcher_test::readText;
 using launcher_test::runProgram;
 using launcher_test::writeBytes;
@@ -40,14 +41,22 @@ size_t after(const std::string& text, const std::string& needle, size_t from) {
     return from == std::string::npos ? std::string::npos : text.find(needle, from);
 }
 
+// java.library.path as the launcher sets it: the installation's folders,
+// then the machine's own ones a plain "java" of the JDK lists.
+std::string libraryPath(const std::string& root) {
+    static const std::string system = launcher_test::defaultSystemLibraryPath(JDK_HOME);
+    return root + ":" + root + "/jre7/bin:" + system;
+}
+
 // The options after the fixed list, as the probe prints them: those that
-// keep the VM's library search, temporary files and heap dumps inside the
-// installation, and the VM's exit and abort hooks.
+// keep the VM's library search, temporary files, heap dumps and crash
+// reports inside the installation (or the machine's own library folders),
+// and the VM's exit and abort hooks.
 std::string addedOptions(const InstallLayout& install) {
     // As the launcher finds itself: links resolved.
     const std::string root = std::filesystem::canonical(install.root());
-    return "|-Djava.library.path=" + root + ":" + root + "/jre7/bin|-Djava.io.tmpdir=" + root + "/temp" +
-           "|-XX:HeapDumpPath=" + root + "/dumps|exit|abort";
+    return "|-Djava.library.path=" + libraryPath(root) + "|-Djava.io.tmpdir=" + root + "/temp" +
+           "|-XX:HeapDumpPath=" + root + "/dumps|-XX:ErrorFile=" + root + "/dumps/hs_err_pid%p.log|exit|abort";
 }
 
 TEST(LauncherEndToEnd, DemoClientWithOneInPlaceRestart) {
@@ -135,18 +144,6 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     EXPECT_EQ(result.err.find("Picked up"), std::string::npos) << result.err;
 }
 
-// Reads the output of a shell command, and of every process that inherits
-// its standard output, to the end.
-std::string outputOf(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        pclose(pipe);
-    }
-    return text;
-}
-
 TEST(LauncherEndToEnd, AVmThatEndsTheProcessWhileCreatedStillHalvesTheHeap) {
 #ifdef __SANITIZE_ADDRESS__
     GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
@@ -186,6 +183,21 @@ TEST(LauncherEndToEnd, LibrariesTemporaryFilesAndDumpsStayInTheInstallation) {
         std::filesystem::last_write_time(dump, now - std::chrono::hours(10 - i));  // 103 the newest
     }
     writeBytes(dumps + "/notes.txt", {'n'});
+    // Crash reports of earlier runs: three in the dump folder, and one the
+    // VM wrote beside the launcher (where a runtime that cannot be told
+    // writes its minidumps, too); a link of that name stays where it is.
+    for (int i = 0; i < 3; ++i) {
+        const std::string report = dumps + "/hs_err_pid" + std::to_string(200 + i) + ".log";
+        writeBytes(report, {'r'});
+        std::filesystem::last_write_time(report, now - std::chrono::hours(10 - i));  // 202 the newest
+    }
+    writeBytes(install.root() + "/hs_err_pid300.log", {'r'});
+    writeBytes(install.root() + "/hs_err_pid300.mdmp", {'m'});
+    const std::string elsewhere = install.temp() / "elsewhere";
+    writeBytes(elsewhere + "/report", {'e'});
+    std::filesystem::create_symlink(elsewhere + "/report", install.root() + "/hs_err_pid301.log");
+    // The temporary folder as a link to a folder elsewhere.
+    std::filesystem::create_symlink(elsewhere, install.root() + "/" + launcher::TEMP_FOLDER_NAME);
     // A folder of the caller's would reach java.library.path through this.
     setenv("LD_LIBRARY_PATH", install.temp().path().c_str(), 1);
     auto result = runProgram(install.launcher(), {}, install.temp().path());
@@ -193,8 +205,11 @@ TEST(LauncherEndToEnd, LibrariesTemporaryFilesAndDumpsStayInTheInstallation) {
     EXPECT_TRUE(result.exitedWith(launcher::exitCode(launcher::Outcome::CLIENT_ENDED))) << result.status << result.out << result.err;
     const std::string root = std::filesystem::canonical(install.root());
     EXPECT_EQ(linesWith(result.out, "probe-library-path:"),
-              std::vector<std::string>{"probe-library-path:" + root + ":" + root + "/jre7/bin"});
+              std::vector<std::string>{"probe-library-path:" + libraryPath(root)});
     EXPECT_EQ(linesWith(result.out, "probe-tmpdir:"), std::vector<std::string>{"probe-tmpdir:" + root + "/temp"});
+    // The VM itself took the crash report's place.
+    EXPECT_EQ(linesWith(result.out, "probe-error-file:"),
+              std::vector<std::string>{"probe-error-file:" + root + "/dumps/hs_err_pid%p.log"});
     for (const char* name : {launcher::TEMP_FOLDER_NAME, launcher::HEAP_DUMP_FOLDER_NAME}) {
         auto status = std::filesystem::symlink_status(root + "/" + name);
         EXPECT_TRUE(std::filesystem::is_directory(status)) << name;
@@ -203,7 +218,12 @@ TEST(LauncherEndToEnd, LibrariesTemporaryFilesAndDumpsStayInTheInstallation) {
     std::vector<std::string> left;
     for (const auto& entry : std::filesystem::directory_iterator(dumps)) left.push_back(entry.path().filename());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"java_pid102.hprof", "java_pid103.hprof", "notes.txt"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"hs_err_pid202.log", "hs_err_pid300.log", "hs_err_pid300.mdmp",
+                                              "java_pid102.hprof", "java_pid103.hprof", "notes.txt"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(root + "/hs_err_pid301.log"));
+    EXPECT_EQ(readText(elsewhere + "/report"), "e");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(elsewhere), std::filesystem::directory_iterator()), 1)
+        << "the link's folder took the VM's temporary files";
 }
 
 TEST(LauncherEndToEnd, APackageNamedBeyondAsciiRunsWithoutAUtf8Locale) {
@@ -293,25 +313,31 @@ TEST(LauncherEndToEnd, TheLogStaysWithinItsBoundWhileTheClientRuns) {
 }
 
 TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
+    enum Kind { PIPE, FOLDER, LINK };
     struct Case {
         const char* what;
         const char* name;  // made beside the launcher
-        bool pipe;         // else a folder
+        Kind kind;
     };
     const Case cases[] = {
-        {"a pipe named Tavelin.log", "Tavelin.log", true},
-        {"a folder named Tavelin.log", "Tavelin.log", false},
-        {"a folder named Tavelin.log.1", "Tavelin.log.1", false},
+        {"a pipe named Tavelin.log", "Tavelin.log", PIPE},
+        {"a folder named Tavelin.log", "Tavelin.log", FOLDER},
+        {"a folder named Tavelin.log.1", "Tavelin.log.1", FOLDER},
+        {"a link named Tavelin.log to a file elsewhere", "Tavelin.log", LINK},
     };
     for (const Case& c : cases) {
         InstallLayout install;
         install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
         install.addPackage(PROBE_PACKAGE, "probe.app");
         const std::string made = install.root() + "/" + c.name;
-        if (c.pipe) {
+        const std::string elsewhere = install.temp() / "elsewhere.log";
+        if (c.kind == PIPE) {
             ASSERT_EQ(mkfifo(made.c_str(), 0644), 0);
-        } else {
+        } else if (c.kind == FOLDER) {
             std::filesystem::create_directories(made);
+        } else {
+            writeBytes(elsewhere, {'k', 'e', 'p', 't', '\n'});
+            std::filesystem::create_symlink(elsewhere, made);
         }
         // Bounded: a start that waits for a reader of the pipe would never end.
         auto result = runProgram("/usr/bin/timeout", {"60", install.launcher()}, install.temp().path(),
@@ -321,6 +347,9 @@ TEST(LauncherEndToEnd, ALogThatIsNoRegularFileTakesNothingAndTheStartGoesOn) {
         char line[4096];
         std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE, log.c_str());
         EXPECT_EQ(result.err, line) << c.what;
+        if (c.kind == LINK) {
+            EXPECT_EQ(readText(elsewhere), "kept\n") << c.what;
+        }
     }
 }
 

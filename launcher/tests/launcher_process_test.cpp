@@ -58,12 +58,16 @@ bool exitedWith(int status, int code) {
     return WIFEXITED(status) && WEXITSTATUS(status) == code;
 }
 
-// The options after the maximum heap, for a launcher in install.
-std::string otherOptions(const InstallLayout& install) {
+// The options after the maximum heap, for a launcher in install. Where it
+// could not make its temporary and dump folders, the options name folders
+// below its own file, where nothing can be made.
+std::string otherOptions(const InstallLayout& install, bool foldersMade = true) {
     const std::string root = std::filesystem::canonical(install.root());
+    const std::string folders = foldersMade ? root : root + "/Tavelin";
+    static const std::string system = launcher_test::defaultSystemLibraryPath(JDK_HOME);
     return " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"
-           " -Djava.library.path=" + root + ":" + root + "/jre7/bin -Djava.io.tmpdir=" + root + "/temp" +
-           " -XX:HeapDumpPath=" + root + "/dumps exit abort";
+           " -Djava.library.path=" + root + ":" + root + "/jre7/bin:" + system + " -Djava.io.tmpdir=" + folders + "/temp" +
+           " -XX:HeapDumpPath=" + folders + "/dumps -XX:ErrorFile=" + folders + "/dumps/hs_err_pid%p.log exit abort";
 }
 
 TEST(LauncherProcess, VmFailureRestartChainEndsAtTheFloor) {
@@ -147,7 +151,10 @@ TEST(LauncherProcess, ASettingThatCannotBeStoredGivesOneProcessAndOneNotice) {
         });
         unsetenv("TAVELIN_STUB_LOG");
 
-        EXPECT_EQ(lines(launcher_test::readText(log)), std::vector<std::string>{"1 -Xmx900m" + otherOptions(install)})
+        // As another user, the launcher cannot make its folders there.
+        const bool foldersMade = !c.boundByPermissions || geteuid() != 0;
+        EXPECT_EQ(lines(launcher_test::readText(log)),
+                  std::vector<std::string>{"1 -Xmx900m" + otherOptions(install, foldersMade)})
             << c.what;
         ASSERT_EQ(statuses.size(), 1u) << c.what;
         EXPECT_TRUE(exitedWith(statuses[0], launcher::exitCode(launcher::Outcome::VM_NOT_STARTED))) << c.what << " " << statuses[0];
@@ -216,7 +223,11 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     pid_t sibling = startProgram(place("shop2/sleeper"), {});
     pid_t orvanta = startProgram(place("elsewhere/Orvanta.exe"), {});
     pid_t lookalike = startProgram(place("elsewhere/XOrvanta.exe"), {});
-    ASSERT_TRUE(inside > 0 && below > 0 && sibling > 0 && orvanta > 0 && lookalike > 0);
+    // Another session's (another user's login): in the tree, and a sibling.
+    pid_t otherSession = startProgram(place("shop/jre7/bin/other-session"), {}, "/dev/null", "/dev/null", true);
+    pid_t otherSibling = startProgram(place("other/Orvanta.exe"), {}, "/dev/null", "/dev/null", true);
+    ASSERT_TRUE(inside > 0 && below > 0 && sibling > 0 && orvanta > 0 && lookalike > 0 && otherSession > 0 &&
+                otherSibling > 0);
 
     // The test runner itself, run from inside the launcher's tree, ends the
     // others and lives on.
@@ -236,6 +247,8 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
     EXPECT_TRUE(killedBySignal(orvanta));
     EXPECT_TRUE(stillRunning(sibling));
     EXPECT_TRUE(stillRunning(lookalike));
+    EXPECT_TRUE(stillRunning(otherSession));
+    EXPECT_TRUE(stillRunning(otherSibling));
 
     // Tavelin with a delay does the same before it looks for its runtime.
     pid_t again = startProgram(root + "/shop/jre7/bin/sleeper", {});
@@ -250,7 +263,8 @@ TEST(LauncherProcess, StaleInstancesAmongRealProcesses) {
 
     EXPECT_TRUE(stillRunning(sibling));
     EXPECT_TRUE(stillRunning(lookalike));
-    for (pid_t pid : {sibling, lookalike, spared}) {
+    EXPECT_TRUE(stillRunning(otherSession));
+    for (pid_t pid : {sibling, lookalike, spared, otherSession, otherSibling}) {
         kill(pid, SIGKILL);
         launcher_test::waitFor(pid);
     }

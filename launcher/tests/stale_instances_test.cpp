@@ -44,8 +44,11 @@ TEST(StaleInstances, EndsTheLauncherTreeAndTheSiblingsOnly) {
         {11, ""},                          // path unreadable
         {12, "/opt/shop/locked"},          // cannot be opened
         {13, "/opt/shop"},                 // the directory text itself
+        {14, "/opt/shop/Tavelin"},         // another user's session: an instance
+        {15, "/srv/Orvanta.exe"},          // and a sibling program there
     };
     system.refused = {12};
+    system.otherSession = {14, 15};
     EXPECT_EQ(killStale(system), 4);
     EXPECT_EQ(system.terminated, (std::vector<uint32_t>{2, 3, 6, 7}));
     EXPECT_FALSE(contains(system.opened, 1)) << "the own process is never examined";

@@ -3,6 +3,12 @@
 
 #include <climits>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
@@ -56,13 +62,18 @@ jint JNICALL failingCreate(JavaVM**, void**, void*) {
     return -1;
 }
 
-TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
-    launcher_test::TempDir dir;
-    FakeSystem system;
+// A launcher in dir beside a runtime whose VM creation fails.
+void installWithFailingRuntime(const launcher_test::TempDir& dir, FakeSystem& system) {
     system.modulePath = dir / "Tavelin";
     system.entryPoint = reinterpret_cast<void*>(&failingCreate);
     launcher_test::writeBytes(dir / launcher::RUNTIME_LIBRARY_PATH, {1, 2, 3});
     std::filesystem::create_directories(dir / "jre7/bin");
+}
+
+TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    installWithFailingRuntime(dir, system);
     system.variablesSet = {"_JAVA_OPTIONS"};
 
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
@@ -142,6 +153,87 @@ TEST(Startup, StandardStreamsThatLeadNowhereGoToTheLogBesideTheLauncher) {
     system.moduleReadable = false;
     EXPECT_FALSE(openLog(system, path));
     EXPECT_STREQ(path, "");
+}
+
+// A System whose log writer runs for real (the machine's pipe, thread and
+// file), while the streams it would send into the pipe stay the test's: the
+// test writes into the pipe itself.
+class LogWriterSystem : public FakeSystem {
+public:
+    void* writeEnd = nullptr;
+    bool createPipe(void*& readEnd, void*& write) override { return platform::System::createPipe(readEnd, write); }
+    void* startThread(void (*run)(void*), void* argument) override {
+        return platform::System::startThread(run, argument);
+    }
+    bool waitForThread(void* thread, uint32_t milliseconds) override {
+        return platform::System::waitForThread(thread, milliseconds);
+    }
+    bool redirectStandardStreamsToPipe(unsigned, void* write) override {
+        writeEnd = write;
+        return true;
+    }
+    void writePipe(const std::string& text) {
+#ifdef _WIN32
+        DWORD written = 0;
+        WriteFile(static_cast<HANDLE>(writeEnd), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+#else
+        EXPECT_EQ(write(static_cast<int>(reinterpret_cast<intptr_t>(writeEnd)), text.data(), text.size()),
+                  static_cast<ssize_t>(text.size()));
+#endif
+    }
+    void closePipe() {
+#ifdef _WIN32
+        CloseHandle(static_cast<HANDLE>(writeEnd));
+#else
+        close(static_cast<int>(reinterpret_cast<intptr_t>(writeEnd)));
+#endif
+    }
+};
+
+TEST(Startup, TwoProcessesWritingOneLogNeverCutEachOthersLines) {
+    launcher_test::TempDir dir;
+    LogWriterSystem system;
+    system.modulePath = dir / "Tavelin";
+    system.unusableStreams = platform::STANDARD_OUTPUT | platform::STANDARD_ERROR;
+    char path[launcher::FORMATTED_PATH_SIZE];
+    ASSERT_TRUE(openLog(system, path));
+    ASSERT_NE(system.writeEnd, nullptr);
+
+    // Half a line reaches the writer; meanwhile another process appends a
+    // whole line of its own.
+    system.writePipe("the first half of a line, ");
+    system.platform::System::sleepMilliseconds(200);
+    platform::System other;
+    void* file = other.openLogFile(path);
+    ASSERT_NE(file, nullptr);
+    other.appendLogFile(file, "a line of another process\n", 26);
+    other.closeLogFile(file);
+    system.writePipe("its second half\nand a last line without its end");
+    system.closePipe();
+    launcher::closeOutputLog(system);
+    EXPECT_EQ(launcher_test::readText(path),
+              "a line of another process\nthe first half of a line, its second half\nand a last line without its end");
+}
+
+TEST(Startup, AnInstallOthersCanChangeIsNamedAndStillStarts) {
+    launcher_test::TempDir dir;
+    FakeSystem system;
+    installWithFailingRuntime(dir, system);
+    system.writableByOthersPaths = {dir.path(), dir / launcher::PACKAGE_FOLDER};
+
+    EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
+    char line[4096];
+    std::snprintf(line, sizeof line, launcher::INSTALL_WRITABLE_LINE,
+                  (dir.path() + ", " + (dir / launcher::PACKAGE_FOLDER)).c_str());
+    EXPECT_EQ(system.output, line);
+
+    // The heap setting is looked at too.
+    launcher_test::writeBytes(dir / "jre7/bin/jvm.set", {0x03, 0x84});
+    system.writableByOthersPaths = {dir / "jre7/bin/jvm.set"};
+    system.output.clear();
+    launcher::launcherMain(system, {});
+    std::snprintf(line, sizeof line, launcher::INSTALL_WRITABLE_LINE, (dir / "jre7/bin/jvm.set").c_str());
+    EXPECT_EQ(system.output, line);
 }
 
 }  // namespace

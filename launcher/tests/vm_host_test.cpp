@@ -4,8 +4,13 @@
 // and the runtime-library checks, are in the process and end-to-end tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "launcher/layout.h"
 #include "launcher/messages.h"
@@ -137,6 +142,45 @@ TEST_F(VmHostTest, WithoutItsOwnPathTheLauncherLooksNowhereElse) {
     EXPECT_EQ(run(), launcher::Outcome::RUNTIME_MISSING);
     EXPECT_EQ(system.notices, (std::vector<std::u16string>{launcher::NOTICE_RUNTIME_MISSING}));
     EXPECT_TRUE(system.librariesLoaded.empty());
+}
+
+#ifndef _WIN32
+TEST_F(VmHostTest, AHeapSettingThatIsNoRegularFileCountsAsMissingAndIsReplaced) {
+    // A link to a file elsewhere: neither read nor written through.
+    const std::string elsewhere = dir / "elsewhere";
+    writeBytes(elsewhere, {0x00, 0x80});
+    std::filesystem::create_symlink(elsewhere, settingFile());
+    EXPECT_EQ(run(), launcher::Outcome::COPY_TOOK_OVER);
+    EXPECT_EQ(creations.back()[0], "-Xmx900m");
+    EXPECT_EQ(readBytes(elsewhere), (std::vector<unsigned char>{0x00, 0x80}));
+    EXPECT_FALSE(std::filesystem::is_symlink(settingFile()));
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x01, 0xC2}));
+
+    // A pipe: the start does not wait for a writer, and the pipe is
+    // replaced the same way.
+    std::filesystem::remove(settingFile());
+    ASSERT_EQ(mkfifo(settingFile().c_str(), 0644), 0);
+    host = launcher::VmHost{};
+    EXPECT_EQ(run(), launcher::Outcome::COPY_TOOK_OVER);
+    EXPECT_EQ(creations.back()[0], "-Xmx900m");
+    EXPECT_EQ(readBytes(settingFile()), (std::vector<unsigned char>{0x01, 0xC2}));
+}
+#endif
+
+TEST_F(VmHostTest, APinnedFolderThatIsNoFolderPointsWhereNothingCanBeMade) {
+    // A file where the dump folder belongs: the VM would write the heap
+    // dump into it, or follow it wherever it leads.
+    writeBytes(dir / "dumps", {'x'});
+    run();
+    ASSERT_FALSE(creations.empty());
+    const std::vector<std::string>& options = creations.back();
+    const std::string nowhere = system.modulePath + platform::PATH_SEPARATOR + "dumps";
+    for (const std::string& option :
+         {"-XX:HeapDumpPath=" + nowhere, "-XX:ErrorFile=" + nowhere + platform::PATH_SEPARATOR + "hs_err_pid%p.log",
+          "-Djava.io.tmpdir=" + (dir / "temp")}) {
+        EXPECT_NE(std::find(options.begin(), options.end(), option), options.end()) << option;
+    }
+    EXPECT_EQ(readBytes(dir / "dumps"), (std::vector<unsigned char>{'x'}));
 }
 
 TEST(WriteAll, WritesEverythingAndClosesTheFile) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -46,6 +47,28 @@ bool System::samePathText(const char* a, size_t aLength, const char* b, size_t b
     return aLength == bLength && std::memcmp(a, b, aLength) == 0;
 }
 
+std::vector<std::string> System::systemLibraryFolders() {
+    // The Java runtime's own list; Debian's OpenJDK puts the multiarch and
+    // JNI folders in place of /usr/lib64 and /lib64. The build names the
+    // multiarch triplet where the compiler knows one (Debian and its kind).
+#ifdef TAVELIN_MULTIARCH
+    const std::string triplet = TAVELIN_MULTIARCH;
+#else
+    const std::string triplet;
+#endif
+    if (triplet.empty()) return {"/usr/java/packages/lib", "/usr/lib64", "/lib64", "/lib", "/usr/lib"};
+    return {"/usr/java/packages/lib", "/usr/lib/" + triplet + "/jni", "/lib/" + triplet, "/usr/lib/" + triplet,
+            "/usr/lib/jni", "/lib", "/usr/lib"};
+}
+
+bool System::writableByOthers(const char* path) {
+    struct stat info;
+    if (path == nullptr || stat(path, &info) != 0) return false;
+    if ((info.st_mode & S_IWOTH) != 0) return true;
+    if ((info.st_mode & S_IWGRP) != 0 && info.st_gid != 0) return true;
+    return info.st_uid != 0 && info.st_uid != geteuid();
+}
+
 std::vector<std::string> System::protectedFolders() {
     // The account's own home, not $HOME, which the caller may set to
     // anything.
@@ -65,12 +88,62 @@ FILE* openFile(const char* path, const char* mode) {
     return std::fopen(path, mode);
 }
 
+FILE* openRegularFile(const char* path) {
+    struct stat info;
+    // Looked at before it is opened: opening a device may do something.
+    if (path == nullptr || lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+    // And as opened, in case another file took its place meanwhile.
+    int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, 0);
+    FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
+bool replaceWithNewFile(const char* path, const char* bytes, size_t size) {
+    if (path == nullptr || path[0] == '\0') return false;
+    struct stat info;
+    if (lstat(path, &info) == 0) {
+        if (S_ISDIR(info.st_mode) || S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return false;
+        // A file its owner made read-only stays as it is.
+        if (S_ISREG(info.st_mode) && faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    const std::string fresh = std::string(path) + ".new";
+    unlink(fresh.c_str());  // what an interrupted replacement left, or a link put there
+    int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    bool written = done == size && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(fresh.c_str(), path) != 0) {
+        unlink(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Folders of the process's own, their listing, and removing files.
 bool System::createPrivateDirectory(const char* path) {
     if (path == nullptr || path[0] == '\0') return false;
     if (mkdir(path, 0700) == 0) return true;
     struct stat info;
-    if (errno != EEXIST || lstat(path, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    if (errno != EEXIST || lstat(path, &info) != 0) return false;
+    // A link in the folder's place goes, not what it leads to.
+    if (S_ISLNK(info.st_mode)) return unlink(path) == 0 && mkdir(path, 0700) == 0;
+    if (!S_ISDIR(info.st_mode)) return false;
     // One made before (or by hand) is given the same access, where it is ours.
     if (info.st_uid == geteuid() && (info.st_mode & 077) != 0) chmod(path, 0700);
     return true;
@@ -264,10 +337,13 @@ void* System::openLogFile(const char* path) {
     if (path == nullptr || path[0] == '\0') return nullptr;
     // Non-blocking: a pipe of that name fails to open without a reader
     // (and is refused below with one).
-    int fd = aboveStandard(open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+    // Never through a link; and a file with another name elsewhere (a hard
+    // link) would take the log there.
+    int fd = aboveStandard(
+        open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (fd < 0) return nullptr;
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
         close(fd);
         return nullptr;
     }

@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/syscall.h>
@@ -124,6 +125,25 @@ bool System::processExecutablePath(ProcessHandle process, char* buffer, size_t s
 
 bool System::terminateProcess(ProcessHandle process) {
     return process != nullptr && signalProcess(*static_cast<OpenedProcess*>(process), SIGKILL) == 0;
+}
+
+bool System::inOwnSession(ProcessHandle process) {
+    if (process == nullptr) return false;
+    const auto& opened = *static_cast<OpenedProcess*>(process);
+    bool same = false;
+    pid_t theirs = getsid(opened.pid);
+    if (theirs >= 0) {
+        same = theirs == getsid(0);
+    } else {
+        // Where the system keeps another session's id to itself: the same
+        // user at least (the owner of its /proc entry).
+        char entry[64];
+        std::snprintf(entry, sizeof entry, "/proc/%d", static_cast<int>(opened.pid));
+        struct stat info;
+        same = stat(entry, &info) == 0 && info.st_uid == getuid();
+    }
+    // Read by id: if the process ended before, the answer may be another's.
+    return same && (opened.pidfd < 0 || signalPidfd(opened.pidfd, 0) == 0);
 }
 
 void System::closeProcess(ProcessHandle process) {

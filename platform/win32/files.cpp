@@ -67,6 +67,14 @@ void addFolder(std::vector<std::string>& folders, const wchar_t* folder) {
     if (win32::utf8Path(folder, length, utf8, sizeof utf8)) folders.emplace_back(utf8);
 }
 
+// A folder the system names through a function of the GetWindowsDirectory
+// kind.
+void addSystemFolder(std::vector<std::string>& folders, UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
+    wchar_t folder[MAX_PATH + 1] = {0};
+    UINT n = folderOf(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+}
+
 void addShellFolder(std::vector<std::string>& folders, int id) {
     wchar_t folder[MAX_PATH] = {0};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder))) addFolder(folders, folder);
@@ -123,15 +131,65 @@ bool System::samePathText(const char* a, size_t aLength, const char* b, size_t b
                                 static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
 }
 
+std::vector<std::string> System::systemLibraryFolders() {
+    std::vector<std::string> folders;
+    addSystemFolder(folders, GetSystemDirectoryW);
+    // The shared Windows folder: where a terminal server gives a program
+    // that does not declare itself aware of it a folder of the user's own,
+    // GetWindowsDirectory would name that one.
+    addSystemFolder(folders, GetSystemWindowsDirectoryW);
+    return folders;
+}
+
+namespace {
+
+// Rights that change what a file holds or what a folder lists, or who may.
+constexpr ACCESS_MASK WRITE_RIGHTS = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                     WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+bool isAdministrative(PSID sid) {
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || IsWellKnownSid(sid, WinLocalSystemSid)) return true;
+    // TrustedInstaller, the servicing account that owns the system's files.
+    PSID installer = nullptr;
+    if (!ConvertStringSidToSidW(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", &installer)) {
+        return false;
+    }
+    bool same = EqualSid(sid, installer) != FALSE;
+    LocalFree(installer);
+    return same;
+}
+
+}  // namespace
+
+bool System::writableByOthers(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool writable = dacl == nullptr;  // no list: every right for everyone
+    for (DWORD i = 0; !writable && dacl != nullptr && i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) continue;
+        // Entries only passed on to what the folder will hold do not apply
+        // to the folder itself.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        writable = (ace->Mask & WRITE_RIGHTS) != 0 && !isAdministrative(&ace->SidStart);
+    }
+    LocalFree(descriptor);
+    return writable;
+}
+
 std::vector<std::string> System::protectedFolders() {
     std::vector<std::string> folders;
-    wchar_t folder[MAX_PATH + 1] = {0};
-    UINT n = GetWindowsDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetWindowsDirectoryW);
     // The shared one, where a terminal server gives each user a private one
     // above.
-    n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) addFolder(folders, folder);
+    addSystemFolder(folders, GetSystemWindowsDirectoryW);
     addShellFolder(folders, CSIDL_PROGRAM_FILES);
     addShellFolder(folders, CSIDL_PROGRAM_FILESX86);
     addNativeProgramFiles(folders);
@@ -154,6 +212,70 @@ FILE* openFile(const char* path, const char* mode) {
     return _wfopen(widePath.c_str(), wideMode.c_str());
 }
 
+namespace {
+
+// True for an open file that is a plain file on a disk: no folder, device,
+// pipe, link, junction or other reparse point (the handle was opened with
+// FILE_FLAG_OPEN_REPARSE_POINT, so it is the reparse point itself).
+bool isPlainFile(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                     FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+}  // namespace
+
+FILE* openRegularFile(const char* path) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return nullptr;
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    int fd = isPlainFile(file, info) ? _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY) : -1;
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    FILE* stream = _fdopen(fd, "rb");
+    if (stream == nullptr) _close(fd);
+    return stream;
+}
+
+bool replaceWithNewFile(const char* path, const char* bytes, size_t size) {
+    std::wstring wide;
+    if (!win32::widePath(path, wide) || wide.empty()) return false;
+    DWORD found = GetFileAttributesW(wide.c_str());
+    if (found != INVALID_FILE_ATTRIBUTES) {
+        // A link is replaced; a folder, a device or a file its owner made
+        // read-only is not.
+        if ((found & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+            (found & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY)) != 0) {
+            return false;
+        }
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    const std::wstring fresh = wide + L".new";
+    DeleteFileW(fresh.c_str());  // what an interrupted replacement left, or a link put there
+    HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    size_t done = 0;
+    while (done < size) {
+        DWORD ask = size - done > 0x10000 ? 0x10000 : static_cast<DWORD>(size - done);
+        DWORD written = 0;
+        if (!WriteFile(file, bytes + done, ask, &written, nullptr) || written == 0) break;
+        done += written;
+    }
+    bool ok = done == size && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    if (!ok || !MoveFileExW(fresh.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Folders of the process's own, their listing, and removing files.
 bool System::createPrivateDirectory(const char* path) {
     std::wstring wide;
@@ -167,15 +289,19 @@ bool System::createPrivateDirectory(const char* path) {
     }
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
     bool ok = CreateDirectoryW(wide.c_str(), &attributes) != FALSE;
-    if (!ok && GetLastError() == ERROR_ALREADY_EXISTS) {
-        DWORD found = GetFileAttributesW(wide.c_str());
+    DWORD found = ok || GetLastError() != ERROR_ALREADY_EXISTS ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // A link or junction in the folder's place goes (removing it leaves
+        // what it leads to alone), and the folder is made there.
+        bool removed = (found & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW(wide.c_str()) != FALSE
+                                                                : DeleteFileW(wide.c_str()) != FALSE;
+        ok = removed && CreateDirectoryW(wide.c_str(), &attributes) != FALSE;
+    } else if (found != INVALID_FILE_ATTRIBUTES) {
         // One made before, by hand or by an older start, is given the same.
         BOOL present = FALSE;
         BOOL defaulted = FALSE;
         PACL dacl = nullptr;
-        ok = found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-             (found & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-             GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
+        ok = (found & FILE_ATTRIBUTE_DIRECTORY) != 0 && GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && present &&
              SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT,
                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                    dacl, nullptr) == ERROR_SUCCESS;
@@ -430,14 +556,15 @@ void* System::openLogFile(const char* path) {
     std::wstring wide;
     if (!win32::widePath(path, wide) || wide.empty()) return nullptr;
     // Sharing delete as well: another process may move the log aside while
-    // this one has it open.
+    // this one has it open. A link or junction is opened as itself, and
+    // refused below, never followed.
     HANDLE file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // A file with another name elsewhere (a hard link) would take the log there.
+    if (!isPlainFile(file, info) || info.nNumberOfLinks != 1) {
         CloseHandle(file);
         return nullptr;
     }
@@ -461,7 +588,7 @@ bool System::isOpenFileAt(void* file, const char* path) {
     std::wstring wide;
     if (!win32::widePath(path, wide) || wide.empty()) return false;
     HANDLE named = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (named == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;

@@ -59,6 +59,16 @@ bool System::terminateProcess(ProcessHandle process) {
     return process != nullptr && TerminateProcess(static_cast<HANDLE>(process), 0) != FALSE;
 }
 
+bool System::inOwnSession(ProcessHandle process) {
+    if (process == nullptr) return false;
+    // The handle keeps the process's id from going to another meanwhile.
+    DWORD id = GetProcessId(static_cast<HANDLE>(process));
+    DWORD theirs = 0;
+    DWORD ours = 0;
+    return id != 0 && ProcessIdToSessionId(id, &theirs) && ProcessIdToSessionId(GetCurrentProcessId(), &ours) &&
+           theirs == ours;
+}
+
 void System::closeProcess(ProcessHandle process) {
     if (process != nullptr) CloseHandle(static_cast<HANDLE>(process));
 }

@@ -3,12 +3,17 @@
 // a workstation runs it (headless here, so its notices return at once, and
 // only the exit code and the files tell what happened).
 #include <gtest/gtest.h>
+// windows.h (through windows_install.h) first: sddl.h and aclapi.h need its types.
+#include "launcher/win32/tests/windows_install.h"
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
 #include "launcher/launcher.h"
-#include "launcher/win32/tests/windows_install.h"
+#include "launcher/messages.h"
 #include "platform/platform.h"
 #include "tavelin/launch_strings.h"
 
@@ -65,7 +70,7 @@ void expectRestartChainDownToTheFloor(const InstallDir& dir) {
     // install path has a blank and then a number) and standing in the
     // launcher's directory.
     EXPECT_EQ(linesStartingWith(log, "create "),
-              std::vector<std::string>(4, "create version=65542 options=10 ignoreUnrecognized=1 arguments=0"));
+              std::vector<std::string>(4, "create version=65542 options=11 ignoreUnrecognized=1 arguments=0"));
     EXPECT_EQ(linesStartingWith(log, "directory "),
               std::vector<std::string>(4, "directory " + windows_test::narrow(dir.path())));
     EXPECT_EQ(linesStartingWith(log, "loaded in "),
@@ -100,13 +105,23 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
     ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
     const std::vector<unsigned char> bootstrapClass = readBytes(windows_test::hostPath(BOOTSTRAP_CLASS_FILE));
     ASSERT_GT(bootstrapClass.size(), 4u);
+    // A crash report and a minidump an earlier VM left in its working
+    // directory, beside the launcher.
+    std::ofstream(dir / L"hs_err_pid7.log") << "report";
+    std::ofstream(dir / L"hs_err_pid7.mdmp") << "memory";
 
     EXPECT_EQ(windows_test::run(dir / L"Tavelin.exe", L"", elsewhere()), 0u);
     windows_test::waitForProcessesIn(dir.path(), L"Tavelin.exe");
 
+    // The machine's own library folders, after the installation's.
+    wchar_t system[MAX_PATH] = {0};
+    wchar_t windows[MAX_PATH] = {0};
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    ASSERT_GT(GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+
     std::vector<std::string> expected = {
         "loaded in " + windows_test::narrow(dir / L"jre7\\bin"),
-        "create version=65542 options=10 ignoreUnrecognized=1 arguments=0",
+        "create version=65542 options=11 ignoreUnrecognized=1 arguments=0",
         "directory " + windows_test::narrow(dir.path()),
         "option -Xmx900m",
         "option -Xms32m",
@@ -115,9 +130,11 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "option -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2",
         // Added: the VM's folders inside the installation, and its hooks.
         "option -Djava.library.path=" + windows_test::narrow(dir.path()) + ";" +
-            windows_test::narrow(dir / L"jre7\\bin"),
+            windows_test::narrow(dir / L"jre7\\bin") + ";" + windows_test::narrow(system) + ";" +
+            windows_test::narrow(windows),
         "option -Djava.io.tmpdir=" + windows_test::narrow(dir / L"temp"),
         "option -XX:HeapDumpPath=" + windows_test::narrow(dir / L"dumps"),
+        "option -XX:ErrorFile=" + windows_test::narrow(dir / L"dumps\\hs_err_pid%p.log"),
         "option exit",
         "option abort",
         "DefineClass com/mirl/runbed/Main loader=null length=" + std::to_string(bootstrapClass.size()) +
@@ -149,6 +166,11 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
     EXPECT_EQ(readBytes(dir / L"jre7\\bin\\client\\defined.class"), bootstrapClass);
     // A VM that started leaves the heap setting alone.
     EXPECT_FALSE(std::filesystem::exists(dir / HEAP_SETTING));
+    // What the crash left beside the launcher is in the private folder.
+    EXPECT_EQ(readText(dir / L"dumps\\hs_err_pid7.log"), "report");
+    EXPECT_EQ(readText(dir / L"dumps\\hs_err_pid7.mdmp"), "memory");
+    EXPECT_FALSE(std::filesystem::exists(dir / L"hs_err_pid7.log"));
+    EXPECT_FALSE(std::filesystem::exists(dir / L"hs_err_pid7.mdmp"));
 }
 
 TEST(TavelinProcess, ASettingThatCannotBeStoredEndsTheChainAtOnce) {
@@ -376,6 +398,87 @@ TEST(TavelinProcess, AtADriveRootItEndsOnlyTheSiblingPrograms) {
     EXPECT_TRUE(windows_test::stillRunning(bystander)) << "a program elsewhere on the drive was ended";
     windows_test::endProcess(neighbour);
     windows_test::endProcess(bystander);
+}
+
+TEST(TavelinProcess, ALogWithAnotherNameElsewhereTakesNothing) {
+    InstallDir dir;
+    InstallDir other;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    // Tavelin.log as a second name of a file elsewhere (a hard link).
+    const std::filesystem::path target = other / L"kept.log";
+    std::ofstream(target, std::ios::binary) << "kept\n";
+    ASSERT_TRUE(CreateHardLinkW((dir / L"Tavelin.log").c_str(), target.c_str(), nullptr));
+
+    HANDLE err = windows_test::inheritableFile(dir / L"err.txt");
+    EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), nullptr, err), 0u);
+    CloseHandle(err);
+    EXPECT_EQ(readText(target), "kept\n");
+    char line[4096];
+    std::snprintf(line, sizeof line, launcher::OUTPUT_LOG_UNUSABLE_LINE,
+                  windows_test::narrow(dir / L"Tavelin.log").c_str());
+    std::string expected = line;
+    expected.pop_back();  // the line's end, which the C runtime may spell \r\n
+    EXPECT_NE(readText(dir / L"err.txt").find(expected), std::string::npos) << readText(dir / L"err.txt");
+}
+
+// Gives path a protected access list in SDDL, as the installer gives its
+// folder.
+bool setRights(const std::filesystem::path& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    std::wstring wide = path.wstring();
+    bool ok = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+              SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    return ok;
+}
+
+TEST(TavelinProcess, AnInstallOthersCanChangeIsNamedInOneLineAndStillStarts) {
+    InstallDir dir;
+    ASSERT_TRUE(dir.add(TAVELIN_PATH, L"Tavelin.exe"));
+    ASSERT_TRUE(dir.add(RECORDING_RUNTIME_PATH, RUNTIME));
+    std::filesystem::create_directories(dir / L"cjars");
+    std::ofstream(dir / HEAP_SETTING, std::ios::binary) << '\x03' << '\x84';
+    // The installer's rights (Administrators and SYSTEM full control, Users
+    // read and execute), but Users may change the packages.
+    const wchar_t* installed = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+    ASSERT_TRUE(setRights(dir.path(), installed));
+    ASSERT_TRUE(setRights(dir / HEAP_SETTING, installed));
+    ASSERT_TRUE(setRights(dir / L"cjars", L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;BU)"));
+    auto writableLines = [&] {
+        HANDLE out = windows_test::inheritableFile(dir / L"out.txt");
+        EXPECT_EQ(windows_test::runWithStandardHandles(dir / L"Tavelin.exe", elsewhere(), out, nullptr), 0u);
+        CloseHandle(out);
+        std::vector<std::string> lines = linesStartingWith(readLines(dir / L"out.txt"), windows_test::narrow(dir.path()));
+        for (std::string& line : lines) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+        }
+        return lines;
+    };
+    // One line names them, and the client runs all the same.
+    const std::vector<std::string> lines = writableLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(windows_test::narrow(dir / L"cjars")), std::string::npos) << lines[0];
+
+    // Wine derives every file's access list from its POSIX mode, with full
+    // control for the user who runs it: the installer's rights go unseen.
+    if (platform::System().writableByOthers(windows_test::narrow(dir.path()).c_str())) {
+        GTEST_SKIP() << "the system keeps no access lists of its own here";
+    }
+    char line[4096];
+    std::snprintf(line, sizeof line, launcher::INSTALL_WRITABLE_LINE, windows_test::narrow(dir / L"cjars").c_str());
+    std::string expected = line;
+    expected.pop_back();  // the line's end
+    EXPECT_EQ(lines, std::vector<std::string>{expected});
+    // With the installer's rights throughout, no line.
+    ASSERT_TRUE(setRights(dir / L"cjars", installed));
+    EXPECT_TRUE(writableLines().empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 package com.qv.java.client;
 
+import com.sun.management.HotSpotDiagnosticMXBean;
 import com.sun.net.httpserver.HttpExchange;
 import com.sun.net.httpserver.HttpHandler;
 import com.sun.net.httpserver.HttpsConfigurator;
@@ -24,7 +25,8 @@ import javax.net.ssl.TrustManagerFactory;
 
 /**
  * A client for the launcher's tests: it prints the options the VM was
- * created with, one line, separated by "|", and ends.
+ * created with, one line, separated by "|", the VM's maximum heap, library
+ * path, temporary folder and crash report file, and ends.
  *
  * <p>The environment variable TAVELIN_PROBE makes it do more:
  * <ul>
@@ -60,6 +62,8 @@ public final class QvClientMain {
         System.out.println("probe-max-heap-mb:" + Runtime.getRuntime().maxMemory() / (1024 * 1024));
         System.out.println("probe-library-path:" + System.getProperty("java.library.path"));
         System.out.println("probe-tmpdir:" + System.getProperty("java.io.tmpdir"));
+        System.out.println("probe-error-file:" + ManagementFactory.getPlatformMXBean(HotSpotDiagnosticMXBean.class)
+                .getVMOption("ErrorFile").getValue());
         if ("flood".equals(System.getenv("TAVELIN_PROBE"))) {
             // 3 MB of output in one run, for the output log's bound.
             StringBuilder text = new StringBuilder("probe-flood ");
