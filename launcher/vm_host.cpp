@@ -157,11 +157,10 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     char minHeap[] = "-Xms32m";
 #ifdef _WIN32
     char crashDump[] = "-XX:+CreateMinidumpOnCrash";
-#else
-    // The same switch under its current name: the old one draws a
-    // deprecation warning from the VM on every start.
-    char crashDump[] = "-XX:+CreateCoredumpOnCrash";
 #endif
+    // Elsewhere the VM writes a core dump on a crash by default, where the
+    // system lets it; naming the switch (-XX:+CreateCoredumpOnCrash) makes
+    // a current VM warn on every start where core dumps are turned off.
     char heapDump[] = "-XX:+HeapDumpOnOutOfMemoryError";
     // The protocols HttpsURLConnection offers. The shipped Java 7 knows
     // these three names and refuses every connection when one is unknown
@@ -186,23 +185,26 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     char abortOption[] = "abort";
     JavaVMOption options[11];
     std::memset(options, 0, sizeof options);
-    options[0].optionString = maxHeap;
-    options[1].optionString = minHeap;
-    options[2].optionString = crashDump;
-    options[3].optionString = heapDump;
-    options[4].optionString = protocols;
-    options[5].optionString = &libraryPath[0];
-    options[6].optionString = &temporaryFolder[0];
-    options[7].optionString = &heapDumpPath[0];
-    options[8].optionString = &errorFile[0];
-    options[9].optionString = exitOption;
-    options[9].extraInfo = reinterpret_cast<void*>(exitHook);
-    options[10].optionString = abortOption;
-    options[10].extraInfo = reinterpret_cast<void*>(abortHook);
+    jint count = 0;
+    options[count++].optionString = maxHeap;
+    options[count++].optionString = minHeap;
+#ifdef _WIN32
+    options[count++].optionString = crashDump;
+#endif
+    options[count++].optionString = heapDump;
+    options[count++].optionString = protocols;
+    options[count++].optionString = &libraryPath[0];
+    options[count++].optionString = &temporaryFolder[0];
+    options[count++].optionString = &heapDumpPath[0];
+    options[count++].optionString = &errorFile[0];
+    options[count].optionString = exitOption;
+    options[count++].extraInfo = reinterpret_cast<void*>(exitHook);
+    options[count].optionString = abortOption;
+    options[count++].extraInfo = reinterpret_cast<void*>(abortHook);
     JavaVMInitArgs arguments;
     std::memset(&arguments, 0, sizeof arguments);
     arguments.version = JNI_VERSION_1_6;
-    arguments.nOptions = static_cast<jint>(sizeof options / sizeof options[0]);
+    arguments.nOptions = count;
     arguments.options = options;
     arguments.ignoreUnrecognized = JNI_TRUE;
     return create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);

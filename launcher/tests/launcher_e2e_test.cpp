@@ -114,7 +114,7 @@ TEST(LauncherEndToEnd, HeapSettingAsTheVmReceivedIt) {
         auto options = linesWith(result.out, "probe-vm-options:");
         ASSERT_EQ(options.size(), 1u) << c.what << "\n" << result.out << result.err;
         EXPECT_EQ(options[0], std::string("probe-vm-options:|") + c.maxHeap +
-                                  "|-Xms32m|-XX:+CreateCoredumpOnCrash|-XX:+HeapDumpOnOutOfMemoryError"
+                                  "|-Xms32m|-XX:+HeapDumpOnOutOfMemoryError"
                                   "|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
                                   addedOptions(install))
             << c.what;
@@ -137,7 +137,7 @@ TEST(LauncherEndToEnd, OptionsFromTheEnvironmentNeverReachTheVm) {
     unsetenv("_JAVA_OPTIONS");
     EXPECT_TRUE(result.exitedWith(0)) << result.out << result.err;
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:"),
-              std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m|-XX:+CreateCoredumpOnCrash"
+              std::vector<std::string>{"probe-vm-options:|-Xmx900m|-Xms32m"
                                        "|-XX:+HeapDumpOnOutOfMemoryError|-Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3" +
                                        addedOptions(install)})
         << result.out;

@@ -65,7 +65,7 @@ std::string otherOptions(const InstallLayout& install, bool foldersMade = true) 
     const std::string root = std::filesystem::canonical(install.root());
     const std::string folders = foldersMade ? root : root + "/Tavelin";
     static const std::string system = launcher_test::defaultSystemLibraryPath(JDK_HOME);
-    return " -Xms32m -XX:+CreateCoredumpOnCrash -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"
+    return " -Xms32m -XX:+HeapDumpOnOutOfMemoryError -Dhttps.protocols=TLSv1,TLSv1.1,TLSv1.2,TLSv1.3"
            " -Djava.library.path=" + root + ":" + root + "/jre7/bin:" + system + " -Djava.io.tmpdir=" + folders + "/temp" +
            " -XX:HeapDumpPath=" + folders + "/dumps -XX:ErrorFile=" + folders + "/dumps/hs_err_pid%p.log exit abort";
 }
