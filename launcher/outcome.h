@@ -1,8 +1,8 @@
 // How a start of the launcher ends: every outcome with its notice and the
 // process's exit code, in one table. Each step of the start-up sequence
 // reports an outcome; launcherMain ends through finishLaunch, the one place
-// that shows a notice. The help text and the README's exit-code table are
-// read from this table.
+// that shows a notice. The help text and the exit-code table of
+// docs/running-elevated.md are read from this table.
 #pragma once
 
 #include <cstddef>

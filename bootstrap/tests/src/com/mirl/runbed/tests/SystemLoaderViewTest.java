@@ -15,9 +15,9 @@ import org.junit.rules.TemporaryFolder;
 
 /**
  * JDK facilities that find a class by name only through the system class
- * loader, which cannot see a package's classes (README, "For client
- * authors"): what a client configures for them works under java -cp and
- * not from a package, and the remedy the README gives works from both.
+ * loader, which cannot see a package's classes (docs/client-authors.md):
+ * what a client configures for them works under java -cp and not from a
+ * package, and the remedy that document gives works from both.
  */
 public class SystemLoaderViewTest {
 
