@@ -2274,7 +2274,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     private void definePackageOf(String className, int k) {
         int dot = className.lastIndexOf('.');
-        int input = dot > 0 ? recordInputOf(k) : -1;
+        HashMap index = entryIndex;
+        if (dot <= 0 || index == null || !index.containsKey(MANIFEST)) {
+            return; // no input had a manifest: nothing to define a package with, nothing sealed
+        }
+        int input = recordInputOf(k);
         if (input < 0) {
             return;
         }
@@ -2289,9 +2293,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             URL sealBase = null;
             if (manifest != null) {
                 String path = name.replace('.', '/') + "/";
-                String[] v = new String[PACKAGE_ATTRIBUTES.length];
+                Attributes.Name[] names = {Attributes.Name.SPECIFICATION_TITLE, Attributes.Name.SPECIFICATION_VERSION,
+                    Attributes.Name.SPECIFICATION_VENDOR, Attributes.Name.IMPLEMENTATION_TITLE,
+                    Attributes.Name.IMPLEMENTATION_VERSION, Attributes.Name.IMPLEMENTATION_VENDOR,
+                    Attributes.Name.SEALED}; // what definePackage takes, in its order, and Sealed
+                String[] v = new String[names.length];
                 for (int i = 0; i < v.length; i++) {
-                    v[i] = manifestValue(manifest, path, PACKAGE_ATTRIBUTES[i]);
+                    v[i] = manifestValue(manifest, path, names[i]);
                 }
                 sealBase = "true".equalsIgnoreCase(v[6]) ? inputUrl(input) : null;
                 try {
@@ -2315,12 +2323,6 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
         }
     }
-
-    /** What definePackage takes, in its order, and Sealed last. */
-    private static final Attributes.Name[] PACKAGE_ATTRIBUTES = {Attributes.Name.SPECIFICATION_TITLE,
-        Attributes.Name.SPECIFICATION_VERSION, Attributes.Name.SPECIFICATION_VENDOR,
-        Attributes.Name.IMPLEMENTATION_TITLE, Attributes.Name.IMPLEMENTATION_VERSION,
-        Attributes.Name.IMPLEMENTATION_VENDOR, Attributes.Name.SEALED};
 
     private static String manifestValue(Manifest manifest, String path, Attributes.Name name) {
         Attributes section = manifest.getAttributes(path);
