@@ -1,6 +1,7 @@
 package com.mirl.runbed;
 
 import java.io.ByteArrayInputStream;
+import java.io.BufferedOutputStream;
 import java.io.ByteArrayOutputStream;
 import java.io.Closeable;
 import java.io.DataInputStream;
@@ -2476,7 +2477,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         ArrayList files = new ArrayList(entryIndex.keySet());
         Collections.sort(files);
         names.addAll(files);
-        ZipOutputStream out = new ZipOutputStream(new FileOutputStream(part));
+        ZipOutputStream out = new ZipOutputStream(new BufferedOutputStream(new FileOutputStream(part), READ_CHUNK));
         try {
             CRC32 crc = new CRC32();
             for (int i = 0; i < names.size(); i++) {
