@@ -68,6 +68,24 @@ if(NOT CMAKE_CROSSCOMPILING)
   set(TAVELIN_JUNIT_JARS ${TAVELIN_JUNIT_JAR} ${TAVELIN_HAMCREST_JAR})
 endif()
 
+# tavelin_find_jars(VAR PACKAGE debian-packages PURPOSE text JARS name ...)
+# Sets VAR to the jars of the system's Java libraries, each found with
+# find_jar (cached as TAVELIN_<name>_JAR, which -D overrides); a missing one
+# stops the configuration, naming the Debian packages that hold them.
+function(tavelin_find_jars var)
+  cmake_parse_arguments(F "" "PACKAGE;PURPOSE" "JARS" ${ARGN})
+  set(found)
+  foreach(jar IN LISTS F_JARS)
+    string(MAKE_C_IDENTIFIER "TAVELIN_${jar}_JAR" jar_var)
+    find_jar(${jar_var} NAMES ${jar} DOC "${jar} for ${F_PURPOSE}")
+    if(NOT ${jar_var})
+      message(FATAL_ERROR "${jar}.jar not found (Debian: ${F_PACKAGE})")
+    endif()
+    list(APPEND found ${${jar_var}})
+  endforeach()
+  set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
 # tavelin_add_junit_tests(NAME name SOURCE_ROOT dir SOURCES a.java ...
 #                         [CLASS_PATH entry ...] [JAVAC_OPTIONS opt ...]
 #                         [JVM_OPTIONS opt ...] [ENVIRONMENT VAR=value ...]

@@ -61,8 +61,9 @@ public final class PackageKey {
 }
 ]] @ONLY)
 
-set(TAVELIN_PACKAGE_FOLDER cjars CACHE INTERNAL "the package folder beside the launcher")
-set(TAVELIN_PACKAGE_SUFFIX .app CACHE INTERNAL "the file-name ending of packages")
+include(TavelinLayout)
+set(TAVELIN_PACKAGE_FOLDER ${TAVELIN_LAYOUT_PACKAGE_FOLDER} CACHE INTERNAL "the package folder beside the launcher")
+set(TAVELIN_PACKAGE_SUFFIX ${TAVELIN_LAYOUT_PACKAGE_SUFFIX} CACHE INTERNAL "the file-name ending of packages")
 set(TAVELIN_CLIENT_MAIN_CLASS com.qv.java.client.QvClientMain CACHE INTERNAL "the client's main class")
 set(TAVELIN_CLIENT_START_METHOD startServer CACHE INTERNAL "the client's static start method")
 set(TAVELIN_CLIENT_STOP_METHOD endServer CACHE INTERNAL "the client's static stop method")
@@ -205,3 +206,51 @@ public final class CycleOutcome {
     }
 }
 ]] @ONLY)
+
+# The install layout (cmake/TavelinLayout.cmake), for C++ and for the
+# scripts:
+#
+#   C++:   #include "tavelin/layout.h"  ->  tavelin::layout::RUNTIME_FOLDER, ...
+#          (<build>/generated/include; launcher/layout.h takes them in)
+#   shell: source <build>/generated/layout.sh  ->  TAVELIN_LAYOUT_RUNTIME_FOLDER, ...
+#          (TAVELIN_LAYOUT_SH)
+set(cpp_layout "")
+set(sh_layout "")
+foreach(name IN LISTS TAVELIN_LAYOUT_NAMES)
+  list(FIND TAVELIN_LAYOUT ${name} at)
+  math(EXPR meaning_at "${at} + 2")
+  list(GET TAVELIN_LAYOUT ${meaning_at} meaning)
+  set(value "${TAVELIN_LAYOUT_${name}}")
+  string(APPEND sh_layout "# ${meaning}\nTAVELIN_LAYOUT_${name}='${value}'\n")
+  if(name MATCHES "^PACKAGE_")
+    continue()
+  elseif(name MATCHES "_MB$")
+    string(APPEND cpp_layout "// ${meaning}\ninline constexpr int32_t ${name} = ${value};\n")
+  else()
+    string(APPEND cpp_layout "// ${meaning}\ninline constexpr char ${name}[] = \"${value}\";\n")
+  endif()
+endforeach()
+# The runtime library as the launcher names it on each system: relative to
+# its directory, with the system's separator.
+string(REPLACE "/" "\\\\" runtime_library_windows
+  "${TAVELIN_LAYOUT_RUNTIME_FOLDER}/${TAVELIN_LAYOUT_RUNTIME_LIBRARY_WINDOWS}")
+set(runtime_library_posix "${TAVELIN_LAYOUT_RUNTIME_FOLDER}/${TAVELIN_LAYOUT_RUNTIME_LIBRARY_POSIX}")
+file(CONFIGURE OUTPUT ${TAVELIN_GENERATED_INCLUDE_DIR}/tavelin/layout.h
+  CONTENT [[// Generated from TAVELIN_LAYOUT in cmake/TavelinLayout.cmake.
+#pragma once
+#include <cstdint>
+namespace tavelin::layout {
+@cpp_layout@
+// The runtime library, relative to the launcher's directory.
+#ifdef _WIN32
+inline constexpr char RUNTIME_LIBRARY_PATH[] = "@runtime_library_windows@";
+#else
+inline constexpr char RUNTIME_LIBRARY_PATH[] = "@runtime_library_posix@";
+#endif
+}  // namespace tavelin::layout
+]] @ONLY)
+set(TAVELIN_LAYOUT_SH ${CMAKE_BINARY_DIR}/generated/layout.sh)
+file(CONFIGURE OUTPUT ${TAVELIN_LAYOUT_SH}
+  CONTENT [[# Generated from TAVELIN_LAYOUT in cmake/TavelinLayout.cmake; source it.
+# shellcheck shell=sh
+@sh_layout@]] @ONLY)

@@ -13,22 +13,27 @@
 //                            crash reports
 //
 // The client keeps its own folders there too (Quenvil's private copies in
-// quenvil-copies/, made by the client); the launcher neither makes nor
-// reads them.
+// tavelin::layout::LIBRARY_COPY_FOLDER, quenvil-copies/, made by the
+// client); the launcher neither makes nor reads them.
+//
+// The names come from cmake/TavelinLayout.cmake (generated into
+// tavelin/layout.h), the same list the installer, the dist layout and the
+// benchmarks take theirs from: a folder renamed there is renamed for all.
 #pragma once
 
 #include <cstddef>
 
 #include "tavelin/launch_strings.h"
+#include "tavelin/layout.h"
 
 namespace launcher {
 
 // The Java runtime, its bin folder and the heap setting file in it,
 // relative to the launcher's directory ('/' stands for the OS's separator
 // where a path is made from them).
-constexpr char RUNTIME_FOLDER[] = "jre7";
-constexpr char RUNTIME_BIN_FOLDER[] = "bin";
-constexpr char HEAP_SETTING_NAME[] = "jvm.set";
+using tavelin::layout::RUNTIME_FOLDER;
+using tavelin::layout::RUNTIME_BIN_FOLDER;
+using tavelin::layout::HEAP_SETTING_NAME;
 
 // The package folder (the first launch string names it, relative to the
 // working directory, which is the launcher's).
@@ -36,14 +41,11 @@ constexpr const char* PACKAGE_FOLDER = tavelin::PACKAGE_FOLDER;
 
 // The output log, where standard streams that lead nowhere go; a log
 // beyond the limit becomes OUTPUT_LOG_NAME ".1".
-inline constexpr char OUTPUT_LOG_NAME[] = "Tavelin.log";
+using tavelin::layout::OUTPUT_LOG_NAME;
 
-// The Java runtime library, relative to the launcher's directory.
-#ifdef _WIN32
-constexpr char RUNTIME_LIBRARY_PATH[] = "jre7\\bin\\client\\jvm.dll";
-#else
-constexpr char RUNTIME_LIBRARY_PATH[] = "jre7/lib/server/libjvm.so";
-#endif
+// The Java runtime library, relative to the launcher's directory (on
+// Windows jre7\bin\client\jvm.dll, elsewhere jre7/lib/server/libjvm.so).
+using tavelin::layout::RUNTIME_LIBRARY_PATH;
 
 // Folders the launcher keeps directly beside itself, created at each start
 // where missing, writable by administrators only (where the OS can say so):
@@ -51,21 +53,21 @@ constexpr char RUNTIME_LIBRARY_PATH[] = "jre7/lib/server/libjvm.so";
 // native parts into and load them from, and the folder of the heap dumps an
 // out-of-memory error writes and of the crash reports (the VM's error log,
 // a minidump), which hold the client's memory.
-constexpr char TEMP_FOLDER_NAME[] = "temp";
-constexpr char HEAP_DUMP_FOLDER_NAME[] = "dumps";
+using tavelin::layout::TEMP_FOLDER_NAME;
+using tavelin::layout::HEAP_DUMP_FOLDER_NAME;
 // Dumps of each kind kept at a start (the newest ones); older ones are
 // removed.
 constexpr int DUMPS_KEPT = 2;
-constexpr char HEAP_DUMP_SUFFIX[] = ".hprof";
+using tavelin::layout::HEAP_DUMP_SUFFIX;
 // The VM's crash report: "hs_err_pid" and the process id, ".log" (the %p
 // of the ErrorFile option stands for the id).
-constexpr char CRASH_LOG_PREFIX[] = "hs_err_pid";
-constexpr char CRASH_LOG_SUFFIX[] = ".log";
+using tavelin::layout::CRASH_LOG_PREFIX;
+using tavelin::layout::CRASH_LOG_SUFFIX;
 // A minidump of a crash. Some runtimes write it to the working directory
 // whatever the options say; found beside the launcher, it is moved into
 // the dump folder at the next start, as a crash report the VM could not
 // write there is.
-constexpr char MINIDUMP_SUFFIX[] = ".mdmp";
+using tavelin::layout::MINIDUMP_SUFFIX;
 
 // The kinds of dumps: a file name's start and end.
 struct DumpKind {
