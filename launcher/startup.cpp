@@ -2,7 +2,7 @@
 // found, the output log, the environment, the delay and stale instances,
 // the VM (or the restart), the hand-off to the bootstrap class, and the end
 // through the outcome table (outcome.h).
-#include "launcher/startup.h"
+#include "launcher/launcher.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,15 +14,14 @@
 #include "launcher/outcome.h"
 #include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
+#include "launcher/startup_internal.h"
 #include "launcher/vm_host.h"
 
 namespace launcher {
 
 namespace {
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r'; }
 
 }  // namespace
 

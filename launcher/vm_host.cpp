@@ -9,6 +9,7 @@
 #include "launcher/layout.h"
 #include "launcher/output_log.h"
 #include "launcher/vm_folders.h"
+#include "launcher/vm_host_internal.h"
 #include "platform/callback_type.h"
 
 namespace launcher {
@@ -124,7 +125,8 @@ void endDuringCreation() {
     if (creation == nullptr) return;
     platform::System& system = *creation->system;
     // The runtime is still running this very code: it stays loaded.
-    Outcome outcome = restartWithHalfTheHeap(system, *creation->install, creation->host, creation->heap, JNI_ERR, false);
+    Outcome outcome =
+        restartWithHalfTheHeap(system, *creation->install, creation->host, creation->heap, JNI_ERR, false);
     int code = finishLaunch(system, outcome, creation->host->creationResult, nullptr);
     std::fflush(nullptr);
     closeOutputLog(system);
@@ -141,9 +143,7 @@ void JNICALL vmExitHook(jint) {
     if (platform::System* system = runningVmSystem.exchange(nullptr)) closeOutputLog(*system);
 }
 
-void JNICALL vmAbortHook() {
-    endDuringCreation();
-}
+void JNICALL vmAbortHook() { endDuringCreation(); }
 
 // The VM calls both through the pointer in a JavaVMOption's extraInfo.
 TAVELIN_CHECK_CALLBACK(vmExitHook, void(JNICALL*)(jint));

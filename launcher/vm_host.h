@@ -1,12 +1,12 @@
 // Creating the Java VM from the runtime installed beside the launcher, with
 // the heap sized by jvm.set; when it cannot be created, the restart with
-// half the heap.
+// half the heap. What the launcher calls; its pieces, for the tests:
+// vm_host_internal.h.
 #pragma once
 
 #include <jni.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "launcher/install.h"
@@ -24,21 +24,6 @@ struct VmHost {
     jint creationResult;
 };
 
-constexpr int32_t DEFAULT_HEAP_MB = 900;
-constexpr int32_t MIN_HEAP_MB = 64;
-constexpr int32_t MAX_HEAP_MB = 2048;
-
-// The heap setting stored in a jvm.set file: 900 when it is missing, no
-// regular file (a link, a pipe, a folder) or shorter than two bytes, else
-// the first two bytes big-endian, clamped to 64..2048.
-int32_t readHeapSetting(const char* path);
-
-// Writes the heap setting (two bytes, most significant first) to a new file
-// renamed over the one at path (what stood there, a link included, is
-// replaced; a folder, a device or a read-only file is not). True only when
-// both bytes were written and read back as that value.
-bool storeHeapSetting(const char* path, int32_t megabytes);
-
 // Locates and loads the runtime in install and creates the VM with the heap
 // its jvm.set gives. True with host->vm and host->env set. Otherwise false
 // with what ended the start in *failure: RUNTIME_MISSING,
@@ -55,9 +40,5 @@ void closeVm(platform::System& system, VmHost* host);
 // not waited for. Returns only where that call cannot be made (no VM, or
 // the call refused); the caller then ends the process itself.
 void exitThroughVm(VmHost* host, int code);
-
-// Writes all bytes and closes the file in every case. 0 when all were
-// written, 1 otherwise.
-int32_t writeAll(int32_t count, const char* bytes, FILE* file);
 
 }  // namespace launcher

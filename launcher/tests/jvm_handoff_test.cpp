@@ -7,18 +7,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "launcher/action_binding.h"
 #include "launcher/bootstrap_handoff.h"
+#include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
-#include "launcher/startup.h"
-#include "launcher/vm_host.h"
+#include "launcher/startup_internal.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_host.h"
 
 namespace {
 
@@ -77,7 +78,8 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
 
     // The VM got the heap setting.
     jclass runtimeClass = env->FindClass("java/lang/Runtime");
-    jobject runtime = env->CallStaticObjectMethod(runtimeClass, env->GetStaticMethodID(runtimeClass, "getRuntime", "()Ljava/lang/Runtime;"));
+    jobject runtime = env->CallStaticObjectMethod(
+        runtimeClass, env->GetStaticMethodID(runtimeClass, "getRuntime", "()Ljava/lang/Runtime;"));
     jlong maxMemory = env->CallLongMethod(runtime, env->GetMethodID(runtimeClass, "maxMemory", "()J"));
     EXPECT_LE(maxMemory, jlong{128} * 1024 * 1024);
     EXPECT_GT(maxMemory, jlong{64} * 1024 * 1024);

@@ -10,13 +10,14 @@
 #endif
 
 #include "launcher/install.h"
+#include "launcher/launcher.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/output_log.h"
-#include "launcher/startup.h"
-#include "launcher/vm_host.h"
+#include "launcher/startup_internal.h"
 #include "launcher/tests/fake_system.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_host.h"
 
 namespace {
 
@@ -58,9 +59,7 @@ TEST(Startup, OnlyAPositiveFirstArgumentWaitsAndEndsStaleProcesses) {
     }
 }
 
-jint JNICALL failingCreate(JavaVM**, void**, void*) {
-    return -1;
-}
+jint JNICALL failingCreate(JavaVM**, void**, void*) { return -1; }
 
 // A launcher in dir beside a runtime whose VM creation fails.
 void installWithFailingRuntime(const launcher_test::TempDir& dir, FakeSystem& system) {

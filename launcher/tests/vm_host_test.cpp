@@ -12,13 +12,14 @@
 #include <sys/stat.h>
 #endif
 
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
-#include "launcher/install.h"
 #include "launcher/outcome.h"
 #include "launcher/tests/fake_system.h"
-#include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_host.h"
+#include "launcher/vm_host_internal.h"
 
 namespace {
 
