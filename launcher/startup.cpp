@@ -1,11 +1,13 @@
 // The start-up sequence, one step at each line of launcherMain: the install
 // found, the output log, the environment, the delay and stale instances,
-// the VM (or the restart), the hand-off to the bootstrap class, and the end
-// through the outcome table (outcome.h).
+// the runtime loaded, the working directory, the VM's folders, the VM (or
+// the restart), the hand-off to the bootstrap class, and the end through
+// the outcome table (outcome.h).
 #include "launcher/launcher.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "launcher/bootstrap_handoff.h"
 #include "launcher/install.h"
@@ -15,6 +17,7 @@
 #include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
 #include "launcher/startup_internal.h"
+#include "launcher/vm_folders.h"
 #include "launcher/vm_host.h"
 
 namespace launcher {
@@ -87,19 +90,29 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     // from an earlier run.
     if (startupDelay(system, arguments) > 0) killStaleInstances(system, install.directory);
 
-    // The VM (or the restart with half the heap), then the hand-off to the
-    // bootstrap class, which runs the client. The VM keeps nothing of this
-    // record; it only has to outlive the VM.
+    // The VM and the hand-off to the bootstrap class, which runs the client.
+    // A step runs only while no earlier one has ended the start; the one
+    // that did gives the outcome. The VM keeps nothing of host; it only has
+    // to outlive the VM.
     VmHost host{};
-    Outcome outcome = Outcome::CLIENT_ENDED;
-    if (startVm(system, install, &host, &outcome)) {
-        outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
-    }
+    VmFolderOptions folders;
+    std::optional<Outcome> outcome = findRuntime(install);
+    if (!outcome) loadRuntime(system, install, &host);
+    // From here on the launcher's directory is the working directory, whether
+    // the runtime loaded or not: the Java side resolves "./cjars" against it,
+    // and the VM's folders are named relative to it where the VM's options
+    // cannot spell their full path.
+    if (!outcome) system.setCurrentDirectory(install.directory);
+    if (!outcome) outcome = findVmEntry(system, &host);
+    if (!outcome) folders = prepareVmFolders(system, install);
+    // The VM created, or where it cannot be, the restart with half the heap.
+    if (!outcome) outcome = runJava(system, install, folders, &host);
+    if (!outcome) outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
 
     // The end: the outcome's notice and exit code.
-    int code = finishLaunch(system, outcome, host.creationResult, logging ? logPath : nullptr);
+    int code = finishLaunch(system, *outcome, host.creationResult, logging ? logPath : nullptr);
     // A VM that refused the bootstrap class is destroyed, not ended through.
-    if (outcome == Outcome::NO_BOOTSTRAP_CLASS) closeVm(system, &host);
+    if (*outcome == Outcome::NO_BOOTSTRAP_CLASS) closeVm(system, &host);
     // The client's shutdown work (its hooks, files to delete on exit, the
     // last lines of its logs) runs only when the VM ends the process.
     // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)

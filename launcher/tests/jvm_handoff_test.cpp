@@ -1,5 +1,5 @@
 // The VM host and the hand-off with the real Java runtime, in this process:
-// startVm creates the VM from a runtime laid out beside a launcher path of
+// runJava creates the VM from a runtime laid out beside a launcher path of
 // the test, handOffToBootstrap defines the embedded bootstrap class and runs
 // its main; then
 // the hand-off's pieces are checked against the live VM. A process can
@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "launcher/action_binding.h"
 #include "launcher/bootstrap_handoff.h"
@@ -19,6 +20,7 @@
 #include "launcher/messages.h"
 #include "launcher/startup_internal.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_folders.h"
 #include "launcher/vm_host.h"
 
 namespace {
@@ -60,8 +62,14 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher::VmHost host{};
     launcher::Install install;
     ASSERT_TRUE(launcher::findInstall(system, install));
-    launcher::Outcome failure = launcher::Outcome::CLIENT_ENDED;
-    ASSERT_TRUE(launcher::startVm(system, install, &host, &failure)) << static_cast<int>(failure);
+    // The VM's steps as launcherMain takes them.
+    ASSERT_FALSE(launcher::findRuntime(install));
+    launcher::loadRuntime(system, install, &host);
+    system.setCurrentDirectory(install.directory);
+    ASSERT_FALSE(launcher::findVmEntry(system, &host));
+    std::optional<launcher::Outcome> failure =
+        launcher::runJava(system, install, launcher::prepareVmFolders(system, install), &host);
+    ASSERT_FALSE(failure) << static_cast<int>(*failure);
     EXPECT_EQ(launcher::handOffToBootstrap(host.env, &host.mainClass, launcher::LAUNCH_STRING_COUNT,
                                            launcher::LAUNCH_STRINGS),
               launcher::Outcome::NO_CLIENT);

@@ -78,6 +78,9 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
     EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
     EXPECT_TRUE(system.notices.empty());
+    // The runtime is loaded standing in its own folder; then the
+    // launcher's directory is the working directory.
+    EXPECT_EQ(system.directories, (std::vector<std::string>{dir / "jre7/bin", dir.path()}));
     // The VM of every copy is created without the options of the
     // environment; one that was set is named in the output.
     EXPECT_EQ(system.variablesRemoved, (std::vector<std::string>{"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"}));
