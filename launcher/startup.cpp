@@ -70,6 +70,27 @@ void removeVmOptionVariables(platform::System& system) {
     }
 }
 
+// Shows the outcome's notice and ends as its row's ending says. Returns the
+// exit code where the process is still running then (the caller ends it).
+int endLaunch(platform::System& system, VmHost* host, Outcome outcome, const char* logPath) {
+    int code = finishLaunch(system, outcome, host->creationResult, logPath);
+    switch (outcomeRow(outcome).ending) {
+        case Ending::VM_DESTROYED:
+            closeVm(system, host);
+            break;
+        case Ending::THROUGH_VM:
+            // Returns only where System.exit cannot be called. (The VM's exit
+            // hook has the log writer finish first; see vm_host.cpp.)
+            exitThroughVm(host, code);
+            break;
+        case Ending::NO_VM:
+            break;
+    }
+    // What is still on its way to the log is written before the end.
+    closeOutputLog(system);
+    return code;
+}
+
 }  // namespace
 
 int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
@@ -109,17 +130,8 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     if (!outcome) outcome = runJava(system, install, folders, &host);
     if (!outcome) outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
 
-    // The end: the outcome's notice and exit code.
-    int code = finishLaunch(system, *outcome, host.creationResult, logging ? logPath : nullptr);
-    // A VM that refused the bootstrap class is destroyed, not ended through.
-    if (*outcome == Outcome::NO_BOOTSTRAP_CLASS) closeVm(system, &host);
-    // The client's shutdown work (its hooks, files to delete on exit, the
-    // last lines of its logs) runs only when the VM ends the process.
-    // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)
-    exitThroughVm(&host, code);
-    // What is still on its way to the log is written before the end.
-    closeOutputLog(system);
-    return code;
+    // The end, as the outcome's row has it: its notice, exit code and ending.
+    return endLaunch(system, &host, *outcome, logging ? logPath : nullptr);
 }
 
 }  // namespace launcher
