@@ -1,5 +1,6 @@
 #include "launcher/bootstrap_handoff.h"
 
+#include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/class_text_decoding.h"
 
 namespace launcher {
@@ -67,12 +68,12 @@ Outcome callMain(JNIEnv* env, jclass mainClass, int32_t count, const char* const
     // Printed on standard error (Tavelin.log on a GUI start); this clears it.
     if (threw) env->ExceptionDescribe();
     switch (lastCycleOutcome(env, mainClass)) {
-    case CYCLE_START_RETURNED:
-        return threw ? Outcome::MAIN_THREW : Outcome::CLIENT_ENDED;
-    case CYCLE_START_FAILED:
-        return Outcome::START_FAILED;
-    default:
-        return Outcome::NO_CLIENT;
+        case CYCLE_START_RETURNED:
+            return threw ? Outcome::MAIN_THREW : Outcome::CLIENT_ENDED;
+        case CYCLE_START_FAILED:
+            return Outcome::START_FAILED;
+        default:
+            return Outcome::NO_CLIENT;
     }
 }
 

@@ -1,11 +1,13 @@
 // The start-up sequence, one step at each line of launcherMain: the install
 // found, the output log, the environment, the delay and stale instances,
-// the VM (or the restart), the hand-off to the bootstrap class, and the end
-// through the outcome table (outcome.h).
-#include "launcher/startup.h"
+// the runtime loaded, the working directory, the VM's folders, the VM (or
+// the restart), the hand-off to the bootstrap class, and the end through
+// the outcome table (outcome.h).
+#include "launcher/launcher.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "launcher/bootstrap_handoff.h"
 #include "launcher/install.h"
@@ -14,15 +16,15 @@
 #include "launcher/outcome.h"
 #include "launcher/output_log.h"
 #include "launcher/stale_instances.h"
+#include "launcher/startup_internal.h"
+#include "launcher/vm_folders.h"
 #include "launcher/vm_host.h"
 
 namespace launcher {
 
 namespace {
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r'; }
 
 }  // namespace
 
@@ -68,6 +70,27 @@ void removeVmOptionVariables(platform::System& system) {
     }
 }
 
+// Shows the outcome's notice and ends as its row's ending says. Returns the
+// exit code where the process is still running then (the caller ends it).
+int endLaunch(platform::System& system, VmHost* host, Outcome outcome, const char* logPath) {
+    int code = finishLaunch(system, outcome, host->creationResult, logPath);
+    switch (outcomeRow(outcome).ending) {
+        case Ending::VM_DESTROYED:
+            closeVm(system, host);
+            break;
+        case Ending::THROUGH_VM:
+            // Returns only where System.exit cannot be called. (The VM's exit
+            // hook has the log writer finish first; see vm_host.cpp.)
+            exitThroughVm(host, code);
+            break;
+        case Ending::NO_VM:
+            break;
+    }
+    // What is still on its way to the log is written before the end.
+    closeOutputLog(system);
+    return code;
+}
+
 }  // namespace
 
 int launcherMain(platform::System& system, const std::vector<std::u16string>& arguments) {
@@ -88,26 +111,27 @@ int launcherMain(platform::System& system, const std::vector<std::u16string>& ar
     // from an earlier run.
     if (startupDelay(system, arguments) > 0) killStaleInstances(system, install.directory);
 
-    // The VM (or the restart with half the heap), then the hand-off to the
-    // bootstrap class, which runs the client. The VM keeps nothing of this
-    // record; it only has to outlive the VM.
+    // The VM and the hand-off to the bootstrap class, which runs the client.
+    // A step runs only while no earlier one has ended the start; the one
+    // that did gives the outcome. The VM keeps nothing of host; it only has
+    // to outlive the VM.
     VmHost host{};
-    Outcome outcome = Outcome::CLIENT_ENDED;
-    if (startVm(system, install, &host, &outcome)) {
-        outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
-    }
+    VmFolderOptions folders;
+    std::optional<Outcome> outcome = findRuntime(install);
+    if (!outcome) loadRuntime(system, install, &host);
+    // From here on the launcher's directory is the working directory, whether
+    // the runtime loaded or not: the Java side resolves "./cjars" against it,
+    // and the VM's folders are named relative to it where the VM's options
+    // cannot spell their full path.
+    if (!outcome) system.setCurrentDirectory(install.directory);
+    if (!outcome) outcome = findVmEntry(system, &host);
+    if (!outcome) folders = prepareVmFolders(system, install);
+    // The VM created, or where it cannot be, the restart with half the heap.
+    if (!outcome) outcome = runJava(system, install, folders, &host);
+    if (!outcome) outcome = handOffToBootstrap(host.env, &host.mainClass, LAUNCH_STRING_COUNT, LAUNCH_STRINGS);
 
-    // The end: the outcome's notice and exit code.
-    int code = finishLaunch(system, outcome, host.creationResult, logging ? logPath : nullptr);
-    // A VM that refused the bootstrap class is destroyed, not ended through.
-    if (outcome == Outcome::NO_BOOTSTRAP_CLASS) closeVm(system, &host);
-    // The client's shutdown work (its hooks, files to delete on exit, the
-    // last lines of its logs) runs only when the VM ends the process.
-    // (The VM's exit hook has the log writer finish then; see vm_host.cpp.)
-    exitThroughVm(&host, code);
-    // What is still on its way to the log is written before the end.
-    closeOutputLog(system);
-    return code;
+    // The end, as the outcome's row has it: its notice, exit code and ending.
+    return endLaunch(system, &host, *outcome, logging ? logPath : nullptr);
 }
 
 }  // namespace launcher

@@ -9,12 +9,11 @@
 #include "launcher/layout.h"
 #include "launcher/output_log.h"
 #include "launcher/vm_folders.h"
+#include "launcher/vm_host_internal.h"
 #include "platform/callback_type.h"
 
 namespace launcher {
 namespace {
-
-using CreateJavaVm = jint(JNICALL*)(JavaVM** vm, void** env, void* arguments);
 
 // Reads up to count bytes; returns how many were read.
 int32_t readUpTo(FILE* file, unsigned char* bytes, int32_t count) {
@@ -62,45 +61,34 @@ bool storeHeapSetting(const char* path, int32_t megabytes) {
            stored[0] * 256 + stored[1] == (megabytes & 0xFFFF);
 }
 
-namespace {
-
-// True when the launcher's folder is known and the runtime library is
-// there in it.
-bool runtimePresent(const Install& install) {
+std::optional<Outcome> findRuntime(const Install& install) {
     // Without its own location the launcher cannot find the runtime beside
     // it (an empty directory would send it to the root instead).
-    if (install.directory[0] == '\0') return false;
+    if (install.directory[0] == '\0') return Outcome::RUNTIME_MISSING;
     // The runtime library must be there, and be more than a stub.
     unsigned char probe[2] = {0, 0};
-    return readFileStart(platform::openFile(install.runtimeLibrary, "rb"), probe, 2) >= 2;
+    if (readFileStart(platform::openFile(install.runtimeLibrary, "rb"), probe, 2) < 2) return Outcome::RUNTIME_MISSING;
+    return std::nullopt;
 }
 
-// Loads the runtime library into host->library and finds its
-// JNI_CreateJavaVM. Null, with *failure set and nothing left loaded, when
-// either fails.
-CreateJavaVm loadRuntime(platform::System& system, const Install& install, VmHost* host, Outcome* failure) {
+void loadRuntime(platform::System& system, const Install& install, VmHost* host) {
     // The runtime's own libraries (the C runtime it was built with among
     // them) lie in its bin folder: that folder, not the working directory
-    // or PATH, supplies what the runtime library needs while it loads. The
-    // runtime is loaded standing in that folder, and after that the
-    // launcher's directory is the working directory for good (the Java side
-    // resolves "./cjars" against it).
+    // or PATH, supplies what the runtime library needs while it loads.
     system.setCurrentDirectory(install.runtimeBin);
     system.addLibraryDirectory(install.runtimeBin);
-    void* library = system.loadLibrary(install.runtimeLibrary);
-    system.setCurrentDirectory(install.directory);
-    if (library == nullptr) {
-        *failure = Outcome::RUNTIME_NOT_LOADED;
-        return nullptr;
-    }
-    host->library = library;
-    auto create = reinterpret_cast<CreateJavaVm>(system.findSymbol(library, "JNI_CreateJavaVM"));
-    if (create == nullptr) {
-        *failure = Outcome::NO_VM_ENTRY;
-        closeVm(system, host);
-    }
-    return create;
+    host->library = system.loadLibrary(install.runtimeLibrary);
 }
+
+std::optional<Outcome> findVmEntry(platform::System& system, VmHost* host) {
+    if (host->library == nullptr) return Outcome::RUNTIME_NOT_LOADED;
+    host->create = reinterpret_cast<CreateJavaVm>(system.findSymbol(host->library, "JNI_CreateJavaVM"));
+    if (host->create != nullptr) return std::nullopt;
+    closeVm(system, host);
+    return Outcome::NO_VM_ENTRY;
+}
+
+namespace {
 
 // A VM that cannot be created may end the process from inside
 // JNI_CreateJavaVM instead of returning a failure (HotSpot does so when the
@@ -124,7 +112,8 @@ void endDuringCreation() {
     if (creation == nullptr) return;
     platform::System& system = *creation->system;
     // The runtime is still running this very code: it stays loaded.
-    Outcome outcome = restartWithHalfTheHeap(system, *creation->install, creation->host, creation->heap, JNI_ERR, false);
+    Outcome outcome =
+        restartWithHalfTheHeap(system, *creation->install, creation->host, creation->heap, JNI_ERR, false);
     int code = finishLaunch(system, outcome, creation->host->creationResult, nullptr);
     std::fflush(nullptr);
     closeOutputLog(system);
@@ -141,9 +130,7 @@ void JNICALL vmExitHook(jint) {
     if (platform::System* system = runningVmSystem.exchange(nullptr)) closeOutputLog(*system);
 }
 
-void JNICALL vmAbortHook() {
-    endDuringCreation();
-}
+void JNICALL vmAbortHook() { endDuringCreation(); }
 
 // The VM calls both through the pointer in a JavaVMOption's extraInfo.
 TAVELIN_CHECK_CALLBACK(vmExitHook, void(JNICALL*)(jint));
@@ -151,7 +138,7 @@ TAVELIN_CHECK_CALLBACK(vmAbortHook, void(JNICALL*)(void));
 
 // Creates the VM with the fixed option list, the heap in megabytes and the
 // folders it is pinned to; returns what JNI_CreateJavaVM returned.
-jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOptions& folders) {
+jint createVm(VmHost* host, int32_t heap, const VmFolderOptions& folders) {
     char maxHeap[32] = {0};
     std::snprintf(maxHeap, sizeof maxHeap, "-Xmx%dm", static_cast<int>(heap));
     char minHeap[] = "-Xms32m";
@@ -207,7 +194,7 @@ jint createVm(CreateJavaVm create, VmHost* host, int32_t heap, const VmFolderOpt
     arguments.nOptions = count;
     arguments.options = options;
     arguments.ignoreUnrecognized = JNI_TRUE;
-    return create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
+    return host->create(&host->vm, reinterpret_cast<void**>(&host->env), &arguments);
 }
 
 // The restart, after a failed creation: releases the runtime (unless the
@@ -231,30 +218,18 @@ Outcome restartWithHalfTheHeap(platform::System& system, const Install& install,
 
 }  // namespace
 
-bool startVm(platform::System& system, const Install& install, VmHost* host, Outcome* failure) {
-    if (!runtimePresent(install)) {
-        *failure = Outcome::RUNTIME_MISSING;
-        return false;
-    }
+std::optional<Outcome> runJava(platform::System& system, const Install& install, const VmFolderOptions& folders,
+                               VmHost* host) {
     int32_t heap = readHeapSetting(install.heapSetting);
-    CreateJavaVm create = loadRuntime(system, install, host, failure);
-    if (create == nullptr) return false;
-    VmFolderOptions folders = prepareVmFolders(system, install);
     CreationInProgress creation = {&system, &install, host, heap};
     creationInProgress.store(&creation);
-    jint created = createVm(create, host, heap, folders);
+    jint created = createVm(host, heap, folders);
     // Whoever got here first, a hook has nothing more to do (a hook that
     // did has ended the process).
-    if (creationInProgress.exchange(nullptr) == nullptr) {
-        *failure = Outcome::VM_NOT_STARTED;
-        return false;
-    }
-    if (created < 0) {
-        *failure = restartWithHalfTheHeap(system, install, host, heap, created, true);
-        return false;
-    }
+    if (creationInProgress.exchange(nullptr) == nullptr) return Outcome::VM_NOT_STARTED;
+    if (created < 0) return restartWithHalfTheHeap(system, install, host, heap, created, true);
     runningVmSystem.store(&system);
-    return true;
+    return std::nullopt;
 }
 
 void closeVm(platform::System& system, VmHost* host) {
@@ -266,6 +241,8 @@ void closeVm(platform::System& system, VmHost* host) {
     if (host->library != nullptr) {
         void* library = host->library;
         host->library = nullptr;
+        // Its entry goes with it.
+        host->create = nullptr;
         system.freeLibrary(library);
     }
 }

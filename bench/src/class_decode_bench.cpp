@@ -2,7 +2,7 @@
 // the gzip member, exactly as defineBootstrapClass does before DefineClass.
 #include <benchmark/benchmark.h>
 
-#include "launcher/bootstrap_handoff.h"
+#include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/class_text_decoding.h"
 
 namespace {
@@ -11,8 +11,8 @@ using foundation::DataArray;
 
 void BM_DecodeEmbeddedClass(benchmark::State& state) {
     for (auto _ : state) {
-        DataArray<char>* decoded = launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT,
-                                                          launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
+        DataArray<char>* decoded =
+            launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT, launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
         DataArray<char>* inflated = launcher::gunzipBytes(decoded, decoded->length);
         delete decoded;
         if (inflated == nullptr) {
@@ -27,8 +27,8 @@ BENCHMARK(BM_DecodeEmbeddedClass);
 
 void BM_Base64Only(benchmark::State& state) {
     for (auto _ : state) {
-        DataArray<char>* decoded = launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT,
-                                                          launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
+        DataArray<char>* decoded =
+            launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT, launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
         benchmark::DoNotOptimize(decoded->data);
         delete decoded;
     }
@@ -36,8 +36,8 @@ void BM_Base64Only(benchmark::State& state) {
 BENCHMARK(BM_Base64Only);
 
 void BM_InflateOnly(benchmark::State& state) {
-    DataArray<char>* decoded = launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT,
-                                                      launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
+    DataArray<char>* decoded =
+        launcher::decodeBase64(launcher::BOOTSTRAP_CLASS_TEXT, launcher::BOOTSTRAP_CLASS_TEXT_LENGTH);
     for (auto _ : state) {
         DataArray<char>* inflated = launcher::gunzipBytes(decoded, decoded->length);
         if (inflated == nullptr) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "launcher/bootstrap_handoff.h"
+#include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/class_text_decoding.h"
 #include "launcher/tests/temp_dir.h"
 

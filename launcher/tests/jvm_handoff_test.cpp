@@ -1,5 +1,5 @@
 // The VM host and the hand-off with the real Java runtime, in this process:
-// startVm creates the VM from a runtime laid out beside a launcher path of
+// runJava creates the VM from a runtime laid out beside a launcher path of
 // the test, handOffToBootstrap defines the embedded bootstrap class and runs
 // its main; then
 // the hand-off's pieces are checked against the live VM. A process can
@@ -7,18 +7,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "launcher/action_binding.h"
 #include "launcher/bootstrap_handoff.h"
+#include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
-#include "launcher/startup.h"
-#include "launcher/vm_host.h"
+#include "launcher/startup_internal.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_folders.h"
+#include "launcher/vm_host.h"
 
 namespace {
 
@@ -59,8 +62,14 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
     launcher::VmHost host{};
     launcher::Install install;
     ASSERT_TRUE(launcher::findInstall(system, install));
-    launcher::Outcome failure = launcher::Outcome::CLIENT_ENDED;
-    ASSERT_TRUE(launcher::startVm(system, install, &host, &failure)) << static_cast<int>(failure);
+    // The VM's steps as launcherMain takes them.
+    ASSERT_FALSE(launcher::findRuntime(install));
+    launcher::loadRuntime(system, install, &host);
+    system.setCurrentDirectory(install.directory);
+    ASSERT_FALSE(launcher::findVmEntry(system, &host));
+    std::optional<launcher::Outcome> failure =
+        launcher::runJava(system, install, launcher::prepareVmFolders(system, install), &host);
+    ASSERT_FALSE(failure) << static_cast<int>(*failure);
     EXPECT_EQ(launcher::handOffToBootstrap(host.env, &host.mainClass, launcher::LAUNCH_STRING_COUNT,
                                            launcher::LAUNCH_STRINGS),
               launcher::Outcome::NO_CLIENT);
@@ -77,7 +86,8 @@ TEST(JvmHandoff, RealVmFromCreationToMain) {
 
     // The VM got the heap setting.
     jclass runtimeClass = env->FindClass("java/lang/Runtime");
-    jobject runtime = env->CallStaticObjectMethod(runtimeClass, env->GetStaticMethodID(runtimeClass, "getRuntime", "()Ljava/lang/Runtime;"));
+    jobject runtime = env->CallStaticObjectMethod(
+        runtimeClass, env->GetStaticMethodID(runtimeClass, "getRuntime", "()Ljava/lang/Runtime;"));
     jlong maxMemory = env->CallLongMethod(runtime, env->GetMethodID(runtimeClass, "maxMemory", "()J"));
     EXPECT_LE(maxMemory, jlong{128} * 1024 * 1024);
     EXPECT_GT(maxMemory, jlong{64} * 1024 * 1024);

@@ -10,13 +10,14 @@
 #endif
 
 #include "launcher/install.h"
+#include "launcher/launcher.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
 #include "launcher/output_log.h"
-#include "launcher/startup.h"
-#include "launcher/vm_host.h"
+#include "launcher/startup_internal.h"
 #include "launcher/tests/fake_system.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_host.h"
 
 namespace {
 
@@ -58,9 +59,7 @@ TEST(Startup, OnlyAPositiveFirstArgumentWaitsAndEndsStaleProcesses) {
     }
 }
 
-jint JNICALL failingCreate(JavaVM**, void**, void*) {
-    return -1;
-}
+jint JNICALL failingCreate(JavaVM**, void**, void*) { return -1; }
 
 // A launcher in dir beside a runtime whose VM creation fails.
 void installWithFailingRuntime(const launcher_test::TempDir& dir, FakeSystem& system) {
@@ -79,6 +78,9 @@ TEST(Startup, RestartsItselfOnlyWhenTheVmCouldNotBeCreated) {
     EXPECT_EQ(launcher::launcherMain(system, {}), launcher::exitCode(launcher::Outcome::COPY_TOOK_OVER));
     EXPECT_EQ(system.copiesStarted, std::vector<std::string>{system.modulePath});
     EXPECT_TRUE(system.notices.empty());
+    // The runtime is loaded standing in its own folder; then the
+    // launcher's directory is the working directory.
+    EXPECT_EQ(system.directories, (std::vector<std::string>{dir / "jre7/bin", dir.path()}));
     // The VM of every copy is created without the options of the
     // environment; one that was set is named in the output.
     EXPECT_EQ(system.variablesRemoved, (std::vector<std::string>{"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"}));

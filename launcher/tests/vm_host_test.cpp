@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,15 @@
 #include <sys/stat.h>
 #endif
 
+#include "launcher/install.h"
 #include "launcher/layout.h"
 #include "launcher/messages.h"
-#include "launcher/install.h"
 #include "launcher/outcome.h"
 #include "launcher/tests/fake_system.h"
-#include "launcher/vm_host.h"
 #include "launcher/tests/temp_dir.h"
+#include "launcher/vm_folders.h"
+#include "launcher/vm_host.h"
+#include "launcher/vm_host_internal.h"
 
 namespace {
 
@@ -56,16 +59,21 @@ protected:
 
     std::string settingFile() const { return dir / "jre7/bin/jvm.set"; }
 
-    // Starts the VM as a start of the launcher does, and ends as that does
-    // when it fails (the outcome's notice shown).
+    // Takes the VM's steps as a start of the launcher does (launcherMain),
+    // and ends as that does when one fails (the outcome's notice shown).
     launcher::Outcome run() {
         launcher::Install install;
         launcher::findInstall(system, install);
-        launcher::Outcome outcome = launcher::Outcome::CLIENT_ENDED;
-        if (!launcher::startVm(system, install, &host, &outcome)) {
-            launcher::finishLaunch(system, outcome, host.creationResult, nullptr);
+        std::optional<launcher::Outcome> outcome = launcher::findRuntime(install);
+        if (!outcome) {
+            launcher::loadRuntime(system, install, &host);
+            system.setCurrentDirectory(install.directory);
+            outcome = launcher::findVmEntry(system, &host);
         }
-        return outcome;
+        if (!outcome) outcome = launcher::runJava(system, install, launcher::prepareVmFolders(system, install), &host);
+        if (!outcome) return launcher::Outcome::CLIENT_ENDED;
+        launcher::finishLaunch(system, *outcome, host.creationResult, nullptr);
+        return *outcome;
     }
 
     TempDir dir;

@@ -1,12 +1,13 @@
-// The start-up sequence's own pieces: the delay argument, the launch
-// strings and the environment the VM must not see.
+// The start-up sequence's own pieces (launcherMain, launcher.h), declared
+// for their tests: the delay argument, the launch strings and the
+// environment the VM must not see.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "platform/platform.h"
 #include "tavelin/launch_strings.h"
 
 namespace launcher {
