@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "tavelin/layout.h"
+
 namespace launcher {
 
-constexpr int32_t DEFAULT_HEAP_MB = 900;
-constexpr int32_t MIN_HEAP_MB = 64;
-constexpr int32_t MAX_HEAP_MB = 2048;
+// The heap limits are the install layout's (cmake/TavelinLayout.cmake), the
+// ones the installer checks --heap-mb with.
+using tavelin::layout::DEFAULT_HEAP_MB;
+using tavelin::layout::MAX_HEAP_MB;
+using tavelin::layout::MIN_HEAP_MB;
 
 // The heap setting stored in a jvm.set file: 900 when it is missing, no
 // regular file (a link, a pipe, a folder) or shorter than two bytes, else
