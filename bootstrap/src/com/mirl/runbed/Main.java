@@ -1291,6 +1291,15 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * served: a chunk that holds them did not inflate as listed.
      */
     byte[] entryBytes(String name, int[] range, int[] offset) throws IOException {
+        return entryBytes(name, range, offset, false);
+    }
+
+    /**
+     * As entryBytes(name, range, offset); with borrow, an entry that lies in
+     * one chunk comes in that chunk's buffer, valid only while the caller
+     * holds contentLock.
+     */
+    private byte[] entryBytes(String name, int[] range, int[] offset, boolean borrow) throws IOException {
         byte[] stored = contentStored;
         if (stored == null) {
             offset[0] = range[0];
@@ -1314,10 +1323,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IOException("package " + packageName + " was released");
             }
             byte[] bytes = chunkBytes(stored, chunk);
-            if (bytes != null && end <= raw[chunk + 1] && bytes.length > CHUNK_BUFFER_KEPT) {
+            if (bytes != null && end <= raw[chunk + 1] && (borrow || bytes.length > CHUNK_BUFFER_KEPT)) {
                 // A large entry is served from its chunk's buffer as it is,
                 // which is then never reused: a copy would need twice its size.
-                openShared = true;
+                openShared |= !borrow;
                 offset[0] = start - raw[chunk];
                 return bytes;
             }
@@ -1972,16 +1981,20 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             String entry = name.replace('.', '/') + ".class";
             int[] range = entryRange(entry, 0);
             if (range != null) {
-                int[] offset = new int[1];
-                byte[] bytes;
-                try {
-                    bytes = entryBytes(entry, range, offset);
-                } catch (IOException e) {
-                    // Not the system class path's class of that name instead.
-                    throw new ClassNotFoundException(name, e);
-                }
                 definePackageOf(name, range[2]);
-                return defineClass(name, bytes, offset[0], range[1], packageDomain);
+                int[] offset = new int[1];
+                synchronized (contentLock) {
+                    // Defined straight from the chunk's buffer, which no other
+                    // thread refills meanwhile: the VM copies the bytes first.
+                    byte[] bytes;
+                    try {
+                        bytes = entryBytes(entry, range, offset, true);
+                    } catch (IOException e) {
+                        // Not the system class path's class of that name instead.
+                        throw new ClassNotFoundException(name, e);
+                    }
+                    return defineClass(name, bytes, offset[0], range[1], packageDomain);
+                }
             }
         }
         ClassLoader system = systemLoaderBelow();
