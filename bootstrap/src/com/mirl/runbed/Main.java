@@ -5,6 +5,7 @@ import java.io.BufferedOutputStream;
 import java.io.ByteArrayOutputStream;
 import java.io.Closeable;
 import java.io.DataInputStream;
+import java.io.DataOutputStream;
 import java.io.EOFException;
 import java.io.File;
 import java.io.FileInputStream;
@@ -22,6 +23,7 @@ import java.lang.reflect.Field;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
+import java.math.BigInteger;
 import java.net.URL;
 import java.net.URLConnection;
 import java.net.URLStreamHandler;
@@ -111,6 +113,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     private static volatile int cycleOutcome;
 
+    /** Of bootInstance during a load cycle: the trusted keys read for it (readTrust). */
+    private Object[] cycleTrust;
+
     /** Numbers the load cycles, for the names of their start threads. */
     private static int cycleCount;
 
@@ -190,6 +195,31 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * the inflater thread must not wait for it.
      */
     private final Object contentLock = new Object();
+
+    /**
+     * Of a package loader: the keys its package must be signed by (each
+     * {DER bytes, modulus, exponent}; none: no package is trusted), or null
+     * where no trust file asks for signed packages.
+     */
+    Object[] trustedKeys;
+
+    /**
+     * Of a package loader while its package is read with its signature in
+     * view (trustedKeys or readRecord set): the stream's bytes before the
+     * content block, as read, in order.
+     */
+    private ArrayList headParts;
+
+    /**
+     * Of a package loader whose signature held and whose listed chunks are
+     * its restart points: each chunk's signed SHA-256, checked when the chunk
+     * is first inflated; chunkVouched: the chunks whose stored bytes matched.
+     */
+    private byte[][] chunkHash;
+    private volatile boolean[] chunkVouched;
+
+    /** Of a package loader whose signature held: {chunk start, stored lengths, hashes} as the manifest lists them. */
+    private Object[] signedChunks;
 
     /** Of a package loader: its package file, as messages name it. */
     String packageName = "(a package stream)";
@@ -582,6 +612,11 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private Class loadApplicationClass() {
         File location = new File(bootInstance.packageLocation);
         try {
+            // Read at every cycle: a restart sees keys added or removed since.
+            cycleTrust = readTrust(new File(location.getAbsoluteFile().getParentFile(), TRUST_FILE));
+            if (cycleTrust != null && cycleTrust.length == 0) {
+                return null; // fail closed: logged where the file was read
+            }
             if (!location.isDirectory() && location.getName().endsWith(".exe")) {
                 return loadFromExecutable(location);
             }
@@ -781,6 +816,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                     (Certificate[]) null), null, packageLoader, null);
             packageLoader.packageName = source.getPath();
             packageLoader.packageTime = source.lastModified();
+            packageLoader.trustedKeys = cycleTrust;
             packageLoader.readPackage(new DataInputStream(in));
             Class cls = packageLoader.loadClass(bootInstance.mainClassName);
             if (packageLoader.contentFailure != null) {
@@ -929,11 +965,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     private DataInputStream openSealedHeader(DataInputStream in, String[] clearTexts, File file)
             throws IOException {
         record("clearTexts", clearTexts);
-        clearTexts[0] = in.readUTF();
-        clearTexts[1] = in.readUTF();
+        clearTexts[0] = readText(in, file == null);
+        clearTexts[1] = readText(in, file == null);
         int length = in.readInt();
         record("sealedLength", Integer.valueOf(length));
         byte[] sealed = readBlock(in, sealedLength(length));
+        if (file == null && headParts != null) {
+            headParts.add(new byte[] {(byte) (length >>> 24), (byte) (length >>> 16), (byte) (length >>> 8),
+                (byte) length});
+            headParts.add(sealed);
+        }
         byte[] plain = decryptBlock(bootInstance.packageKey.getBytes(), sealed);
         if (plain == null) {
             throw new IllegalArgumentException("sealed header" + (file == null ? "" : " of " + file)
@@ -941,6 +982,23 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         record("plainLength", Integer.valueOf(plain.length));
         return new DataInputStream(new ByteArrayInputStream(plain));
+    }
+
+    /**
+     * A clear text, as readUTF reads it; of the full read, its bytes also go
+     * to headParts (the signature covers them as they are, not as decoded).
+     */
+    private String readText(DataInputStream in, boolean fullRead) throws IOException {
+        if (!fullRead || headParts == null) {
+            return in.readUTF();
+        }
+        int length = in.readUnsignedShort();
+        byte[] bytes = new byte[2 + length];
+        bytes[0] = (byte) (length >>> 8);
+        bytes[1] = (byte) length;
+        in.readFully(bytes, 2, length);
+        headParts.add(bytes);
+        return new DataInputStream(new ByteArrayInputStream(bytes)).readUTF();
     }
 
     /** The sealed version when the sealed texts that follow the numbers equal the clear ones, else null. */
@@ -984,6 +1042,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     boolean readStoredPackage(DataInputStream in) throws IOException {
         int[] numbers = new int[HEADER_NUMBERS / 4];
+        boolean trusting = trustedKeys != null;
+        headParts = trusting || readRecord != null ? new ArrayList(6) : null;
         if (readSealedHeader(in, numbers) == null) {
             return false;
         }
@@ -998,8 +1058,30 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         // Nothing is allocated from a length before it is known to be possible.
         checkRawLength("index", indexRawLength, indexStoredLength);
         checkRawLength("content", contentRawLength, contentStoredLength);
-        readIndex(in, indexStoredLength, indexCrc, indexRawLength, entryCount, contentRawLength);
-        startContent(in, contentStoredLength, contentCrc, contentRawLength);
+        byte[] indexStored = readBlock(in, indexStoredLength);
+        if (headParts != null) {
+            headParts.add(indexStored);
+        }
+        byte[] contentStored = null;
+        if (trusting) {
+            // Nothing of a package is inflated before its signature held.
+            contentStored = readBlock(in, contentStoredLength);
+            checkSignature(in, contentStored, true);
+        }
+        readIndex(indexStored, indexCrc, indexRawLength, entryCount, contentRawLength);
+        if (contentStored == null) {
+            contentStored = readBlock(in, contentStoredLength);
+        }
+        startContent(contentStored, contentCrc, contentRawLength);
+        if (readRecord != null) {
+            if (!trusting) {
+                checkSignature(in, contentStored, false); // for apppack's report only
+                checkSignedChunks(contentStored, false);
+            }
+            record("contentStoredBytes", contentStored); // what a manifest for it hashes
+        } else {
+            headParts = null;
+        }
         return true;
     }
 
@@ -1013,8 +1095,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * Reads the index block into this loader's entryIndex, which it stores at
      * once. Every entry must lie within the content of contentRawLength bytes.
      */
-    private void readIndex(DataInputStream in, int storedLength, int crc, int rawLength, int entryCount,
-            int contentRawLength) throws IOException {
+    private void readIndex(byte[] stored, int crc, int rawLength, int entryCount, int contentRawLength)
+            throws IOException {
         if (entryCount < 0 || entryCount > rawLength / MIN_INDEX_RECORD) {
             throw new IllegalArgumentException("entry count " + entryCount + " does not fit an index of "
                     + rawLength + " bytes");
@@ -1022,7 +1104,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         HashMap index = new HashMap(2 * entryCount + 8);
         entryIndex = index;
         int[] filled = new int[1];
-        byte[] raw = readStoredBlock(in, "index", storedLength, crc, rawLength, filled);
+        byte[] raw = inflateStoredBlock("index", stored, crc, rawLength, filled);
         record("indexFilled", Integer.valueOf(filled[0]));
         ArrayList records = readRecord == null ? null : new ArrayList(entryCount);
         record("records", records);
@@ -1097,8 +1179,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * not that they inflate to what it meant (the gzip trailer and each
      * chunk's listed CRC say that).
      */
-    private void startContent(DataInputStream in, int storedLength, int crc, int rawLength) throws IOException {
-        byte[] stored = readBlock(in, storedLength);
+    private void startContent(byte[] stored, int crc, int rawLength) throws IOException {
+        int storedLength = stored.length;
         boolean crcHolds = crc32Of(stored) == crc;
         record("contentCrcOk", Boolean.valueOf(crcHolds));
         if (!crcHolds) {
@@ -1109,8 +1191,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             record("chunks", Integer.valueOf(chunkCrc.length));
             chunkBroken = new boolean[chunkCrc.length];
             contentStored = stored;
+            checkSignedChunks(stored, true);
             return;
         }
+        checkSignedChunks(stored, false);
         int[] filled = new int[1];
         byte[] content = gunzipBlock("content", stored, storedLength, rawLength, filled);
         contentFilled = filled[0];
@@ -1342,8 +1426,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 }
             }
         }
+        boolean[] vouched = chunkVouched;
         throw new IOException("entry " + name + " of package " + packageName + " is not served: chunk "
-                + chunk + " of its content does not inflate as listed");
+                + chunk + " of its content " + (vouched != null && !vouched[chunk] ? "does not have its signed hash"
+                : "does not inflate as listed"));
     }
 
     /**
@@ -1405,6 +1491,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     private String inflateChunk(Inflater inflater, byte[] stored, int i, byte[] bytes) {
         int length = chunkRaw[i + 1] - chunkRaw[i];
+        byte[][] hashes = chunkHash;
+        if (hashes != null && !chunkVouched[i]) {
+            if (!Arrays.equals(sha256(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]), hashes[i])) {
+                return "does not have its signed hash";
+            }
+            chunkVouched[i] = true;
+        }
         inflater.reset();
         inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
         try {
@@ -1647,13 +1740,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     }
 
     /**
-     * Reads one stored block of the stream, tests its CRC and inflates it
-     * whole (gunzipBlock) into rawLength bytes, of which filled[0] tells how
-     * many the block gave.
+     * Tests one stored block's CRC and inflates it whole (gunzipBlock) into
+     * rawLength bytes, of which filled[0] tells how many the block gave.
      */
-    private byte[] readStoredBlock(DataInputStream in, String block, int storedLength, int crc, int rawLength,
-            int[] filled) throws IOException {
-        byte[] stored = readBlock(in, storedLength);
+    private byte[] inflateStoredBlock(String block, byte[] stored, int crc, int rawLength, int[] filled)
+            throws IOException {
+        int storedLength = stored.length;
         boolean crcHolds = crc32Of(stored) == crc;
         record(block + "CrcOk", Boolean.valueOf(crcHolds));
         if (!crcHolds) {
@@ -1794,6 +1886,586 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             read += n;
         }
         return read;
+    }
+
+    // ------------------------------------------------------------------ package signatures
+    //
+    // A trust file beside the launcher (TRUST_FILE: PEM public keys) makes
+    // only packages signed by one of its keys candidates. A signature is an
+    // RSA PKCS#1 v1.5 signature with SHA-256 over a small manifest: the
+    // signer's key, a SHA-256 over every byte before the signature block
+    // that no listed chunk holds (headers, index, the content's gzip header
+    // and trailer), and a SHA-256 per stored chunk, so that a start checks
+    // only the chunks it inflates (docs/package-format.md). The checks are
+    // this class's own: the runtime's MessageDigest and Signature would
+    // start its crypto framework (about 45 ms on JDK 17 for the first
+    // MessageDigest alone, more on the Java 7 runtime), and RSA verification
+    // is one modular exponentiation with a public exponent.
+
+    /** The trust file's name, in the folder that holds the package folder (the launcher's). */
+    static final String TRUST_FILE = "trusted-keys.pem";
+
+    /** Opens the signature block after the content block, and its manifest. */
+    static final int SIGNATURE_MAGIC = 0x52425347; // "RBSG"
+    static final int MANIFEST_MAGIC = 0x5242534d; // "RBSM"
+
+    /** The only manifest layout: RSA with SHA-256. */
+    static final int MANIFEST_LAYOUT = 1;
+
+    /** The manifest's bytes besides the signer key and the chunks (36 bytes each). */
+    static final int MANIFEST_FIXED = 56;
+    static final int MANIFEST_CHUNK = 36;
+
+    /** Limits of what a trust file and a signature block may hold. */
+    static final int MAX_KEY_DER = 4096;
+    static final int MAX_SIGNATURE = 2048;
+    static final int MIN_RSA_BITS = 2048;
+    static final int MAX_RSA_BITS = 16384;
+    private static final int MAX_TRUST_FILE = 1 << 20;
+
+    /** rsaEncryption, 1.2.840.113549.1.1.1, as DER content bytes. */
+    private static final byte[] RSA_OID = {0x2a, (byte) 0x86, 0x48, (byte) 0x86, (byte) 0xf7, 0x0d, 1, 1, 1};
+
+    /** The DER DigestInfo prefix of a SHA-256 hash (RFC 8017, section 9.2). */
+    private static final byte[] SHA256_DIGEST_INFO = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, (byte) 0x86, 0x48,
+        0x01, 0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+
+    /**
+     * The keys of the trust file: null when there is no such file (every
+     * package is a candidate, as without signatures), no keys when it cannot
+     * be read or holds no key that can be used (logged; no package is).
+     */
+    private static Object[] readTrust(File file) {
+        if (!file.exists()) {
+            return null;
+        }
+        InputStream in = null;
+        try {
+            if (!file.isFile()) {
+                throw new IOException("not a regular file");
+            }
+            in = new FileInputStream(file);
+            byte[] bytes = new byte[MAX_TRUST_FILE + 1];
+            int length = Math.max(0, fillQuietly(in, bytes));
+            if (length > MAX_TRUST_FILE) {
+                throw new IOException("longer than " + MAX_TRUST_FILE + " bytes");
+            }
+            Object[] keys = trustedKeysOf(Arrays.copyOf(bytes, length), file.getPath());
+            if (keys.length == 0) {
+                log(TAG_MAIN, "trusted keys " + file + ": holds no usable public key: no package is trusted");
+            }
+            return keys;
+        } catch (IOException e) {
+            log(TAG_MAIN, "trusted keys " + file + " cannot be read (" + e.getMessage() + "): no package is trusted");
+            return new Object[0];
+        } finally {
+            closeQuietly(in);
+        }
+    }
+
+    /** Reads into bytes until the stream or the buffer ends; the count read. */
+    private static int fillQuietly(InputStream in, byte[] bytes) throws IOException {
+        int filled = 0;
+        while (filled < bytes.length) {
+            int n = in.read(bytes, filled, bytes.length - filled);
+            if (n < 0) {
+                break;
+            }
+            filled += n;
+        }
+        return filled;
+    }
+
+    /**
+     * The RSA keys of the PEM "PUBLIC KEY" blocks of a text, each {DER bytes,
+     * modulus, exponent}; every other block, and a key that cannot be used,
+     * is logged with source and passed over.
+     */
+    static Object[] trustedKeysOf(byte[] pem, String source) {
+        String text = new String(pem, ISO_8859_1);
+        ArrayList keys = new ArrayList(2);
+        int at = 0;
+        for (int block = 1;; block++) {
+            int begin = text.indexOf("-----BEGIN ", at);
+            int labelEnd = begin < 0 ? -1 : text.indexOf("-----", begin + 11);
+            if (labelEnd < 0) {
+                break;
+            }
+            String label = text.substring(begin + 11, labelEnd);
+            String endLine = "-----END " + label + "-----";
+            int end = text.indexOf(endLine, labelEnd + 5);
+            if (end < 0) {
+                log(TAG_MAIN, source + ": block " + block + " (" + label + ") has no end line: passed over");
+                break;
+            }
+            at = end + endLine.length();
+            if (!label.equals("PUBLIC KEY")) {
+                log(TAG_MAIN, source + ": block " + block + " (" + label + ") is no public key: passed over");
+                continue;
+            }
+            try {
+                keys.add(rsaPublicKey(base64Decode(text.substring(labelEnd + 5, end))));
+            } catch (IllegalArgumentException e) {
+                log(TAG_MAIN, source + ": key " + block + " " + e.getMessage() + ": passed over");
+            }
+        }
+        return keys.toArray();
+    }
+
+    private static final Charset ISO_8859_1 = Charset.forName("ISO-8859-1");
+
+    /** Base64 (RFC 4648, with padding) with white space anywhere; IllegalArgumentException for anything else. */
+    static byte[] base64Decode(String text) {
+        byte[] out = new byte[text.length() * 3 / 4 + 3];
+        int length = 0;
+        int bits = 0;
+        int count = 0;
+        int padding = 0;
+        for (int i = 0; i < text.length(); i++) {
+            char c = text.charAt(i);
+            int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26
+                    : c >= '0' && c <= '9' ? c - '0' + 52 : c == '+' ? 62 : c == '/' ? 63 : -1;
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+                continue;
+            }
+            if (c == '=') {
+                padding++;
+                continue;
+            }
+            if (v < 0 || padding > 0) {
+                throw new IllegalArgumentException("is not base64 text");
+            }
+            bits = bits << 6 | v;
+            if (++count % 4 == 0) {
+                out[length++] = (byte) (bits >> 16);
+                out[length++] = (byte) (bits >> 8);
+                out[length++] = (byte) bits;
+            }
+        }
+        int rest = count % 4;
+        if (rest == 1 || (rest == 0 ? padding != 0 : padding != 4 - rest)) {
+            throw new IllegalArgumentException("is not base64 text");
+        }
+        if (rest == 2) {
+            out[length++] = (byte) (bits >> 4);
+        } else if (rest == 3) {
+            out[length++] = (byte) (bits >> 10);
+            out[length++] = (byte) (bits >> 2);
+        }
+        return Arrays.copyOf(out, length);
+    }
+
+    /**
+     * {der, modulus, exponent} of an RSA public key given as DER
+     * SubjectPublicKeyInfo; IllegalArgumentException, saying why, for
+     * anything else or a key too weak to trust.
+     */
+    static Object[] rsaPublicKey(byte[] der) {
+        if (der.length > MAX_KEY_DER) {
+            throw new IllegalArgumentException("is longer than " + MAX_KEY_DER + " bytes");
+        }
+        int[] info = derItem(der, 0, der.length, 0x30);
+        int[] algorithm = derItem(der, info[0], info[1], 0x30);
+        int[] oid = derItem(der, algorithm[0], algorithm[1], 0x06);
+        if (!Arrays.equals(Arrays.copyOfRange(der, oid[0], oid[1]), RSA_OID)) {
+            throw new IllegalArgumentException("is no RSA key");
+        }
+        int[] bits = derItem(der, algorithm[1], info[1], 0x03);
+        if (info[1] != der.length || bits[1] != info[1] || bits[0] == bits[1] || der[bits[0]] != 0) {
+            throw new IllegalArgumentException("is no DER public key");
+        }
+        int[] key = derItem(der, bits[0] + 1, bits[1], 0x30);
+        int[] n = derItem(der, key[0], key[1], 0x02);
+        int[] e = derItem(der, n[1], key[1], 0x02);
+        BigInteger modulus = new BigInteger(Arrays.copyOfRange(der, n[0], n[1]));
+        BigInteger exponent = new BigInteger(Arrays.copyOfRange(der, e[0], e[1]));
+        if (modulus.signum() <= 0 || modulus.bitLength() < MIN_RSA_BITS || modulus.bitLength() > MAX_RSA_BITS) {
+            throw new IllegalArgumentException("has " + modulus.bitLength() + " bits (" + MIN_RSA_BITS + " to "
+                    + MAX_RSA_BITS + " are trusted)");
+        }
+        if (!exponent.testBit(0) || exponent.compareTo(BigInteger.ONE) <= 0 || exponent.compareTo(modulus) >= 0) {
+            throw new IllegalArgumentException("has an impossible public exponent");
+        }
+        return new Object[] {der, modulus, exponent};
+    }
+
+    /** {content start, content end} of the DER item of that tag at at, which must end by limit. */
+    private static int[] derItem(byte[] der, int at, int limit, int tag) {
+        if (at + 2 > limit || (der[at] & 0xff) != tag) {
+            throw new IllegalArgumentException("is no DER public key");
+        }
+        int length = der[at + 1] & 0xff;
+        int start = at + 2;
+        if (length >= 0x80) {
+            int count = length & 0x7f;
+            if (count == 0 || count > 2 || start + count > limit) {
+                throw new IllegalArgumentException("is no DER public key");
+            }
+            length = 0;
+            while (count-- > 0) {
+                length = length << 8 | der[start++] & 0xff;
+            }
+        }
+        if (length > limit - start) {
+            throw new IllegalArgumentException("is no DER public key");
+        }
+        return new int[] {start, start + length};
+    }
+
+    /** Whether signature is key's RSASSA-PKCS1-v1_5 signature of a message whose SHA-256 is digest. */
+    static boolean rsaVerify(Object[] key, byte[] signature, byte[] digest) {
+        BigInteger modulus = (BigInteger) key[1];
+        int k = (modulus.bitLength() + 7) / 8;
+        if (signature.length != k) {
+            return false;
+        }
+        BigInteger s = new BigInteger(1, signature);
+        if (s.compareTo(modulus) >= 0) {
+            return false;
+        }
+        byte[] m = s.modPow((BigInteger) key[2], modulus).toByteArray();
+        byte[] encoded = new byte[k];
+        int copied = Math.min(m.length, k);
+        System.arraycopy(m, m.length - copied, encoded, k - copied, copied);
+        byte[] expected = new byte[k];
+        int info = k - SHA256_DIGEST_INFO.length - 32;
+        expected[1] = 1;
+        Arrays.fill(expected, 2, info - 1, (byte) 0xff);
+        System.arraycopy(SHA256_DIGEST_INFO, 0, expected, info, SHA256_DIGEST_INFO.length);
+        System.arraycopy(digest, 0, expected, k - 32, 32);
+        return Arrays.equals(encoded, expected);
+    }
+
+    /** A key's fingerprint: the SHA-256 of its DER bytes in lowercase hex. */
+    static String fingerprint(byte[] der) {
+        byte[] hash = sha256(der, 0, der.length);
+        StringBuilder text = new StringBuilder(64);
+        for (int i = 0; i < hash.length; i++) {
+            text.append(Character.forDigit(hash[i] >> 4 & 15, 16)).append(Character.forDigit(hash[i] & 15, 16));
+        }
+        return text.toString();
+    }
+
+    /** The package stream's bytes before the content block (headParts), as one array. */
+    private int headLength() {
+        int length = 0;
+        for (int i = 0; i < headParts.size(); i++) {
+            length += ((byte[]) headParts.get(i)).length;
+        }
+        return length;
+    }
+
+    /**
+     * The SHA-256 of the stream's bytes from 0 to start and from end on:
+     * its bytes before the content block (headParts), then content.
+     */
+    private byte[] headHash(byte[] content, int start, int end) {
+        int length = headLength() + content.length;
+        byte[] head = new byte[start + length - end];
+        int at = copyStream(content, 0, start, head, 0);
+        copyStream(content, end, length, head, at);
+        return sha256(head, 0, head.length);
+    }
+
+    /** Copies the stream's bytes from to to (headParts, then content) into dest at at; where they end there. */
+    private int copyStream(byte[] content, int from, int to, byte[] dest, int at) {
+        int offset = 0;
+        for (int i = 0; i <= headParts.size(); i++) {
+            byte[] part = i < headParts.size() ? (byte[]) headParts.get(i) : content;
+            int first = Math.max(from, offset);
+            int last = Math.min(to, offset + part.length);
+            if (first < last) {
+                System.arraycopy(part, first - offset, dest, at, last - first);
+                at += last - first;
+            }
+            offset += part.length;
+        }
+        return at;
+    }
+
+    /**
+     * The manifest that signs this package as read (with its signature in
+     * view) for the key of those DER bytes: its restart points are the
+     * listed chunks when they are used, else it lists none.
+     */
+    byte[] manifestFor(byte[] keyDer, byte[] content) {
+        int before = headLength();
+        int signedLength = before + content.length;
+        int count = contentStored == null ? 0 : chunkStored.length - 1;
+        int start = count == 0 ? signedLength : before + chunkStored[0];
+        int end = count == 0 ? signedLength : before + chunkStored[count];
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream(MANIFEST_FIXED + keyDer.length + count * 36);
+        DataOutputStream out = new DataOutputStream(bytes);
+        try {
+            out.writeInt(MANIFEST_MAGIC);
+            out.writeInt(MANIFEST_LAYOUT);
+            out.writeInt(keyDer.length);
+            out.write(keyDer);
+            out.writeInt(signedLength);
+            out.writeInt(start);
+            out.writeInt(count);
+            out.write(headHash(content, start, end));
+            for (int i = 0; i < count; i++) {
+                out.writeInt(chunkStored[i + 1] - chunkStored[i]);
+                out.write(sha256(content, chunkStored[i], chunkStored[i + 1] - chunkStored[i]));
+            }
+        } catch (IOException e) {
+            throw new AssertionError(e); // in memory
+        }
+        return bytes.toByteArray();
+    }
+
+    /** The signature block that carries a manifest and its signature. */
+    static byte[] signatureBlock(byte[] manifest, byte[] signature) {
+        ByteArrayOutputStream bytes = new ByteArrayOutputStream(12 + manifest.length + signature.length);
+        DataOutputStream out = new DataOutputStream(bytes);
+        try {
+            out.writeInt(SIGNATURE_MAGIC);
+            out.writeInt(manifest.length);
+            out.write(manifest);
+            out.writeInt(signature.length);
+            out.write(signature);
+        } catch (IOException e) {
+            throw new AssertionError(e); // in memory
+        }
+        return bytes.toByteArray();
+    }
+
+    /**
+     * Reads the signature block that follows the content and checks all but
+     * the chunks' hashes (checkSignedChunks takes them). Enforcing (a trust
+     * file asks for signed packages), a package not signed by a trusted key,
+     * or whose signature or head hash does not hold, throws; else (apppack's
+     * report, against the key the block names) what is wrong is recorded.
+     */
+    private void checkSignature(DataInputStream in, byte[] content, boolean enforce) throws IOException {
+        record("signedLength", Integer.valueOf(headLength() + content.length));
+        String problem;
+        try {
+            problem = signatureProblem(in, content, enforce);
+        } catch (EOFException e) {
+            problem = "its signature block is cut off";
+        }
+        record("signatureProblem", problem);
+        if (problem != null && enforce) {
+            throw new IllegalArgumentException("package " + packageName + " " + problem);
+        }
+    }
+
+    /** What is wrong with the signature block after content, or null (signedChunks then set). */
+    private String signatureProblem(DataInputStream in, byte[] content, boolean enforce) throws IOException {
+        byte[] magic = new byte[4];
+        if (fillQuietly(in, magic) < 4 || bigEndian32(magic, 0) != SIGNATURE_MAGIC) {
+            return "is not signed";
+        }
+        int manifestLength = in.readInt();
+        if (manifestLength < MANIFEST_FIXED + 1
+                || manifestLength > MANIFEST_FIXED + MAX_KEY_DER + (long) MANIFEST_CHUNK * content.length) {
+            return "has a damaged signature block (a manifest of " + manifestLength + " bytes)";
+        }
+        byte[] manifest = readBlock(in, manifestLength);
+        int signatureLength = in.readInt();
+        if (signatureLength < 1 || signatureLength > MAX_SIGNATURE) {
+            return "has a damaged signature block (a signature of " + signatureLength + " bytes)";
+        }
+        byte[] signature = readBlock(in, signatureLength);
+        int keyLength = bigEndian32(manifest, 8);
+        if (bigEndian32(manifest, 0) != MANIFEST_MAGIC || bigEndian32(manifest, 4) != MANIFEST_LAYOUT
+                || keyLength < 1 || keyLength > MAX_KEY_DER || keyLength > manifestLength - MANIFEST_FIXED) {
+            return "has a damaged signature block (its manifest does not read)";
+        }
+        byte[] keyDer = Arrays.copyOfRange(manifest, 12, 12 + keyLength);
+        String signer = fingerprint(keyDer);
+        record("signer", signer);
+        Object[] key = null;
+        Object[] keys = enforce ? trustedKeys : null;
+        for (int i = 0; keys != null && i < keys.length; i++) {
+            if (Arrays.equals((byte[]) ((Object[]) keys[i])[0], keyDer)) {
+                key = (Object[]) keys[i];
+            }
+        }
+        if (enforce && key == null) {
+            return "is signed by key " + signer + ", which " + TRUST_FILE + " does not list";
+        }
+        if (key == null) {
+            try {
+                key = rsaPublicKey(keyDer);
+            } catch (IllegalArgumentException e) {
+                return "is signed by key " + signer + ", which " + e.getMessage();
+            }
+        }
+        if (!rsaVerify(key, signature, sha256(manifest, 0, manifest.length))) {
+            return "has a signature that does not hold for key " + signer;
+        }
+        // From here on the manifest is the signer's: its numbers are only
+        // checked against the package they claim to describe.
+        int at = 12 + keyLength;
+        int signedLength = bigEndian32(manifest, at);
+        int start = bigEndian32(manifest, at + 4);
+        int count = bigEndian32(manifest, at + 8);
+        int before = headLength();
+        if (signedLength != before + content.length) {
+            return "has a signature over " + signedLength + " bytes, not the " + (before + content.length)
+                    + " before it";
+        }
+        if (count < 0 || manifestLength != MANIFEST_FIXED + keyLength + (long) MANIFEST_CHUNK * count) {
+            return "has a damaged signature block (its manifest's length does not fit its chunks)";
+        }
+        byte[] head = Arrays.copyOfRange(manifest, at + 12, at + 44);
+        int[] lengths = new int[count];
+        byte[][] hashes = new byte[count][];
+        long end = start;
+        for (int i = 0; i < count; i++) {
+            int p = at + 44 + i * MANIFEST_CHUNK;
+            lengths[i] = bigEndian32(manifest, p);
+            hashes[i] = Arrays.copyOfRange(manifest, p + 4, p + MANIFEST_CHUNK);
+            end += lengths[i];
+            if (lengths[i] < 0) {
+                end = -1;
+                break;
+            }
+        }
+        if (start < (count == 0 ? 0 : before) || start > signedLength || end < start || end > signedLength) {
+            return "lists chunks outside its content";
+        }
+        if (!Arrays.equals(headHash(content, start, (int) end), head)) {
+            return "was changed after signing (its headers, index or gzip framing)";
+        }
+        signedChunks = new Object[] {Integer.valueOf(start - before), lengths, hashes};
+        return null;
+    }
+
+    /**
+     * Takes the chunk hashes of a signature that held: where the content is
+     * read by its restart points and the manifest lists exactly those chunks
+     * (lazily), each chunk is checked when first inflated (inflateChunk);
+     * otherwise every listed chunk is checked here, before anything of the
+     * content is served. Fails the package when one differs and a trust file
+     * asks for signed packages; apppack's report only records it.
+     */
+    private void checkSignedChunks(byte[] stored, boolean lazily) {
+        Object[] signed = signedChunks;
+        if (signed == null) {
+            return;
+        }
+        int start = ((Integer) signed[0]).intValue();
+        int[] lengths = (int[]) signed[1];
+        byte[][] hashes = (byte[][]) signed[2];
+        boolean same = lazily && trustedKeys != null && lengths.length == chunkStored.length - 1
+                && start == chunkStored[0];
+        for (int i = 0; same && i < lengths.length; i++) {
+            same = lengths[i] == chunkStored[i + 1] - chunkStored[i];
+        }
+        if (same) {
+            chunkVouched = new boolean[lengths.length];
+            chunkHash = hashes;
+            return;
+        }
+        for (int i = 0, at = start; i < lengths.length; at += lengths[i++]) {
+            if (!Arrays.equals(sha256(stored, at, lengths[i]), hashes[i])) {
+                String problem = "was changed after signing (chunk " + i + " of its signature)";
+                record("signatureProblem", problem);
+                if (trustedKeys != null) {
+                    throw new IllegalArgumentException("package " + packageName + " " + problem);
+                }
+                return;
+            }
+        }
+    }
+
+    /** SHA-256 (FIPS 180-4) round constants. */
+    private static final int[] SHA256_K = {
+        0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+        0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+        0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+        0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+        0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+        0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+        0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+        0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+    /** SHA-256 of length bytes of data from offset. */
+    static byte[] sha256(byte[] data, int offset, int length) {
+        int[] state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
+            0x5be0cd19};
+        int[] w = new int[64];
+        int end = offset + length;
+        int at = offset;
+        for (; end - at >= 64; at += 64) {
+            sha256Block(state, w, data, at);
+        }
+        byte[] tail = new byte[128];
+        int rest = end - at;
+        System.arraycopy(data, at, tail, 0, rest);
+        tail[rest] = (byte) 0x80;
+        int tailLength = rest < 56 ? 64 : 128;
+        long bits = (long) length << 3;
+        for (int i = 0; i < 8; i++) {
+            tail[tailLength - 1 - i] = (byte) (bits >>> 8 * i);
+        }
+        sha256Block(state, w, tail, 0);
+        if (tailLength == 128) {
+            sha256Block(state, w, tail, 64);
+        }
+        byte[] hash = new byte[32];
+        for (int i = 0; i < 32; i++) {
+            hash[i] = (byte) (state[i >> 2] >>> 24 - 8 * (i & 3));
+        }
+        return hash;
+    }
+
+    /**
+     * One 64-byte block of m at at into the state s (w: the message
+     * schedule's room). The rounds go eight at a time, the eight working
+     * variables taking each other's roles instead of moving: the start runs
+     * this in the interpreter until it is compiled, where every bytecode counts.
+     */
+    private static void sha256Block(int[] s, int[] w, byte[] m, int at) {
+        for (int t = 0; t < 16; t++, at += 4) {
+            w[t] = m[at] << 24 | (m[at + 1] & 0xff) << 16 | (m[at + 2] & 0xff) << 8 | (m[at + 3] & 0xff);
+        }
+        for (int t = 16; t < 64; t++) {
+            int x = w[t - 15];
+            int y = w[t - 2];
+            w[t] = w[t - 16] + w[t - 7] + ((x >>> 7 | x << 25) ^ (x >>> 18 | x << 14) ^ x >>> 3)
+                    + ((y >>> 17 | y << 15) ^ (y >>> 19 | y << 13) ^ y >>> 10);
+        }
+        int a = s[0], b = s[1], c = s[2], d = s[3], e = s[4], f = s[5], g = s[6], h = s[7];
+        for (int t = 0; t < 64; t += 8) {
+            h += ((e >>> 6 | e << 26) ^ (e >>> 11 | e << 21) ^ (e >>> 25 | e << 7)) + (e & f ^ ~e & g)
+                    + SHA256_K[t] + w[t];
+            d += h;
+            h += ((a >>> 2 | a << 30) ^ (a >>> 13 | a << 19) ^ (a >>> 22 | a << 10)) + (a & b ^ a & c ^ b & c);
+            g += ((d >>> 6 | d << 26) ^ (d >>> 11 | d << 21) ^ (d >>> 25 | d << 7)) + (d & e ^ ~d & f)
+                    + SHA256_K[t + 1] + w[t + 1];
+            c += g;
+            g += ((h >>> 2 | h << 30) ^ (h >>> 13 | h << 19) ^ (h >>> 22 | h << 10)) + (h & a ^ h & b ^ a & b);
+            f += ((c >>> 6 | c << 26) ^ (c >>> 11 | c << 21) ^ (c >>> 25 | c << 7)) + (c & d ^ ~c & e)
+                    + SHA256_K[t + 2] + w[t + 2];
+            b += f;
+            f += ((g >>> 2 | g << 30) ^ (g >>> 13 | g << 19) ^ (g >>> 22 | g << 10)) + (g & h ^ g & a ^ h & a);
+            e += ((b >>> 6 | b << 26) ^ (b >>> 11 | b << 21) ^ (b >>> 25 | b << 7)) + (b & c ^ ~b & d)
+                    + SHA256_K[t + 3] + w[t + 3];
+            a += e;
+            e += ((f >>> 2 | f << 30) ^ (f >>> 13 | f << 19) ^ (f >>> 22 | f << 10)) + (f & g ^ f & h ^ g & h);
+            d += ((a >>> 6 | a << 26) ^ (a >>> 11 | a << 21) ^ (a >>> 25 | a << 7)) + (a & b ^ ~a & c)
+                    + SHA256_K[t + 4] + w[t + 4];
+            h += d;
+            d += ((e >>> 2 | e << 30) ^ (e >>> 13 | e << 19) ^ (e >>> 22 | e << 10)) + (e & f ^ e & g ^ f & g);
+            c += ((h >>> 6 | h << 26) ^ (h >>> 11 | h << 21) ^ (h >>> 25 | h << 7)) + (h & a ^ ~h & b)
+                    + SHA256_K[t + 5] + w[t + 5];
+            g += c;
+            c += ((d >>> 2 | d << 30) ^ (d >>> 13 | d << 19) ^ (d >>> 22 | d << 10)) + (d & e ^ d & f ^ e & f);
+            b += ((g >>> 6 | g << 26) ^ (g >>> 11 | g << 21) ^ (g >>> 25 | g << 7)) + (g & h ^ ~g & a)
+                    + SHA256_K[t + 6] + w[t + 6];
+            f += b;
+            b += ((c >>> 2 | c << 30) ^ (c >>> 13 | c << 19) ^ (c >>> 22 | c << 10)) + (c & d ^ c & e ^ d & e);
+            a += ((f >>> 6 | f << 26) ^ (f >>> 11 | f << 21) ^ (f >>> 25 | f << 7)) + (f & g ^ ~f & h)
+                    + SHA256_K[t + 7] + w[t + 7];
+            e += a;
+            a += ((b >>> 2 | b << 30) ^ (b >>> 13 | b << 19) ^ (b >>> 22 | b << 10)) + (b & c ^ b & d ^ c & d);
+        }
+        s[0] += a; s[1] += b; s[2] += c; s[3] += d; s[4] += e; s[5] += f; s[6] += g; s[7] += h;
     }
 
     // ------------------------------------------------------------------ header cipher

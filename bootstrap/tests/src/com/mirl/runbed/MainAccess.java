@@ -55,6 +55,16 @@ public final class MainAccess {
         return Main.bootInstance.scanPackages(directory);
     }
 
+    /** The loader's own SHA-256. */
+    public static byte[] sha256(byte[] data, int offset, int length) {
+        return Main.sha256(data, offset, length);
+    }
+
+    /** The loader's own check of an RSA SHA-256 signature, for a key as DER SubjectPublicKeyInfo. */
+    public static boolean rsaVerify(byte[] keyDer, byte[] signature, byte[] digest) {
+        return Main.rsaVerify(Main.rsaPublicKey(keyDer), signature, digest);
+    }
+
     /** Reads a whole package into loader, as a load cycle does. */
     public static void readPackage(Main loader, DataInputStream in) {
         loader.readPackage(in);

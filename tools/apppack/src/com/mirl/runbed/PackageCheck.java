@@ -40,7 +40,7 @@ public final class PackageCheck {
     private final ByteArrayOutputStream log = new ByteArrayOutputStream();
 
     @SuppressWarnings("unchecked")
-    private PackageCheck(byte[] stream, int start, int length, String key, String name) {
+    private PackageCheck(byte[] stream, int start, int length, String key, String name, byte[] trustPem) {
         loader = new Main();
         HashMap<String, Object> record = new HashMap<>();
         loader.readRecord = record;
@@ -51,6 +51,12 @@ public final class PackageCheck {
         PrintStream before = Main.logOut;
         Main.logOut = logStream();
         try {
+            if (trustPem != null) {
+                loader.trustedKeys = Main.trustedKeysOf(trustPem, "the trust file");
+                if (loader.trustedKeys.length == 0) {
+                    throw new IllegalArgumentException("the trust file holds no usable public key");
+                }
+            }
             read = loader.readStoredPackage(new DataInputStream(new ByteArrayInputStream(stream, start, length)));
         } catch (Exception | OutOfMemoryError e) {
             failed = e;
@@ -65,7 +71,91 @@ public final class PackageCheck {
 
     /** Reads the package stream of length bytes at start of stream, with the package key; name names it in messages. */
     public static PackageCheck read(byte[] stream, int start, int length, String key, String name) {
-        return new PackageCheck(stream, start, length, key, name);
+        return new PackageCheck(stream, start, length, key, name, null);
+    }
+
+    /**
+     * As read, with the trust the loader applies when a trust file of those
+     * bytes lies beside the launcher: a package not signed by one of its
+     * keys, or whose signature or hashes do not hold, fails the read (its
+     * chunks' hashes are checked as entry serves them). Without trust
+     * (null) the signature is only reported, against the key it names.
+     */
+    public static PackageCheck read(byte[] stream, int start, int length, String key, String name,
+            byte[] trustPem) {
+        return new PackageCheck(stream, start, length, key, name, trustPem);
+    }
+
+    /** The fingerprint of the key the package's signature block names; null when it carries none. */
+    public String signer() {
+        return (String) found.get("signer");
+    }
+
+    /**
+     * Null when the signature holds (for the key it names; with trust, a
+     * trusted one) and every hash checked so far: with trust, the chunks'
+     * as entry serves them. Else why not, as the loader logs it.
+     */
+    public String signatureProblem() {
+        if (!found.containsKey("signatureProblem")) {
+            return failure != null ? String.valueOf(failure.getMessage()) : "was not read to its signature";
+        }
+        String problem = (String) found.get("signatureProblem");
+        for (String line : logged) {
+            if (problem == null && line.contains("does not have its signed hash")) {
+                problem = line;
+            }
+        }
+        return problem;
+    }
+
+    /** The stream's bytes before where its signature block goes (the content block's end); -1 when not read so far. */
+    public int signedLength() {
+        Object length = found.get("signedLength");
+        return length == null ? -1 : (Integer) length;
+    }
+
+    /** The manifest that signs this package, as read, for the public key of those DER bytes. */
+    public byte[] manifest(byte[] publicKeyDer) {
+        if (!complete) {
+            throw new IllegalStateException("the package was not read whole");
+        }
+        return loader.manifestFor(publicKeyDer, (byte[]) found.get("contentStoredBytes"));
+    }
+
+    /** The signature block that carries the manifest and its signature, to follow the content block. */
+    public static byte[] signatureBlock(byte[] manifest, byte[] signature) {
+        return Main.signatureBlock(manifest, signature);
+    }
+
+    /** The DER bytes of each RSA public key of a PEM text the loader would trust; IllegalArgumentException when none. */
+    public static List<byte[]> publicKeys(byte[] pem) {
+        PrintStream before = Main.logOut;
+        ByteArrayOutputStream passed = new ByteArrayOutputStream();
+        Object[] keys;
+        try {
+            Main.logOut = new PrintStream(passed, true, "UTF-8");
+            keys = Main.trustedKeysOf(pem, "the key file");
+        } catch (UnsupportedEncodingException e) {
+            throw new AssertionError(e);
+        } finally {
+            Main.logOut = before;
+        }
+        if (keys.length == 0) {
+            String text = new String(passed.toByteArray(), java.nio.charset.StandardCharsets.UTF_8).trim();
+            int at = text.indexOf("the key file");
+            throw new IllegalArgumentException(at >= 0 ? text.substring(at) : "the key file holds no public key");
+        }
+        List<byte[]> ders = new ArrayList<>();
+        for (Object key : keys) {
+            ders.add((byte[]) ((Object[]) key)[0]);
+        }
+        return ders;
+    }
+
+    /** A key's fingerprint, as the loader logs it: the SHA-256 of its DER bytes in lowercase hex. */
+    public static String fingerprint(byte[] der) {
+        return Main.fingerprint(der);
     }
 
     /**
