@@ -2,6 +2,7 @@
 
 #include "launcher/bootstrap_handoff_internal.h"
 #include "launcher/class_text_decoding.h"
+#include "launcher/hash_binding.h"
 
 namespace launcher {
 
@@ -80,6 +81,7 @@ Outcome callMain(JNIEnv* env, jclass mainClass, int32_t count, const char* const
 Outcome handOffToBootstrap(JNIEnv* env, jclass* mainClass, int32_t count, const char* const* strings) {
     *mainClass = defineBootstrapClass(env);
     if (*mainClass == nullptr) return Outcome::NO_BOOTSTRAP_CLASS;
+    bindHashing(env, *mainClass);
     return callMain(env, *mainClass, count, strings);
 }
 

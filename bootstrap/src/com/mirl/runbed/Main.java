@@ -212,11 +212,29 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * Of a package loader whose signature held and whose listed chunks are
-     * its restart points: each chunk's signed SHA-256, checked when the chunk
-     * is first inflated; chunkVouched: the chunks whose stored bytes matched.
+     * its restart points: each chunk's signed SHA-256, checked before the
+     * chunk is first inflated; chunkState, under contentLock: whether each
+     * chunk's stored bytes are unchecked, being hashed, or did or did not
+     * match (CHUNK_ values).
      */
     private byte[][] chunkHash;
-    private volatile boolean[] chunkVouched;
+    private volatile byte[] chunkState;
+
+    private static final byte CHUNK_UNCHECKED = 0;
+    private static final byte CHUNK_HASHING = 1;
+    private static final byte CHUNK_VOUCHED = 2;
+    private static final byte CHUNK_FAILED = 3;
+
+    /**
+     * Of a package loader whose signature is checked on a thread of its own:
+     * that thread (until awaitSignature joins it), the block it checks
+     * ({manifest, signature}) and the content, and its verdict (what is
+     * wrong, or null).
+     */
+    private volatile Thread signatureThread;
+    private byte[][] signatureBlock;
+    private byte[] signatureContent;
+    private String signatureVerdict;
 
     /** Of a package loader whose signature held: {chunk start, stored lengths, hashes} as the manifest lists them. */
     private Object[] signedChunks;
@@ -586,7 +604,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     public void run() {
         if (this != bootInstance) {
-            inflateAhead();
+            Thread current = Thread.currentThread();
+            if (current == signatureThread) {
+                signatureVerdict = verifySignatureQuietly();
+            } else {
+                inflateAhead();
+            }
             return;
         }
         Method method = startMethod;
@@ -1426,10 +1449,10 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 }
             }
         }
-        boolean[] vouched = chunkVouched;
+        byte[] state = chunkState;
         throw new IOException("entry " + name + " of package " + packageName + " is not served: chunk "
-                + chunk + " of its content " + (vouched != null && !vouched[chunk] ? "does not have its signed hash"
-                : "does not inflate as listed"));
+                + chunk + " of its content " + (state != null && state[chunk] == CHUNK_FAILED
+                ? "does not have its signed hash" : "does not inflate as listed"));
     }
 
     /**
@@ -1444,6 +1467,16 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         if (openChunk == i) {
             return openBytes;
+        }
+        // Before the chunk state changes: this may wait for the hash thread.
+        if (!chunkHashHolds(stored, i)) {
+            chunkBroken[i] = true;
+            contentFailure = "chunk " + i + " of the content does not have its signed hash";
+            log(TAG_MAIN, "package " + packageName + ": " + contentFailure + ": its entries are not served");
+            return null;
+        }
+        if (openChunk == i || contentStored != stored) {
+            return contentStored == stored ? openBytes : null;
         }
         int chunkLength = chunkRaw[i + 1] - chunkRaw[i];
         if (takeChunkAhead(i) && contentStored == stored) {
@@ -1491,12 +1524,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      */
     private String inflateChunk(Inflater inflater, byte[] stored, int i, byte[] bytes) {
         int length = chunkRaw[i + 1] - chunkRaw[i];
-        byte[][] hashes = chunkHash;
-        if (hashes != null && !chunkVouched[i]) {
-            if (!Arrays.equals(sha256(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]), hashes[i])) {
-                return "does not have its signed hash";
-            }
-            chunkVouched[i] = true;
+        if (!chunkHashHolds(stored, i)) {
+            return "does not have its signed hash";
         }
         inflater.reset();
         inflater.setInput(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]);
@@ -1945,8 +1974,13 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new IOException("not a regular file");
             }
             in = new FileInputStream(file);
-            byte[] bytes = new byte[MAX_TRUST_FILE + 1];
-            int length = Math.max(0, fillQuietly(in, bytes));
+            // One byte more than it says it holds: a file that grows meanwhile is read on to the limit.
+            byte[] bytes = new byte[(int) Math.min(MAX_TRUST_FILE, file.length()) + 1];
+            int length = Math.max(0, fillQuietly(in, bytes, 0));
+            if (length == bytes.length && length <= MAX_TRUST_FILE) {
+                bytes = Arrays.copyOf(bytes, MAX_TRUST_FILE + 1);
+                length += Math.max(0, fillQuietly(in, bytes, length));
+            }
             if (length > MAX_TRUST_FILE) {
                 throw new IOException("longer than " + MAX_TRUST_FILE + " bytes");
             }
@@ -1963,9 +1997,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
-    /** Reads into bytes until the stream or the buffer ends; the count read. */
-    private static int fillQuietly(InputStream in, byte[] bytes) throws IOException {
-        int filled = 0;
+    /** Reads into bytes from start until the stream or the buffer ends; the count read. */
+    private static int fillQuietly(InputStream in, byte[] bytes, int start) throws IOException {
+        int filled = start;
         while (filled < bytes.length) {
             int n = in.read(bytes, filled, bytes.length - filled);
             if (n < 0) {
@@ -1973,7 +2007,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
             filled += n;
         }
-        return filled;
+        return filled - start;
     }
 
     /**
@@ -2242,25 +2276,72 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         record("signedLength", Integer.valueOf(headLength() + content.length));
         String problem;
         try {
-            problem = signatureProblem(in, content, enforce);
+            problem = readSignatureBlock(in, content.length);
         } catch (EOFException e) {
-            problem = "its signature block is cut off";
+            problem = "has its signature block cut off";
         }
+        if (problem == null && enforce && readRecord == null && Runtime.getRuntime().availableProcessors() > 1) {
+            // A launch checks it beside the index's inflate; awaitSignature
+            // joins it before anything of the content is used.
+            signatureContent = content;
+            Thread thread = new Thread(this, "package signature check (loader " + hashCode() + ")");
+            thread.setDaemon(true);
+            signatureThread = thread;
+            thread.start();
+            return;
+        }
+        if (problem == null) {
+            problem = verifySignature(content, enforce);
+        }
+        settleSignature(problem, enforce);
+    }
+
+    private void settleSignature(String problem, boolean enforce) {
         record("signatureProblem", problem);
         if (problem != null && enforce) {
             throw new IllegalArgumentException("package " + packageName + " " + problem);
         }
     }
 
-    /** What is wrong with the signature block after content, or null (signedChunks then set). */
-    private String signatureProblem(DataInputStream in, byte[] content, boolean enforce) throws IOException {
+    /** Waits for the signature thread's verdict (if one runs) and fails the package as checkSignature would. */
+    private void awaitSignature() {
+        Thread thread = signatureThread;
+        if (thread == null) {
+            return;
+        }
+        boolean interrupted = false;
+        while (thread.isAlive()) {
+            try {
+                thread.join();
+            } catch (InterruptedException e) {
+                interrupted = true; // it ends soon: wait on, pass the interrupt on after
+            }
+        }
+        if (interrupted) {
+            Thread.currentThread().interrupt();
+        }
+        signatureThread = null;
+        settleSignature(signatureVerdict, true);
+    }
+
+    /** The signature thread's check: what is wrong, or null. */
+    private String verifySignatureQuietly() {
+        try {
+            return verifySignature(signatureContent, true);
+        } catch (Throwable e) {
+            return "could not be checked (" + e + ")";
+        }
+    }
+
+    /** Reads the signature block after content into signatureBlock; what is wrong, or null. */
+    private String readSignatureBlock(DataInputStream in, int contentLength) throws IOException {
         byte[] magic = new byte[4];
-        if (fillQuietly(in, magic) < 4 || bigEndian32(magic, 0) != SIGNATURE_MAGIC) {
+        if (fillQuietly(in, magic, 0) < 4 || bigEndian32(magic, 0) != SIGNATURE_MAGIC) {
             return "is not signed";
         }
         int manifestLength = in.readInt();
         if (manifestLength < MANIFEST_FIXED + 1
-                || manifestLength > MANIFEST_FIXED + MAX_KEY_DER + (long) MANIFEST_CHUNK * content.length) {
+                || manifestLength > MANIFEST_FIXED + MAX_KEY_DER + (long) MANIFEST_CHUNK * contentLength) {
             return "has a damaged signature block (a manifest of " + manifestLength + " bytes)";
         }
         byte[] manifest = readBlock(in, manifestLength);
@@ -2268,14 +2349,22 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         if (signatureLength < 1 || signatureLength > MAX_SIGNATURE) {
             return "has a damaged signature block (a signature of " + signatureLength + " bytes)";
         }
-        byte[] signature = readBlock(in, signatureLength);
+        signatureBlock = new byte[][] {manifest, readBlock(in, signatureLength)};
+        return null;
+    }
+
+    /** What is wrong with the signature block read (signatureBlock), or null: signedChunks then set. */
+    private String verifySignature(byte[] content, boolean enforce) {
+        byte[] manifest = signatureBlock[0];
+        byte[] signature = signatureBlock[1];
+        int manifestLength = manifest.length;
         int keyLength = bigEndian32(manifest, 8);
         if (bigEndian32(manifest, 0) != MANIFEST_MAGIC || bigEndian32(manifest, 4) != MANIFEST_LAYOUT
                 || keyLength < 1 || keyLength > MAX_KEY_DER || keyLength > manifestLength - MANIFEST_FIXED) {
             return "has a damaged signature block (its manifest does not read)";
         }
         byte[] keyDer = Arrays.copyOfRange(manifest, 12, 12 + keyLength);
-        String signer = fingerprint(keyDer);
+        String signer = readRecord != null || !enforce ? fingerprint(keyDer) : null;
         record("signer", signer);
         Object[] key = null;
         Object[] keys = enforce ? trustedKeys : null;
@@ -2285,7 +2374,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
         }
         if (enforce && key == null) {
-            return "is signed by key " + signer + ", which " + TRUST_FILE + " does not list";
+            return "is signed by key " + fingerprint(keyDer) + ", which " + TRUST_FILE + " does not list";
         }
         if (key == null) {
             try {
@@ -2295,7 +2384,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             }
         }
         if (!rsaVerify(key, signature, sha256(manifest, 0, manifest.length))) {
-            return "has a signature that does not hold for key " + signer;
+            return "has a signature that does not hold for key " + fingerprint(keyDer);
         }
         // From here on the manifest is the signer's: its numbers are only
         // checked against the package they claim to describe.
@@ -2344,6 +2433,9 @@ public class Main extends ClassLoader implements Comparator, Runnable {
      * asks for signed packages; apppack's report only records it.
      */
     private void checkSignedChunks(byte[] stored, boolean lazily) {
+        awaitSignature();
+        signatureBlock = null;
+        signatureContent = null;
         Object[] signed = signedChunks;
         if (signed == null) {
             return;
@@ -2357,8 +2449,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             same = lengths[i] == chunkStored[i + 1] - chunkStored[i];
         }
         if (same) {
-            chunkVouched = new boolean[lengths.length];
             chunkHash = hashes;
+            // Checked by the thread that inflates each: a thread hashing
+            // them ahead cost more than it saved on two processors (it
+            // hashes chunks the client never asks for, beside the VM's
+            // compiler threads).
+            chunkState = new byte[lengths.length];
             return;
         }
         for (int i = 0, at = start; i < lengths.length; at += lengths[i++]) {
@@ -2373,6 +2469,52 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
     }
 
+    /**
+     * Whether chunk i's stored bytes have their signed hash (true where no
+     * hash is listed), hashed once: by this thread, or by another that
+     * inflates the same chunk (the inflater thread, another class-loading
+     * thread), whose verdict it waits for. Waits on contentLock: callers
+     * that hold it must not have changed the chunk state yet.
+     */
+    private boolean chunkHashHolds(byte[] stored, int i) {
+        byte[] state = chunkState;
+        if (state == null) {
+            return true;
+        }
+        synchronized (contentLock) {
+            boolean interrupted = false;
+            while (state[i] == CHUNK_HASHING) {
+                try {
+                    contentLock.wait();
+                } catch (InterruptedException e) {
+                    interrupted = true; // it is done soon: wait on, pass the interrupt on after
+                }
+            }
+            if (interrupted) {
+                Thread.currentThread().interrupt();
+            }
+            if (state[i] != CHUNK_UNCHECKED) {
+                return state[i] == CHUNK_VOUCHED;
+            }
+            state[i] = CHUNK_HASHING;
+        }
+        return settleChunkHash(stored, i, state);
+    }
+
+    /** Hashes chunk i (claimed: CHUNK_HASHING) and settles its state; whether it matched. */
+    private boolean settleChunkHash(byte[] stored, int i, byte[] state) {
+        boolean holds = false;
+        try {
+            holds = Arrays.equals(sha256(stored, chunkStored[i], chunkStored[i + 1] - chunkStored[i]), chunkHash[i]);
+        } finally {
+            synchronized (contentLock) {
+                state[i] = holds ? CHUNK_VOUCHED : CHUNK_FAILED;
+                contentLock.notifyAll();
+            }
+        }
+        return holds;
+    }
+
     /** SHA-256 (FIPS 180-4) round constants. */
     private static final int[] SHA256_K = {
         0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -2384,8 +2526,34 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
         0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
+    /**
+     * The launcher's SHA-256 (it binds this once it has defined the class):
+     * false, writing nothing, for arguments out of range. Where no launcher
+     * bound it (apppack, the tests), calling it fails and this class hashes
+     * on its own.
+     */
+    private static native boolean nativeSha256(byte[] data, int offset, int length, byte[] hash);
+
+    /** Set once nativeSha256 was found not bound. */
+    private static volatile boolean hashesInJava;
+
     /** SHA-256 of length bytes of data from offset. */
     static byte[] sha256(byte[] data, int offset, int length) {
+        if (!hashesInJava) {
+            byte[] hash = new byte[32];
+            try {
+                if (nativeSha256(data, offset, length, hash)) {
+                    return hash;
+                }
+            } catch (UnsatisfiedLinkError e) {
+                hashesInJava = true;
+            }
+        }
+        return javaSha256(data, offset, length);
+    }
+
+    /** SHA-256 in Java, where the launcher's is not bound; what the tests hold against MessageDigest. */
+    static byte[] javaSha256(byte[] data, int offset, int length) {
         int[] state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
             0x5be0cd19};
         int[] w = new int[64];
@@ -2416,9 +2584,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
 
     /**
      * One 64-byte block of m at at into the state s (w: the message
-     * schedule's room). The rounds go eight at a time, the eight working
-     * variables taking each other's roles instead of moving: the start runs
-     * this in the interpreter until it is compiled, where every bytecode counts.
+     * schedule's room). Shifts, not Integer.rotateRight: until this is
+     * compiled, each of those is a call in the interpreter.
      */
     private static void sha256Block(int[] s, int[] w, byte[] m, int at) {
         for (int t = 0; t < 16; t++, at += 4) {
@@ -2431,39 +2598,18 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                     + ((y >>> 17 | y << 15) ^ (y >>> 19 | y << 13) ^ y >>> 10);
         }
         int a = s[0], b = s[1], c = s[2], d = s[3], e = s[4], f = s[5], g = s[6], h = s[7];
-        for (int t = 0; t < 64; t += 8) {
-            h += ((e >>> 6 | e << 26) ^ (e >>> 11 | e << 21) ^ (e >>> 25 | e << 7)) + (e & f ^ ~e & g)
+        for (int t = 0; t < 64; t++) {
+            int t1 = h + ((e >>> 6 | e << 26) ^ (e >>> 11 | e << 21) ^ (e >>> 25 | e << 7)) + (e & f ^ ~e & g)
                     + SHA256_K[t] + w[t];
-            d += h;
-            h += ((a >>> 2 | a << 30) ^ (a >>> 13 | a << 19) ^ (a >>> 22 | a << 10)) + (a & b ^ a & c ^ b & c);
-            g += ((d >>> 6 | d << 26) ^ (d >>> 11 | d << 21) ^ (d >>> 25 | d << 7)) + (d & e ^ ~d & f)
-                    + SHA256_K[t + 1] + w[t + 1];
-            c += g;
-            g += ((h >>> 2 | h << 30) ^ (h >>> 13 | h << 19) ^ (h >>> 22 | h << 10)) + (h & a ^ h & b ^ a & b);
-            f += ((c >>> 6 | c << 26) ^ (c >>> 11 | c << 21) ^ (c >>> 25 | c << 7)) + (c & d ^ ~c & e)
-                    + SHA256_K[t + 2] + w[t + 2];
-            b += f;
-            f += ((g >>> 2 | g << 30) ^ (g >>> 13 | g << 19) ^ (g >>> 22 | g << 10)) + (g & h ^ g & a ^ h & a);
-            e += ((b >>> 6 | b << 26) ^ (b >>> 11 | b << 21) ^ (b >>> 25 | b << 7)) + (b & c ^ ~b & d)
-                    + SHA256_K[t + 3] + w[t + 3];
-            a += e;
-            e += ((f >>> 2 | f << 30) ^ (f >>> 13 | f << 19) ^ (f >>> 22 | f << 10)) + (f & g ^ f & h ^ g & h);
-            d += ((a >>> 6 | a << 26) ^ (a >>> 11 | a << 21) ^ (a >>> 25 | a << 7)) + (a & b ^ ~a & c)
-                    + SHA256_K[t + 4] + w[t + 4];
-            h += d;
-            d += ((e >>> 2 | e << 30) ^ (e >>> 13 | e << 19) ^ (e >>> 22 | e << 10)) + (e & f ^ e & g ^ f & g);
-            c += ((h >>> 6 | h << 26) ^ (h >>> 11 | h << 21) ^ (h >>> 25 | h << 7)) + (h & a ^ ~h & b)
-                    + SHA256_K[t + 5] + w[t + 5];
-            g += c;
-            c += ((d >>> 2 | d << 30) ^ (d >>> 13 | d << 19) ^ (d >>> 22 | d << 10)) + (d & e ^ d & f ^ e & f);
-            b += ((g >>> 6 | g << 26) ^ (g >>> 11 | g << 21) ^ (g >>> 25 | g << 7)) + (g & h ^ ~g & a)
-                    + SHA256_K[t + 6] + w[t + 6];
-            f += b;
-            b += ((c >>> 2 | c << 30) ^ (c >>> 13 | c << 19) ^ (c >>> 22 | c << 10)) + (c & d ^ c & e ^ d & e);
-            a += ((f >>> 6 | f << 26) ^ (f >>> 11 | f << 21) ^ (f >>> 25 | f << 7)) + (f & g ^ ~f & h)
-                    + SHA256_K[t + 7] + w[t + 7];
-            e += a;
-            a += ((b >>> 2 | b << 30) ^ (b >>> 13 | b << 19) ^ (b >>> 22 | b << 10)) + (b & c ^ b & d ^ c & d);
+            int t2 = ((a >>> 2 | a << 30) ^ (a >>> 13 | a << 19) ^ (a >>> 22 | a << 10)) + (a & b ^ a & c ^ b & c);
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
         s[0] += a; s[1] += b; s[2] += c; s[3] += d; s[4] += e; s[5] += f; s[6] += g; s[7] += h;
     }

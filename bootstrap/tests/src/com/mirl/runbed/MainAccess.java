@@ -55,9 +55,9 @@ public final class MainAccess {
         return Main.bootInstance.scanPackages(directory);
     }
 
-    /** The loader's own SHA-256. */
+    /** The loader's own SHA-256 in Java (the launcher binds its native one). */
     public static byte[] sha256(byte[] data, int offset, int length) {
-        return Main.sha256(data, offset, length);
+        return Main.javaSha256(data, offset, length);
     }
 
     /** The loader's own check of an RSA SHA-256 signature, for a key as DER SubjectPublicKeyInfo. */
