@@ -139,6 +139,9 @@ TEST(TavelinProcess, HandsTheBootstrapClassTheLaunchStrings) {
         "option abort",
         "DefineClass com/mirl/runbed/Main loader=null length=" + std::to_string(bootstrapClass.size()) +
             " head=cafebabe",
+        // The launcher's hashing for the class's package signature checks.
+        "RegisterNatives Main nativeSha256 ([BII[B)Z",
+        "nativeSha256 of no array = false",
         "GetStaticMethodID Main main ([Ljava/lang/String;)V",
         "FindClass java/lang/String",
         "NewObjectArray 6 of String initial=null",

@@ -74,7 +74,8 @@ import java.util.zip.ZipOutputStream;
  * boot runner, default sink     bootInstance (one), statics  entry point, the clients' contract, load cycle
  *                               main and the clients call;
  *                               it holds the launch strings
- * package loader                one instance per package     package format, class and resource service
+ * package loader                one instance per package     package format, package signatures,
+ *                                                            class and resource service
  * resource URL handler definer  statics, and one instance    resource URLs
  *                               that defines the two classes
  * </pre>
