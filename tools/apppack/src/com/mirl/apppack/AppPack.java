@@ -1,7 +1,9 @@
 package com.mirl.apppack;
 
+import com.mirl.runbed.PackageCheck;
 import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileSystemException;
 import java.nio.file.InvalidPathException;
@@ -29,6 +31,9 @@ public final class AppPack {
     static final int FAILED = 1;
     static final int USAGE = 2;
 
+    /** The trust file's name beside the launcher (the loader's TRUST_FILE). */
+    static final String TRUST_FILE = "trusted-keys.pem";
+
     private static final String MAIN_USAGE = String.join("\n",
             "Usage: apppack COMMAND [OPTIONS] [ARGUMENTS]",
             "Makes and checks the client's application packages.",
@@ -38,6 +43,7 @@ public final class AppPack {
             "  embed    append a package to an executable and point to it",
             "  inspect  describe a package or an executable that carries one",
             "  verify   check that the loader would accept a package",
+            "  keygen   make a key pair to sign packages with",
             "",
             "Classes must run on the launcher's Java 7 runtime (class-file version 51);",
             "pack, inspect and verify take --runtime N for a client on another Java.",
@@ -48,6 +54,11 @@ public final class AppPack {
 
     private static final String RUNTIME_OPTION =
             "  --runtime N         Java release the client runs on: 7 (the launcher's runtime,";
+
+    private static final String PASSWORD_FILE_OPTION =
+            "  --password-file F   the key's password: the first line of the file F";
+    private static final String PASSWORD_ENV_OPTION =
+            "  --password-env VAR  the key's password: the value of the environment variable VAR";
 
     private static final String PACK_USAGE = String.join("\n",
             "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY]",
@@ -115,6 +126,21 @@ public final class AppPack {
             "                      " + PackageFormat.DEFAULT_MAIN_CLASS + " is missing",
             "  -h, --help          show this help");
 
+    private static final String KEYGEN_USAGE = String.join("\n",
+            "Usage: apppack keygen -o NAME [--password-file F | --password-env VAR]",
+            "Makes an RSA key pair (" + KeyFiles.KEY_BITS + " bits) to sign packages with: NAME.key, the private",
+            "key (PKCS#8 PEM, readable by its owner only), and NAME.pub, the public key",
+            "(PEM) to list in " + TRUST_FILE + " beside the launcher. Prints the key's",
+            "fingerprint (the SHA-256 of the public key's DER bytes). Never overwrites a",
+            "key file. openssl reads both files.",
+            "",
+            "  -o, --output NAME   the files' name, without .key or .pub",
+            "  --password-file F   encrypt NAME.key with the password on the first line of F",
+            "                      (PBES2: PBKDF2-HMAC-SHA256, AES-256-CBC, as openssl",
+            "                      genpkey -aes256 writes it)",
+            "  --password-env VAR  the same with the value of the environment variable VAR",
+            "  -h, --help          show this help");
+
     private final PrintStream out;
     private final PrintStream err;
 
@@ -168,6 +194,8 @@ public final class AppPack {
                     return inspect(rest);
                 case "verify":
                     return verify(rest);
+                case "keygen":
+                    return keygen(rest);
                 default:
                     throw new UsageError("unknown command \"" + command + "\" (see apppack --help)");
             }
@@ -402,6 +430,95 @@ public final class AppPack {
         out.println("apppack: wrote " + output + ": package of " + pkg.length + " bytes (version " + result.version
                 + ") at offset " + base);
         return OK;
+    }
+
+    // ------------------------------------------------------------------ keys and signing
+
+    private static final String PASSWORD_FILE = "--password-file";
+    private static final String PASSWORD_ENV = "--password-env";
+
+    private int keygen(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "keygen", "--output", PASSWORD_FILE, PASSWORD_ENV);
+        if (a.help) {
+            out.println(KEYGEN_USAGE);
+            return OK;
+        }
+        String name = a.require("--output");
+        if (!a.operands.isEmpty()) {
+            throw new UsageError("unexpected argument " + a.operands.get(0));
+        }
+        // "-o signer.key" names the pair as "-o signer" does.
+        if (name.endsWith(".key") || name.endsWith(".pub")) {
+            name = name.substring(0, name.length() - 4);
+        }
+        Path keyFile = Paths.get(name + ".key");
+        Path publicFile = Paths.get(name + ".pub");
+        Path folder = keyFile.toAbsolutePath().getParent();
+        if (folder == null || !Files.isDirectory(folder)) {
+            throw new Failure("the folder " + folder + " does not exist");
+        }
+        byte[] password = password(a);
+        for (Path existing : new Path[] {keyFile, publicFile}) {
+            if (Files.exists(existing, java.nio.file.LinkOption.NOFOLLOW_LINKS)) {
+                throw new Failure(existing + " exists; keygen never replaces a key file (remove it, or give "
+                        + "another NAME)");
+            }
+        }
+        java.security.KeyPair pair;
+        String privatePem;
+        try {
+            pair = KeyFiles.generate();
+            privatePem = KeyFiles.privatePem(pair.getPrivate(), password);
+        } catch (GeneralSecurityException e) {
+            throw new Failure("cannot make the key: " + describe(e));
+        } finally {
+            if (password != null) {
+                Arrays.fill(password, (byte) 0);
+            }
+        }
+        byte[] publicDer = pair.getPublic().getEncoded();
+        String publicPem = KeyFiles.pem(KeyFiles.PUBLIC_LABEL, publicDer);
+        writeNew(keyFile, true, privatePem);
+        try {
+            writeNew(publicFile, false, publicPem);
+        } catch (Failure e) {
+            // Half a pair is no use; the private key is ours, made a moment ago.
+            try {
+                Files.deleteIfExists(keyFile);
+            } catch (IOException ignored) {
+                err.println("apppack keygen: warning: " + keyFile + " is left without its " + publicFile);
+            }
+            throw e;
+        }
+        out.println("apppack: wrote " + keyFile + " (the private key, RSA " + KeyFiles.KEY_BITS + " bits"
+                + (password != null ? ", encrypted" : "") + "; readable by its owner only: keep it secret) and "
+                + publicFile + " (the public key)");
+        out.println("apppack: fingerprint " + PackageCheck.fingerprint(publicDer));
+        return OK;
+    }
+
+    private static void writeNew(Path file, boolean ownerOnly, String text) throws Failure {
+        try {
+            AtomicFile.create(file, ownerOnly, o -> o.write(text.getBytes(StandardCharsets.US_ASCII)));
+        } catch (java.nio.file.FileAlreadyExistsException e) {
+            throw new Failure(file + " exists; keygen never replaces a key file");
+        } catch (IOException e) {
+            throw new Failure("cannot write " + file + ": " + describe(e));
+        }
+    }
+
+    /** The password of --password-file or --password-env; null when neither is given. */
+    private static byte[] password(Arguments a) throws UsageError, Failure {
+        String file = a.options.get(PASSWORD_FILE);
+        String variable = a.options.get(PASSWORD_ENV);
+        if (file != null && variable != null) {
+            throw new UsageError("give " + PASSWORD_FILE + " or " + PASSWORD_ENV + ", not both");
+        }
+        try {
+            return KeyFiles.password(file == null ? null : Paths.get(file), variable);
+        } catch (KeyFiles.KeyException e) {
+            throw new Failure(e.getMessage());
+        }
     }
 
     // ------------------------------------------------------------------ inspect and verify
