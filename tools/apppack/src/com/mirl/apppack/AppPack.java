@@ -100,10 +100,10 @@ public final class AppPack {
 
     private static final String INSPECT_USAGE = String.join("\n",
             "Usage: apppack inspect [--key KEY] [--runtime N] FILE",
-            "Prints the version, check text, block lengths, CRC status, entries and the",
-            "highest class-file version of a package, or of the package an executable (a",
-            "name ending in .exe) carries. Exits 1 when the loader would refuse it. Warns",
-            "as verify does.",
+            "Prints the version, check text, block lengths, CRC status, entries, the",
+            "highest class-file version and the signer of a package, or of the package an",
+            "executable (a name ending in .exe) carries. Exits 1 when the loader would",
+            "refuse it. Warns as verify does.",
             "",
             "  --key KEY           package key (default: the launcher's key)",
             RUNTIME_OPTION,
@@ -111,10 +111,11 @@ public final class AppPack {
             "  -h, --help          show this help");
 
     private static final String VERIFY_USAGE = String.join("\n",
-            "Usage: apppack verify [--key KEY] [--main CLASS] [--runtime N] FILE",
+            "Usage: apppack verify [--key KEY] [--main CLASS] [--runtime N] [--trust FILE.pem] FILE",
             "Exits 0 when the loader would accept the package (or the package an executable",
             "carries), else prints the reason and exits 1. Prints the highest class-file",
             "version in the package and warns when it is newer than the target runtime.",
+            "Prints who signed the package and whether the signature holds.",
             "Warns of each jar a packed manifest's Class-Path names that is none of the",
             "package's inputs (java -cp would search it).",
             "",
@@ -124,6 +125,9 @@ public final class AppPack {
             "  --main CLASS        also require the class CLASS (dotted name) in the package;",
             "                      without it, a note says when the launcher's main class",
             "                      " + PackageFormat.DEFAULT_MAIN_CLASS + " is missing",
+            "  --trust FILE.pem    read the package as a loader with FILE.pem beside it as",
+            "                      " + TRUST_FILE + " does: refused unless signed by a key FILE.pem",
+            "                      lists, with its signature and every hash holding",
             "  -h, --help          show this help");
 
     private static final String KEYGEN_USAGE = String.join("\n",
@@ -624,6 +628,7 @@ public final class AppPack {
         if (versions != null) {
             out.println("classes:        " + versions.describeHighest());
         }
+        out.println("signature:      " + (r.signedLength < 0 && r.signer == null ? "-" : signature(r)));
         for (String note : located.notes) {
             out.println("note:           " + note);
         }
@@ -641,17 +646,31 @@ public final class AppPack {
     }
 
     private int verify(String[] args) throws UsageError, Failure {
-        Arguments a = parse(args, "verify", "--key", "--main", "--runtime");
+        Arguments a = parse(args, "verify", "--key", "--main", "--runtime", "--trust");
         if (a.help) {
             out.println(VERIFY_USAGE);
             return OK;
         }
         int runtime = runtime(a);
         Path path = singleFile(a);
+        String trustName = a.options.get("--trust");
+        byte[] trust = null;
+        if (trustName != null) {
+            Path trustPath = Paths.get(trustName);
+            trust = readFile(trustPath);
+            try {
+                PackageCheck.publicKeys(trust);
+            } catch (IllegalArgumentException e) {
+                throw new Failure(trustPath + ": " + e.getMessage());
+            }
+        }
         Located located = locate(path);
         PackageReader.Result r = PackageReader.read(located.bytes, located.offset, located.length,
-                a.get("--key", PackageFormat.DEFAULT_KEY));
+                a.get("--key", PackageFormat.DEFAULT_KEY), trust);
         String problem = r.problem;
+        if (problem == null && trust != null && r.signatureProblem != null) {
+            problem = r.signatureProblem;
+        }
         String mainClass = a.options.get("--main");
         if (problem == null && mainClass != null && !r.entries.containsKey(PackageFormat.classEntry(mainClass))) {
             problem = "the package has no class " + mainClass;
@@ -662,6 +681,9 @@ public final class AppPack {
                     + ", which this package does not hold (--main requires a class)");
         }
         if (problem != null) {
+            if (r.signedLength >= 0 || r.signer != null) {
+                out.println(path + ": " + signature(r));
+            }
             err.println("apppack verify: " + path + ": refused: " + problem);
             return FAILED;
         }
@@ -680,10 +702,20 @@ public final class AppPack {
         }
         out.println(path + ": ok, version " + r.version + ", " + r.entries.size() + " entries, "
                 + versions.describeHighest());
+        out.println(path + ": " + signature(r) + (trust != null ? " (a key " + trustName + " lists)" : ""));
         return OK;
     }
 
     // ------------------------------------------------------------------ helpers
+
+    /** Who signed the package and whether the signature holds, as verify and inspect say it. */
+    private static String signature(PackageReader.Result r) {
+        if (r.signer == null) {
+            return "not signed";
+        }
+        return "signed by " + r.signer + ": the signature " + (r.signatureProblem == null ? "holds"
+                : "does not hold: " + r.signatureProblem);
+    }
 
     /** The target Java release of --runtime, or the launcher's. */
     private static int runtime(Arguments a) throws UsageError {

@@ -55,6 +55,16 @@ final class PackageReader {
         final List<String> warnings = new ArrayList<>();
         /** Why the loader would refuse the package; null when it accepts it. */
         String problem;
+        /** The fingerprint of the key the signature block names; null for an unsigned package. */
+        String signer;
+        /** Null when the signature holds (read with trust: for a trusted key), else why not ("not signed"). */
+        String signatureProblem;
+        /** The stream's bytes before where the signature block goes; -1 when the read did not get there. */
+        int signedLength = -1;
+        /** The signature block's length where one follows the content block whole; else 0. */
+        int signatureBlockLength;
+        /** The loader's read itself, for the manifest of a signature; null where the key text is refused. */
+        PackageCheck read;
 
         boolean accepted() {
             return problem == null;
@@ -65,14 +75,21 @@ final class PackageReader {
     }
 
     static Result read(byte[] stream, int start, int length, String key) {
+        return read(stream, start, length, key, null);
+    }
+
+    /** As the loader reads it where a trust file of those bytes lies beside the launcher (null: none). */
+    static Result read(byte[] stream, int start, int length, String key, byte[] trustPem) {
         Result r = new Result();
         r.streamLength = length;
         String keyProblem = PackageFormat.checkKey(key);
         if (keyProblem != null) {
             r.problem = keyProblem;
+            r.signatureProblem = keyProblem;
             return r;
         }
-        PackageCheck read = PackageCheck.read(stream, start, length, key, "being checked");
+        PackageCheck read = PackageCheck.read(stream, start, length, key, "being checked", trustPem);
+        r.read = read;
         Map<String, Object> found = read.found;
         String[] clear = (String[]) found.get("clearTexts");
         if (clear != null) {
@@ -100,6 +117,11 @@ final class PackageReader {
                 r.records.add(new Entry((String) e[0], (Integer) e[1], (Integer) e[2], (Integer) e[3]));
             }
         }
+        r.signer = read.signer();
+        r.signedLength = read.signedLength();
+        if (r.signer != null && r.signedLength >= 0) {
+            r.signatureBlockLength = Math.max(0, signatureBlockLength(stream, start + r.signedLength, start + length));
+        }
         if (read.failure != null) {
             r.problem = refusal(r, found, failure);
         } else if (!read.complete) {
@@ -109,6 +131,8 @@ final class PackageReader {
         } else {
             serveEntries(r, read, found, start, length);
         }
+        // After the entries were served: with trust, each chunk's hash is checked as it is.
+        r.signatureProblem = read.signatureProblem();
         for (String line : read.logged) {
             // Lines the reader words itself, above and in serveEntries.
             if (!line.startsWith(PackageCheck.LOG_BLOCK_SHORT) && !line.contains("reaches into the missing tail")
@@ -155,6 +179,7 @@ final class PackageReader {
         }
         long used = 2L + utfLength(r.version) + 2 + utfLength(r.check) + 4 + r.sealedLength
                 + n[PackageFormat.HEADER_INDEX_STORED] + n[PackageFormat.HEADER_CONTENT_STORED];
+        used += r.signatureBlockLength;
         if (used < length) {
             r.warnings.add((length - used) + " bytes after the content block are never read");
         }
@@ -197,6 +222,28 @@ final class PackageReader {
             r.warnings.add("the " + block + " block decompresses to " + filled + " bytes, " + (raw - filled)
                     + " fewer than its raw length");
         }
+    }
+
+    /**
+     * The length of the signature block at that offset: its magic, the
+     * manifest and the signature, each after its int32 length, within end;
+     * -1 where no such block lies there.
+     */
+    static int signatureBlockLength(byte[] bytes, int at, int end) {
+        if (end - at < 12 || bytes[at] != 'R' || bytes[at + 1] != 'B' || bytes[at + 2] != 'S' || bytes[at + 3] != 'G') {
+            return -1;
+        }
+        long manifest = int32(bytes, at + 4);
+        if (manifest < 0 || manifest > end - at - 12L) {
+            return -1;
+        }
+        long signature = int32(bytes, at + 8 + (int) manifest);
+        long total = 12 + manifest + signature;
+        return signature < 0 || total > end - at ? -1 : (int) total;
+    }
+
+    private static int int32(byte[] b, int at) {
+        return (b[at] & 0xff) << 24 | (b[at + 1] & 0xff) << 16 | (b[at + 2] & 0xff) << 8 | (b[at + 3] & 0xff);
     }
 
     /** Why the loader refuses the package, in words, from where its read stopped and what stopped it. */

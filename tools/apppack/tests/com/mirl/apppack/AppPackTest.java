@@ -271,7 +271,7 @@ public class AppPackTest {
         assertEquals(inspect.out, 0, inspect.status);
         for (String part : new String[] {"version:        \"1.4.2\"", "sealed version: \"1.4.2\" (matches)",
                 "CRC", "(ok)", "com/x/Helper.class", "entries:        6", "status:         accepted",
-                "restart points: 1 chunk,"}) {
+                "restart points: 1 chunk,", "signature:      not signed"}) {
             assertTrue(part + " in\n" + inspect.out, inspect.out.contains(part));
         }
         Run verify = apppack("verify", "--main", "com.x.App", app.toString());
