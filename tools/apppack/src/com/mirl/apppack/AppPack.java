@@ -44,6 +44,7 @@ public final class AppPack {
             "  inspect  describe a package or an executable that carries one",
             "  verify   check that the loader would accept a package",
             "  keygen   make a key pair to sign packages with",
+            "  sign     sign a package (or the one an executable carries)",
             "",
             "Classes must run on the launcher's Java 7 runtime (class-file version 51);",
             "pack, inspect and verify take --runtime N for a client on another Java.",
@@ -62,7 +63,9 @@ public final class AppPack {
 
     private static final String PACK_USAGE = String.join("\n",
             "Usage: apppack pack -o FILE --version VERSION [--check TEXT] [--key KEY]",
-            "                    [--runtime N] [--no-class-path] INPUT...",
+            "                    [--runtime N] [--no-class-path]",
+            "                    [--sign-key NAME.key [--password-file F | --password-env VAR]]",
+            "                    INPUT...",
             "Packs the classes and resources of the INPUTs into one package.",
             "An INPUT is a directory that is a class path root (com/x/A.class holds the",
             "class com.x.A) or a jar. As on a class path, a class that several INPUTs hold",
@@ -84,6 +87,9 @@ public final class AppPack {
             RUNTIME_OPTION,
             "                      default), 8, 11, 17, ...; no class may need a newer one",
             "  --no-class-path     pack the INPUTs only, not the jars their Class-Path names",
+            "  --sign-key NAME.key sign the package with that private key (see apppack sign)",
+            PASSWORD_FILE_OPTION,
+            PASSWORD_ENV_OPTION,
             "  -h, --help          show this help");
 
     private static final String EMBED_USAGE = String.join("\n",
@@ -145,6 +151,34 @@ public final class AppPack {
             "  --password-env VAR  the same with the value of the environment variable VAR",
             "  -h, --help          show this help");
 
+    private static final String SIGN_USAGE = String.join("\n",
+            "Usage: apppack sign --key NAME.key [--password-file F | --password-env VAR]",
+            "                    [--package-key KEY] FILE",
+            "       apppack sign --public NAME.pub --manifest-out M [--package-key KEY] FILE",
+            "       apppack sign --public NAME.pub --signature SIG [--package-key KEY] FILE",
+            "Signs the package FILE (a .app, or an executable that carries one) in place: a",
+            "signature block after its content block names the key and holds an RSA",
+            "SHA-256 signature (PKCS#1 v1.5) over the package's manifest. A signature the",
+            "package carried is replaced, so re-signing with a new key rotates keys. A",
+            "loader with " + TRUST_FILE + " beside it runs only packages signed by a key",
+            "listed there. The package is read as the loader reads it first, and the result",
+            "is checked with the key as the one trusted key before FILE is replaced.",
+            "With --public the signature is made elsewhere (openssl, an HSM): --manifest-out",
+            "writes the bytes to sign, e.g. for",
+            "  openssl dgst -sha256 -sign NAME.key -out SIG M",
+            "and --signature attaches the signature, which must hold for NAME.pub.",
+            "",
+            "  --key NAME.key      the private key: PEM PKCS#8, encrypted or not (apppack",
+            "                      keygen, openssl genpkey)",
+            PASSWORD_FILE_OPTION,
+            PASSWORD_ENV_OPTION,
+            "  --public NAME.pub   the public key of a signature made elsewhere",
+            "  --manifest-out M    write the manifest to sign to M; FILE stays as it is",
+            "  --signature SIG     attach the signature in SIG (its raw bytes, as openssl dgst",
+            "                      -sign writes them)",
+            "  --package-key KEY   package key (default: the launcher's key)",
+            "  -h, --help          show this help");
+
     private final PrintStream out;
     private final PrintStream err;
 
@@ -200,6 +234,8 @@ public final class AppPack {
                     return verify(rest);
                 case "keygen":
                     return keygen(rest);
+                case "sign":
+                    return sign(rest);
                 default:
                     throw new UsageError("unknown command \"" + command + "\" (see apppack --help)");
             }
@@ -302,7 +338,7 @@ public final class AppPack {
 
     private int pack(String[] args) throws UsageError, Failure {
         Arguments a = parse(args, "pack", Collections.singleton(NO_CLASS_PATH), "--output", "--version", "--check",
-                "--key", "--runtime");
+                "--key", "--runtime", "--sign-key", PASSWORD_FILE, PASSWORD_ENV);
         if (a.help) {
             out.println(PACK_USAGE);
             return OK;
@@ -329,6 +365,8 @@ public final class AppPack {
         if (problem != null) {
             throw new UsageError(problem);
         }
+        // The key first: a wrong password should not wait for the packing.
+        KeyFiles.SigningKey signingKey = signingKey(a, "--sign-key", "pack");
         InputCollector inputs = new InputCollector(err);
         ManifestClassPath classPath = a.flags.contains(NO_CLASS_PATH) ? null : new ManifestClassPath(err);
         for (String operand : a.operands) {
@@ -358,7 +396,13 @@ public final class AppPack {
         }
         try {
             List<Map.Entry<String, byte[]>> records = inputs.records();
-            byte[] stream = PackageWriter.write(records, version, check, key);
+            byte[] written = PackageWriter.write(records, version, check, key);
+            String signed = "";
+            if (signingKey != null) {
+                written = signedStream(written, 0, written.length, key, output.toString(), signingKey);
+                signed = ", signed by " + PackageCheck.fingerprint(signingKey.publicDer);
+            }
+            byte[] stream = written;
             AtomicFile.write(output, o -> o.write(stream));
             long content = 0;
             for (Map.Entry<String, byte[]> record : records) {
@@ -368,7 +412,7 @@ public final class AppPack {
             out.println("apppack: wrote " + output + ": version " + version + ", " + (records.size() - 1)
                     + " entries" + (inputs.furtherCopies() == 0 ? "" : " (" + inputs.furtherCopies()
                     + " of them further copies of resources several inputs hold)") + ", " + content
-                    + " bytes of content, " + stream.length + " bytes in all");
+                    + " bytes of content, " + stream.length + " bytes in all" + signed);
             if (!output.getFileName().toString().endsWith(LaunchStrings.PACKAGE_SUFFIX)) {
                 err.println("apppack: note: the loader's directory scan only takes files ending in "
                         + LaunchStrings.PACKAGE_SUFFIX);
@@ -523,6 +567,174 @@ public final class AppPack {
         } catch (KeyFiles.KeyException e) {
             throw new Failure(e.getMessage());
         }
+    }
+
+    /** The private key the option names, opened with the password options; null when the option is not given. */
+    private KeyFiles.SigningKey signingKey(Arguments a, String option, String command) throws UsageError, Failure {
+        String name = a.options.get(option);
+        if (name == null) {
+            if (a.options.containsKey(PASSWORD_FILE) || a.options.containsKey(PASSWORD_ENV)) {
+                throw new UsageError("a password option without " + option);
+            }
+            return null;
+        }
+        Path file = Paths.get(name);
+        byte[] password = password(a);
+        List<String> notes = new ArrayList<>();
+        try {
+            KeyFiles.SigningKey key = KeyFiles.readPrivate(file, KeyFiles.read(file), password, notes);
+            for (String note : notes) {
+                err.println("apppack " + command + ": note: " + note);
+            }
+            return key;
+        } catch (KeyFiles.KeyException e) {
+            throw new Failure(e.getMessage());
+        } finally {
+            if (password != null) {
+                Arrays.fill(password, (byte) 0);
+            }
+        }
+    }
+
+    /** The package stream of length bytes at offset signed with the key, checked as the loader trusting it reads it. */
+    private static byte[] signedStream(byte[] bytes, int offset, int length, String packageKey, String name,
+            KeyFiles.SigningKey key) throws Failure {
+        try {
+            PackageSigning signing = PackageSigning.of(bytes, offset, length, packageKey, name);
+            byte[] manifest = signing.manifest(key.publicDer);
+            return signing.signed(key.publicDer, manifest, key.sign(manifest));
+        } catch (PackageSigning.Refused e) {
+            throw new Failure(e.getMessage());
+        } catch (GeneralSecurityException e) {
+            throw new Failure("cannot sign " + name + ": " + describe(e));
+        }
+    }
+
+    private int sign(String[] args) throws UsageError, Failure {
+        Arguments a = parse(args, "sign", "--key", PASSWORD_FILE, PASSWORD_ENV, "--public", "--manifest-out",
+                "--signature", "--package-key");
+        if (a.help) {
+            out.println(SIGN_USAGE);
+            return OK;
+        }
+        Path path = singleFile(a);
+        String packageKey = a.get("--package-key", PackageFormat.DEFAULT_KEY);
+        String keyProblem = PackageFormat.checkKey(packageKey);
+        if (keyProblem != null) {
+            throw new UsageError("--package-key: " + keyProblem);
+        }
+        String publicName = a.options.get("--public");
+        String manifestOut = a.options.get("--manifest-out");
+        String signatureName = a.options.get("--signature");
+        if ((publicName == null) == (a.options.get("--key") == null)) {
+            throw new UsageError("give --key NAME.key, or --public NAME.pub with --manifest-out or --signature");
+        }
+        if (publicName != null && (manifestOut == null) == (signatureName == null)) {
+            throw new UsageError("--public takes --manifest-out M or --signature SIG, one of them");
+        }
+        if (publicName == null && (manifestOut != null || signatureName != null)) {
+            throw new UsageError((manifestOut != null ? "--manifest-out" : "--signature") + " goes with --public");
+        }
+        KeyFiles.SigningKey key = signingKey(a, "--key", "sign");
+        byte[] publicDer;
+        if (key != null) {
+            publicDer = key.publicDer;
+        } else {
+            Path publicFile = Paths.get(publicName);
+            try {
+                publicDer = KeyFiles.readPublic(publicFile, KeyFiles.read(publicFile));
+            } catch (KeyFiles.KeyException e) {
+                throw new Failure(e.getMessage());
+            }
+        }
+        String fingerprint = PackageCheck.fingerprint(publicDer);
+
+        Located located = locate(path);
+        if (located.container != null) {
+            int end = located.offset + located.length;
+            if (end != located.bytes.length) {
+                // Signing changes the package's length: what follows would move,
+                // and whatever points into it (an Authenticode signature's
+                // table, say) would point amiss.
+                throw new Failure(path + ": " + (located.bytes.length - end) + " bytes follow the package the "
+                        + "executable carries, which signing would move; sign the package before it is embedded "
+                        + "(apppack sign FILE.app, then apppack embed)");
+            }
+            if (located.offset < PackageFormat.POINTER_OFFSET + 8) {
+                throw new Failure(path + ": the package starts at offset " + located.offset
+                        + ", inside the pointer at bytes 80 to 87, which signing rewrites");
+            }
+        }
+        PackageSigning signing;
+        try {
+            signing = PackageSigning.of(located.bytes, located.offset, located.length, packageKey, path.toString());
+        } catch (PackageSigning.Refused e) {
+            throw new Failure(e.getMessage());
+        }
+        byte[] manifest = signing.manifest(publicDer);
+        if (manifestOut != null) {
+            Path manifestPath = Paths.get(manifestOut);
+            try {
+                AtomicFile.write(manifestPath, o -> o.write(manifest));
+            } catch (IOException e) {
+                throw new Failure("cannot write " + manifestPath + ": " + describe(e));
+            }
+            out.println("apppack: wrote " + manifestPath + ": the manifest of " + path + " for the key " + fingerprint
+                    + " (" + manifest.length + " bytes); sign it (openssl dgst -sha256 -sign NAME.key -out SIG "
+                    + manifestPath + ") and attach it: apppack sign --public " + publicName + " --signature SIG "
+                    + path);
+            return OK;
+        }
+        byte[] signature;
+        if (key != null) {
+            try {
+                signature = key.sign(manifest);
+            } catch (GeneralSecurityException e) {
+                throw new Failure("cannot sign " + path + ": " + describe(e));
+            }
+        } else {
+            signature = readFile(Paths.get(signatureName));
+            String problem = PackageSigning.checkSignature(publicDer, manifest, signature);
+            if (problem != null) {
+                throw new Failure(signatureName + ": " + problem);
+            }
+        }
+        byte[] stream;
+        try {
+            stream = signing.signed(publicDer, manifest, signature);
+        } catch (PackageSigning.Refused e) {
+            throw new Failure(e.getMessage());
+        }
+        byte[] result;
+        if (located.container == null) {
+            result = stream;
+        } else {
+            long total = (long) located.offset + stream.length;
+            String problem = ExecutableContainer.checkPointer(located.offset, stream.length, total);
+            if (problem != null) {
+                throw new Failure("the loader would refuse the result: " + problem);
+            }
+            result = Arrays.copyOf(located.bytes, (int) total);
+            System.arraycopy(stream, 0, result, located.offset, stream.length);
+            ExecutableContainer.writePointer(result, located.offset, stream.length);
+        }
+        try {
+            AtomicFile.write(path, o -> o.write(result));
+        } catch (IOException e) {
+            throw new Failure("cannot write " + path + ": " + describe(e));
+        }
+        // What landed on disk, read back as the loader trusting that key reads it.
+        Located written = locate(path);
+        String problem = Arrays.equals(written.bytes, result) ? PackageSigning.trustedProblem(written.bytes,
+                written.offset, written.length, packageKey, publicDer) : "the file does not hold what was written";
+        if (problem != null) {
+            throw new Failure(path + " was written but does not read as signed: " + problem);
+        }
+        String previous = signing.previousSigner();
+        out.println("apppack: signed " + path + " (version " + signing.read.version + ") with the key " + fingerprint
+                + (previous == null ? "" : previous.equals(fingerprint) ? ", replacing its signature by the same key"
+                : ", replacing the signature of " + previous) + "; package of " + stream.length + " bytes");
+        return OK;
     }
 
     // ------------------------------------------------------------------ inspect and verify

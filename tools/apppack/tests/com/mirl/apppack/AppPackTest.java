@@ -87,7 +87,8 @@ public class AppPackTest {
     @Test
     public void everyCommandHasHelp() {
         for (String[] args : new String[][] {{"--help"}, {"help"}, {"pack", "--help"}, {"embed", "-h"},
-                {"inspect", "--help"}, {"verify", "--help"}, {"pack", "-o", "x", "--help"}, {"keygen", "--help"}}) {
+                {"inspect", "--help"}, {"verify", "--help"}, {"pack", "-o", "x", "--help"}, {"keygen", "--help"},
+                {"sign", "--help"}}) {
             Run run = apppack(args);
             assertEquals(Arrays.toString(args), 0, run.status);
             assertTrue(run.out, run.out.startsWith("Usage: apppack"));
@@ -106,7 +107,9 @@ public class AppPackTest {
             {"embed", "--package", "a.app"}, {"pack", "-o", "x.app", "--version", "99999999999", "a"},
             {"pack", "-o", "x.app", "--version", "1", "--runtime", "6", "a"}, {"verify", "--runtime", "1.8", "a.app"},
             {"inspect", "--runtime", "", "a.app"}, {"keygen"}, {"keygen", "-o", "k", "--password-file", "f",
-                "--password-env", "V"}};
+                "--password-env", "V"}, {"sign", "a.app"}, {"sign", "--key", "k.key", "--public", "k.pub", "a.app"},
+            {"sign", "--public", "k.pub", "a.app"}, {"sign", "--key", "k.key", "--signature", "s", "a.app"},
+            {"pack", "-o", "x.app", "--version", "1", "--password-env", "V", "a"}};
         for (String[] args : cases) {
             Run run = apppack(args);
             assertEquals(Arrays.toString(args), 2, run.status);
@@ -527,6 +530,25 @@ public class AppPackTest {
         return output;
     }
 
+    private String keygen(String name) {
+        Run run = apppack("keygen", "-o", file(name).toString());
+        assertEquals(run.err, 0, run.status);
+        return run.out.replaceAll("(?s).*fingerprint ([0-9a-f]{64}).*", "$1");
+    }
+
+    /** The manifest and the signature of the signature block that follows the content block. */
+    private static byte[][] signatureBlock(byte[] stream) {
+        int at = PackageReader.read(stream, 0, stream.length, PackageFormat.DEFAULT_KEY).signedLength;
+        ByteBuffer block = ByteBuffer.wrap(stream, at, stream.length - at);
+        assertEquals(0x52425347, block.getInt()); // RBSG
+        byte[] manifest = new byte[block.getInt()];
+        block.get(manifest);
+        byte[] signature = new byte[block.getInt()];
+        block.get(signature);
+        assertFalse(block.hasRemaining());
+        return new byte[][] {manifest, signature};
+    }
+
     @Test
     public void keygenWritesAnOwnerOnlyKeyThatOpensslOpensAndNeverReplacesAKeyFile() throws Exception {
         write(file("password"), "correct horse\nnot the password");
@@ -551,6 +573,85 @@ public class AppPackTest {
         assertRefused(apppack("keygen", "-o", file("other").toString(), "--password-file", file("empty").toString()),
                 "empty password");
         assertFalse(Files.exists(file("other.key")));
+    }
+
+    @Test
+    public void signaturesOfApppackAndOpensslHoldForEachOther() throws Exception {
+        assertEquals(0, pack().status);
+        write(file("password"), "pass phrase");
+        run("openssl", "genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:2048", "-aes256", "-pass",
+                "file:password", "-out", "os.key");
+        run("openssl", "pkey", "-in", "os.key", "-passin", "file:password", "-pubout", "-out", "os.pub");
+        assertRefused(apppack("verify", "--trust", file("os.pub").toString(), app.toString()), "not signed");
+
+        // apppack signs with openssl's encrypted key; openssl checks the signature over the manifest.
+        Run signed = apppack("sign", "--key", file("os.key").toString(), "--password-file", file("password").toString(),
+                app.toString());
+        assertEquals(signed.err, 0, signed.status);
+        assertEquals(0, apppack("sign", "--public", file("os.pub").toString(), "--manifest-out",
+                file("os.manifest").toString(), app.toString()).status);
+        byte[][] block = signatureBlock(Files.readAllBytes(app));
+        assertArrayEquals(Files.readAllBytes(file("os.manifest")), block[0]);
+        Files.write(file("os.sig"), block[1]);
+        assertTrue(run("openssl", "dgst", "-sha256", "-verify", "os.pub", "-signature", "os.sig", "os.manifest")
+                .contains("Verified OK"));
+
+        // A signature openssl makes is attached; only for the key it was made with.
+        String fingerprint = keygen("vendor");
+        assertEquals(0, apppack("sign", "--public", file("vendor.pub").toString(), "--manifest-out",
+                file("vendor.manifest").toString(), app.toString()).status);
+        run("openssl", "dgst", "-sha256", "-sign", "vendor.key", "-out", "vendor.sig", "vendor.manifest");
+        byte[] before = Files.readAllBytes(app);
+        assertRefused(apppack("sign", "--public", file("os.pub").toString(), "--signature",
+                file("vendor.sig").toString(), app.toString()), "does not hold");
+        assertArrayEquals(before, Files.readAllBytes(app));
+        Run attached = apppack("sign", "--public", file("vendor.pub").toString(), "--signature",
+                file("vendor.sig").toString(), app.toString());
+        assertEquals(attached.err, 0, attached.status);
+        Run verify = apppack("verify", "--trust", file("vendor.pub").toString(), app.toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertTrue(verify.out, verify.out.contains(": signed by " + fingerprint + ": the signature holds"));
+    }
+
+    @Test
+    public void aSignedExecutableVerifiesWithItsKeyAloneAndKeepsEveryByteOutsideThePackage() throws Exception {
+        String oldKey = keygen("old");
+        String newKey = keygen("new");
+        assertEquals(0, pack("--sign-key", file("old.key").toString()).status);
+        Path exe = file("client.exe");
+        byte[] stub = new byte[200];
+        new Random(5).nextBytes(stub);
+        Files.write(exe, stub);
+        assertEquals(0, apppack("embed", "--package", app.toString(), "--into", exe.toString()).status);
+        byte[] embedded = Files.readAllBytes(exe);
+
+        // Re-signed with the new key: the old signature is replaced, not added to.
+        Run signed = apppack("sign", "--key", file("new.key").toString(), exe.toString());
+        assertEquals(signed.err, 0, signed.status);
+        assertTrue(signed.out, signed.out.contains("replacing the signature of " + oldKey));
+        byte[] file = Files.readAllBytes(exe);
+        assertEquals(embedded.length, file.length);
+        assertArrayEquals(Arrays.copyOfRange(stub, 0, 80), Arrays.copyOfRange(file, 0, 80));
+        assertArrayEquals(Arrays.copyOfRange(stub, 88, 200), Arrays.copyOfRange(file, 88, 200));
+        ByteBuffer pointer = ByteBuffer.wrap(file, 80, 8);
+        assertEquals(200, pointer.getInt());
+        assertEquals(file.length - 200, pointer.getInt());
+        Run verify = apppack("verify", "--trust", file("new.pub").toString(), exe.toString());
+        assertEquals(verify.err, 0, verify.status);
+        assertTrue(verify.out, verify.out.contains("signed by " + newKey + ": the signature holds"));
+        assertRefused(apppack("verify", "--trust", file("old.pub").toString(), exe.toString()), newKey);
+        // While keys rotate, the trust file lists both.
+        Files.write(file("both.pem"), (new String(Files.readAllBytes(file("old.pub")), StandardCharsets.US_ASCII)
+                + new String(Files.readAllBytes(file("new.pub")), StandardCharsets.US_ASCII))
+                .getBytes(StandardCharsets.US_ASCII));
+        assertEquals(0, apppack("verify", "--trust", file("both.pem").toString(), exe.toString()).status);
+
+        // Bytes after the package would move: refused, the file left as it is.
+        Files.write(exe, "appended".getBytes(StandardCharsets.US_ASCII), java.nio.file.StandardOpenOption.APPEND);
+        byte[] appended = Files.readAllBytes(exe);
+        assertRefused(apppack("sign", "--key", file("old.key").toString(), exe.toString()),
+                "8 bytes follow the package");
+        assertArrayEquals(appended, Files.readAllBytes(exe));
     }
 
     private static List<String> listing(Path dir) throws IOException {
