@@ -95,6 +95,13 @@ final class AtomicFile {
         }
         boolean done = false;
         try {
+            // A file system mounted with fixed modes (vfat, say) takes the
+            // permissions without a word and keeps its own.
+            if (posix && ownerOnly && !Files.getPosixFilePermissions(temporary)
+                    .equals(PosixFilePermissions.fromString("rw-------"))) {
+                throw new IOException("the file system of " + directory + " does not keep a file readable by its "
+                        + "owner only");
+            }
             try (OutputStream out = Files.newOutputStream(temporary)) {
                 writer.writeTo(out);
             }

@@ -88,6 +88,16 @@ final class PackageReader {
             r.signatureProblem = keyProblem;
             return r;
         }
+        if (trustPem != null) {
+            try {
+                PackageCheck.publicKeys(trustPem);
+            } catch (IllegalArgumentException e) {
+                // No key to trust: the loader runs nothing, whatever the package.
+                r.problem = "the trust file: " + e.getMessage();
+                r.signatureProblem = r.problem;
+                return r;
+            }
+        }
         PackageCheck read = PackageCheck.read(stream, start, length, key, "being checked", trustPem);
         r.read = read;
         Map<String, Object> found = read.found;
