@@ -239,6 +239,45 @@ TEST(LauncherEndToEnd, APackageNamedBeyondAsciiRunsWithoutAUtf8Locale) {
     EXPECT_EQ(linesWith(result.out, "probe-vm-options:").size(), 1u) << result.out << result.err;
 }
 
+// The launcher hashes signed packages natively: what it computes must be
+// what apppack signed (in Java), or no signed package would run.
+TEST(LauncherEndToEnd, WithTrustedKeysOnlyAPackageSignedByOneOfThemRuns) {
+    InstallLayout install;
+    install.linkRuntime(JDK_HOME "/lib/server/libjvm.so");
+    install.addPackage(PROBE_PACKAGE, "probe.app");
+    const std::string keys = install.temp().path() + "/keys";
+    const std::string package = install.root() + "/cjars/probe.app";
+    for (const char* name : {"vendor", "other"}) {
+        auto made = runProgram(APPPACK_PATH, {"keygen", "-o", keys + name}, install.temp().path());
+        ASSERT_TRUE(made.exitedWith(0)) << made.out << made.err;
+    }
+    auto signedIt = runProgram(APPPACK_PATH, {"sign", "--key", keys + "vendor.key", package}, install.temp().path());
+    ASSERT_TRUE(signedIt.exitedWith(0)) << signedIt.out << signedIt.err;
+    const std::string trust = install.root() + "/trusted-keys.pem";
+    const int ended = launcher::exitCode(launcher::Outcome::CLIENT_ENDED);
+
+    std::filesystem::copy_file(keys + "vendor.pub", trust);
+    auto result = runProgram(install.launcher(), {}, install.temp().path());
+    EXPECT_TRUE(result.exitedWith(ended)) << result.status << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "probe-vm-options:").size(), 1u) << result.out << result.err;
+
+    // The signature's last byte changed.
+    Bytes bytes = launcher_test::readBytes(package);
+    Bytes changed = bytes;
+    changed.back() ^= 0x10;
+    writeBytes(package, changed);
+    result = runProgram(install.launcher(), {}, install.temp().path());
+    EXPECT_FALSE(result.exitedWith(ended)) << result.out << result.err;
+    EXPECT_TRUE(linesWith(result.out, "probe-vm-options:").empty()) << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "has a signature that does not hold").size(), 1u) << result.out;
+
+    writeBytes(package, bytes);
+    std::filesystem::copy_file(keys + "other.pub", trust, std::filesystem::copy_options::overwrite_existing);
+    result = runProgram(install.launcher(), {}, install.temp().path());
+    EXPECT_TRUE(linesWith(result.out, "probe-vm-options:").empty()) << result.out << result.err;
+    EXPECT_EQ(linesWith(result.out, "which trusted-keys.pem does not list").size(), 1u) << result.out;
+}
+
 TEST(LauncherEndToEnd, WithoutStandardOutputTheLogBesideTheLauncherTakesIt) {
     // The client runs: its output goes to the log, after what was there.
     {
