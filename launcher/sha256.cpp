@@ -38,7 +38,7 @@ bool hasShaInstructions() {
 // The state as the instructions take it: ABEF and CDGH; four rounds per
 // group of message words, the schedule four words at a time.
 __attribute__((target("sha,ssse3,sse4.1"))) void blocksWithShaInstructions(uint32_t state[8], const uint8_t* data,
-                                                                            size_t count) {
+                                                                           size_t count) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
     __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
@@ -53,8 +53,8 @@ __attribute__((target("sha,ssse3,sse4.1"))) void blocksWithShaInstructions(uint3
         for (int group = 0; group < 16; ++group) {
             __m128i words;
             if (group < 4) {
-                words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)),
-                                         byteSwap);
+                words =
+                    _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)), byteSwap);
             } else {
                 __m128i sum = _mm_sha256msg1_epu32(w[group & 3], w[(group + 1) & 3]);
                 sum = _mm_add_epi32(sum, _mm_alignr_epi8(w[(group + 3) & 3], w[(group + 2) & 3], 4));
