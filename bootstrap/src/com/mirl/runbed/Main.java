@@ -1580,16 +1580,26 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         contentLock.notifyAll(); // room ahead for that thread
         boolean interrupted = false;
         while (aheadInflating == i) {
-            try {
-                contentLock.wait();
-            } catch (InterruptedException e) {
-                interrupted = true; // it is done soon: wait on, pass the interrupt on after
-            }
+            interrupted |= waitForContent();
         }
         if (interrupted) {
             Thread.currentThread().interrupt();
         }
         return aheadChunk != null && aheadChunk[i % CHUNKS_AHEAD] == i;
+    }
+
+    /**
+     * One wait on contentLock, which the caller holds; true when it was
+     * interrupted. What is waited for is done soon, so callers wait on and
+     * pass the interrupt on once their wait is over.
+     */
+    private boolean waitForContent() {
+        try {
+            contentLock.wait();
+            return false;
+        } catch (InterruptedException e) {
+            return true;
+        }
     }
 
     /** Starts this package loader's inflater thread (run() tells what it does). */
@@ -2485,11 +2495,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         synchronized (contentLock) {
             boolean interrupted = false;
             while (state[i] == CHUNK_HASHING) {
-                try {
-                    contentLock.wait();
-                } catch (InterruptedException e) {
-                    interrupted = true; // it is done soon: wait on, pass the interrupt on after
-                }
+                interrupted |= waitForContent();
             }
             if (interrupted) {
                 Thread.currentThread().interrupt();
