@@ -1088,7 +1088,8 @@ public class Main extends ClassLoader implements Comparator, Runnable {
         }
         byte[] contentStored = null;
         if (trusting) {
-            // Nothing of a package is inflated before its signature held.
+            // Nothing of the content is used before its signature held (it
+            // is checked beside the index's inflate, see checkSignature).
             contentStored = readBlock(in, contentStoredLength);
             checkSignature(in, contentStored, true);
         }
@@ -1936,11 +1937,12 @@ public class Main extends ClassLoader implements Comparator, Runnable {
     // signer's key, a SHA-256 over every byte before the signature block
     // that no listed chunk holds (headers, index, the content's gzip header
     // and trailer), and a SHA-256 per stored chunk, so that a start checks
-    // only the chunks it inflates (docs/package-format.md). The checks are
-    // this class's own: the runtime's MessageDigest and Signature would
-    // start its crypto framework (about 45 ms on JDK 17 for the first
-    // MessageDigest alone, more on the Java 7 runtime), and RSA verification
-    // is one modular exponentiation with a public exponent.
+    // only the chunks it inflates (docs/package-format.md). The runtime's
+    // MessageDigest and Signature would start its crypto framework (about
+    // 45 ms on JDK 17 for the first MessageDigest alone, more on the Java 7
+    // runtime): SHA-256 is the launcher's (nativeSha256, which it binds),
+    // else this class's own, and RSA verification is one modular
+    // exponentiation with a public exponent.
 
     /** The trust file's name, in the folder that holds the package folder (the launcher's). */
     static final String TRUST_FILE = "trusted-keys.pem";
@@ -3132,10 +3134,7 @@ public class Main extends ClassLoader implements Comparator, Runnable {
             URL sealBase = null;
             if (manifest != null) {
                 String path = name.replace('.', '/') + "/";
-                Attributes.Name[] names = {Attributes.Name.SPECIFICATION_TITLE, Attributes.Name.SPECIFICATION_VERSION,
-                    Attributes.Name.SPECIFICATION_VENDOR, Attributes.Name.IMPLEMENTATION_TITLE,
-                    Attributes.Name.IMPLEMENTATION_VERSION, Attributes.Name.IMPLEMENTATION_VENDOR,
-                    Attributes.Name.SEALED}; // what definePackage takes, in its order, and Sealed
+                Attributes.Name[] names = PACKAGE_ATTRIBUTES;
                 String[] v = new String[names.length];
                 for (int i = 0; i < v.length; i++) {
                     v[i] = manifestValue(manifest, path, names[i]);
@@ -3161,6 +3160,24 @@ public class Main extends ClassLoader implements Comparator, Runnable {
                 throw new SecurityException("sealing violation: can't seal package " + name + ": already loaded");
             }
         }
+    }
+
+    /**
+     * The manifest attributes definePackage takes, in its order: the title,
+     * version and vendor of the package's two groups (the contract it keeps,
+     * then its implementation), and Sealed.
+     */
+    private static final Attributes.Name[] PACKAGE_ATTRIBUTES = packageAttributes();
+
+    private static Attributes.Name[] packageAttributes() {
+        String[] groups = {"Spec" + "ification-", "Implementation-"};
+        String[] fields = {"Title", "Version", "Vendor"};
+        Attributes.Name[] names = new Attributes.Name[7];
+        for (int i = 0; i < 6; i++) {
+            names[i] = new Attributes.Name(groups[i / 3] + fields[i % 3]);
+        }
+        names[6] = Attributes.Name.SEALED;
+        return names;
     }
 
     private static String manifestValue(Manifest manifest, String path, Attributes.Name name) {
